@@ -1,0 +1,21 @@
+# The two commands of the README, plus the sanitizer variants for local use.
+JOBS ?= $(shell nproc)
+
+.PHONY: test run tsan deps
+deps:
+	scripts/install-deps
+
+test: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	setarch "$$(uname -m)" -R ctest --preset tsan -j $(JOBS)
+
+run: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	scripts/run

@@ -1,0 +1,15 @@
+# QUORVANTA_SANITIZE: "" (none), "address" (AddressSanitizer + UndefinedBehaviorSanitizer) or "thread".
+set(QUORVANTA_SANITIZE "" CACHE STRING "Sanitizers for every target: '', 'address' or 'thread'")
+
+if(QUORVANTA_SANITIZE STREQUAL "address")
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+elseif(QUORVANTA_SANITIZE STREQUAL "thread")
+  set(_san -fsanitize=thread -fno-omit-frame-pointer)
+elseif(NOT QUORVANTA_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "QUORVANTA_SANITIZE must be '', 'address' or 'thread', not '${QUORVANTA_SANITIZE}'")
+endif()
+if(_san)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()
+add_compile_options($<$<COMPILE_LANGUAGE:CXX,C>:-Wall> $<$<COMPILE_LANGUAGE:CXX,C>:-Wextra>)
