@@ -1,0 +1,157 @@
+// The handle's life cycle, the reservation of its arrays and the commit of a batch.
+#include "QuorvantaCore/index_engine/EngineInternal.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace quorvanta::index_engine {
+namespace {
+
+std::atomic<fidx_fold_fn> gFold{nullptr};
+
+size_t granule() {
+    static const size_t g = std::max(kReserveGranule, static_cast<size_t>(sysconf(_SC_PAGESIZE)));
+    return g;
+}
+
+size_t roundUp(size_t len, size_t to) { return (len + to - 1) / to * to; }
+
+[[noreturn]] void dieMmap() {
+    std::perror("mmap");
+    std::abort();
+}
+
+// Makes room for `count` entries and `nameBytes` name bytes in every array.
+bool growFor(fidx_priv& p, uint64_t count, uint64_t nameBytes) {
+    const uint64_t perEntry[kArrayCount] = {0, 0, 4, 4, 8, 4, 4, 1, 2};
+    for (int a = 0; a < kArrayCount; ++a) {
+        uint64_t need = a == kNames || a == kFolded ? nameBytes
+                        : a == kNameOff             ? 4 * (count + 1)
+                                                    : perEntry[a] * count;
+        if (!makeWritable(p.regions[a], need)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+fidx_fold_fn foldHook() { return gFold.load(std::memory_order_acquire); }
+
+size_t reservedLength(size_t len) { return roundUp(std::max<size_t>(len, 1), granule()); }
+
+Region fidx_reserve_vm(size_t len) {
+    Region r;
+    r.reserved = reservedLength(len);
+    if (r.reserved < len) dieMmap();  // the rounding wrapped: no such reservation exists
+    void* base = mmap(nullptr, r.reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) dieMmap();
+    r.base = base;
+    return r;
+}
+
+bool makeWritable(Region& r, size_t bytes) {
+    if (bytes <= r.writable) return true;
+    if (bytes > r.reserved) return false;
+    // Grow by half again at least, so that a growing index calls mprotect rarely.
+    const size_t exact = std::min(roundUp(bytes, granule()), r.reserved);
+    const size_t generous = std::min(roundUp(std::max(bytes, r.writable + r.writable / 2), granule()), r.reserved);
+    for (size_t target : {generous, exact}) {
+        if (mprotect(static_cast<char*>(r.base) + r.writable, target - r.writable, PROT_READ | PROT_WRITE) == 0) {
+            r.writable = target;
+            return true;
+        }
+    }
+    return false;
+}
+
+uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent) {
+    if (b.count == 0) return FIDX_NONE;
+    fidx_priv& p = *h->priv;
+    std::lock_guard lock(p.engine);
+    const uint32_t base = p.committed;
+    // Compared against the room left (committed < maxEntries and name bytes < maxNameBytes hold
+    // whenever anything was committed), so no batch size can wrap around the test. Name offsets
+    // are 32-bit, which bounds the store whatever maxNameBytes says.
+    const bool fits = b.count < p.maxEntries - base && b.used < p.maxNameBytes - p.nameBytes &&
+                      b.used <= UINT32_MAX - p.nameBytes;
+    const uint64_t newCount = uint64_t(base) + b.count;
+    const uint64_t newBytes = p.nameBytes + b.used;
+    if (!fits || !growFor(p, newCount, newBytes)) {
+        p.overflowed.store(1, std::memory_order_relaxed);
+        return FIDX_NONE;
+    }
+    std::memcpy(h->names + p.nameBytes, b.names, b.used);
+    std::memcpy(h->folded + p.nameBytes, b.folded, b.used);
+    for (uint32_t j = 0; j < b.count; ++j) {
+        const fidx_rec& r = b.recs[j];
+        const uint32_t e = base + j;
+        // name_off[base] already holds the name bytes in use (the previous closing slot), and a
+        // reader at count == base may be reading it: it is not written again.
+        if (j > 0) h->name_off[e] = static_cast<uint32_t>(p.nameBytes + r.name);
+        h->parent[e] = parent;
+        h->size[e] = r.size;
+        h->mtime[e] = r.mtime;
+        h->ctime[e] = r.ctime;
+        h->flags[e] = r.flags & ~FIDX_OTHER_DEVICE;
+        const uint64_t end = j + 1 < b.count ? b.recs[j + 1].name : b.used;
+        h->ext[e] = r.flags & FIDX_FOLDER ? 0 : extensionId(h, b.folded + r.name, end - r.name - 1);
+    }
+    p.nameBytes = newBytes;
+    p.committed = static_cast<uint32_t>(newCount);
+    h->name_off[newCount] = static_cast<uint32_t>(newBytes);
+    h->count.store(static_cast<uint32_t>(newCount), std::memory_order_seq_cst);
+    return base;
+}
+
+}  // namespace quorvanta::index_engine
+
+using namespace quorvanta::index_engine;
+
+fidx* fidx_new(uint32_t maxEntries, uint64_t maxNameBytes) {
+    auto* h = new fidx{};
+    auto* p = new fidx_priv;
+    h->priv = p;
+    p->maxEntries = maxEntries;
+    p->maxNameBytes = maxNameBytes;
+    const uint64_t slots = uint64_t(maxEntries) + 1;
+    const uint64_t lengths[kArrayCount] = {maxNameBytes + 1, maxNameBytes + 1, 4 * slots, 4 * slots, 8 * slots,
+                                           4 * slots,        4 * slots,        slots,     2 * slots};
+    for (int a = 0; a < kArrayCount; ++a) p->regions[a] = fidx_reserve_vm(lengths[a]);
+    // name_off[0] is readable from the start: an empty index has one valid slot.
+    if (!makeWritable(p->regions[kNameOff], 4)) dieMmap();
+    h->names = static_cast<uint8_t*>(p->regions[kNames].base);
+    h->folded = static_cast<uint8_t*>(p->regions[kFolded].base);
+    h->name_off = static_cast<uint32_t*>(p->regions[kNameOff].base);
+    h->parent = static_cast<uint32_t*>(p->regions[kParent].base);
+    h->size = static_cast<uint64_t*>(p->regions[kSize].base);
+    h->mtime = static_cast<uint32_t*>(p->regions[kMtime].base);
+    h->ctime = static_cast<uint32_t*>(p->regions[kCtime].base);
+    h->flags = static_cast<uint8_t*>(p->regions[kFlags].base);
+    h->ext = static_cast<uint16_t*>(p->regions[kExt].base);
+    h->ext_names = static_cast<fidx_ext_text*>(std::calloc(kExtSlots, sizeof(fidx_ext_text)));
+    p->extHash = static_cast<uint16_t*>(std::calloc(kExtHashSlots, sizeof(uint16_t)));
+    if (!h->ext_names || !p->extHash) std::abort();
+    h->ext_count.store(1, std::memory_order_relaxed);
+    return h;
+}
+
+void fidx_free(fidx* h) {
+    if (!h) return;
+    fidx_priv* p = h->priv;
+    for (const Region& r : p->regions) munmap(r.base, r.reserved);
+    std::free(h->ext_names);
+    std::free(p->extHash);
+    delete p;
+    delete h;
+}
+
+uint32_t fidx_count(const fidx* h) { return h->count.load(std::memory_order_acquire); }
+
+uint32_t fidx_overflowed(const fidx* h) { return h->priv->overflowed.load(std::memory_order_relaxed); }
+
+void fidx_set_fold(fidx_fold_fn fn) { gFold.store(fn, std::memory_order_release); }

@@ -1,0 +1,111 @@
+// The file-name index engine: one `fidx` handle per indexed volume (or catalog). It owns flat,
+// parallel entry arrays indexed by entry index (an unsigned 32-bit number given in order of
+// creation), a name store with a folded copy for case- and accent-insensitive matching, and a
+// table of file-name extensions.
+//
+// Threads: commits (scan batches, appends) serialise on the engine mutex. Readers never lock:
+// they load the published count with `fidx_count` (acquire) and read entries below it; those
+// entries are fully written before the count is raised, and their names never change.
+// Results follow one convention: 0 or a count on success, -1 for a system failure, and
+// FIDX_NONE (0xFFFFFFFF) where an entry index is refused.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// The parent of a root entry, and the engine's "refused" entry index.
+inline constexpr uint32_t FIDX_NONE = 0xFFFFFFFFu;
+
+// Entry flags, one byte per entry.
+enum : uint8_t {
+    FIDX_FOLDER = 1,
+    FIDX_HIDDEN = 2,        // the name starts with "." or the entry is inside a hidden folder
+    FIDX_SYMLINK = 4,       // never followed
+    FIDX_JUNK = 8,          // system junk, or inside a junk folder
+    FIDX_ROOT = 16,         // a scan root; its name is the full root path
+    FIDX_NON_ASCII = 32,    // the name holds a byte >= 0x80; its folded copy came from the fold hook
+    FIDX_OTHER_DEVICE = 64, // only in a scan's records: a folder on another device; never stored
+    FIDX_DELETED = 128,     // removed from the file system; the slot stays
+};
+
+// Counters of one scan, overwritten (not added to) in the caller's record.
+struct scan_stats {
+    uint64_t files;   // regular files recorded
+    uint64_t dirs;    // folders recorded
+    uint64_t other;   // other objects recorded, symbolic links included
+    uint64_t errors;  // folders not opened or read (other than vanished) + batches refused at capacity
+    uint64_t enoent;  // folders that had vanished
+    uint64_t bytes;   // sum of the sizes of the recorded files
+    uint64_t nested;  // folders not entered because of the loop guard
+};
+
+// One persisted sort permutation: `n` entry indexes covering the first `k` entries, and a
+// bitset of `moved_n` 64-bit words.
+struct snap_perm {
+    const uint32_t* p;
+    uint32_t n;
+    uint32_t k;
+    const uint64_t* moved;
+    uint32_t moved_n;
+};
+
+// One record of a folder listing (and of the engine's internal batches).
+struct fidx_rec {
+    uint32_t name;  // offset of the NUL-terminated name in the listing's name buffer
+    uint64_t size;
+    uint32_t mtime;
+    uint32_t ctime;
+    uint8_t flags;
+};
+
+// A folder listing: records with their names and folded names. Free with `fidx_listing_free`.
+struct fidx_listing {
+    fidx_rec* recs;
+    uint32_t count;
+    uint32_t cap;
+    uint8_t* names;
+    uint8_t* folded;
+    uint64_t used;      // name bytes in use, NULs included
+    uint64_t name_cap;
+};
+
+// The fold hook: writes exactly `len` folded bytes of `name` to `out`, padding with 0x01 when
+// the folded text is shorter. Called concurrently from scan threads; it must be thread-safe.
+typedef void (*fidx_fold_fn)(const uint8_t* name, size_t len, uint8_t* out);
+
+typedef char fidx_ext_text[16];
+
+struct fidx_priv;
+
+struct fidx {
+    uint8_t* names;            // every entry's name, NUL-terminated, back to back
+    uint8_t* folded;           // folded copy; same offsets and lengths as `names`
+    uint32_t* name_off;        // count + 1 slots; the last holds the name bytes in use
+    uint32_t* parent;          // FIDX_NONE for a root entry
+    uint64_t* size;            // regular files only; 0 otherwise
+    uint32_t* mtime;           // Unix seconds clamped to 0..0xFFFFFFFF
+    uint32_t* ctime;           // creation time, same clamp; 0 where unknown
+    uint8_t* flags;
+    uint16_t* ext;             // extension id, 0 = none
+    fidx_ext_text* ext_names;  // slot i holds the text of extension id i; slot 0 stays empty
+    std::atomic<uint32_t> ext_count;  // next free extension id; ids 1..ext_count-1 are in use
+    std::atomic<uint32_t> count;      // published entries
+    fidx_priv* priv;
+};
+
+// A new empty handle able to hold maxEntries - 1 entries and maxNameBytes name bytes. The arrays
+// are reserved in virtual memory at full capacity; a refused reservation prints "mmap" and aborts.
+fidx* fidx_new(uint32_t maxEntries, uint64_t maxNameBytes);
+// Releases every array and the private state; a null handle is ignored.
+void fidx_free(fidx* h);
+// The published entry count (acquire load).
+uint32_t fidx_count(const fidx* h);
+// Non-zero once any batch was refused for capacity; stays set for the handle's life.
+uint32_t fidx_overflowed(const fidx* h);
+// Installs the process-wide fold hook (null: names with non-ASCII bytes keep ASCII-only folding).
+void fidx_set_fold(fidx_fold_fn fn);
+// Frees a listing's buffers and zeroes it; a null listing is ignored.
+void fidx_listing_free(fidx_listing* l);
+// Enters an existing extension id of the table into the extension hash (after a load).
+void fidx_ext_insert(fidx* h, uint32_t id);
