@@ -1,0 +1,11 @@
+// The routines behind the rows of the command table, one file each.
+#pragma once
+
+namespace quorvanta::cli {
+
+struct Cli;
+
+int scanCommand(Cli& cli);      // ScanCommand.cpp
+int genTreeCommand(Cli& cli);   // GenTreeCommand.cpp
+
+}  // namespace quorvanta::cli

@@ -1,0 +1,54 @@
+// scan <path> [--threads N] [--mode bulk|fts|fm]: walks one tree in the chosen way and prints
+// one report line, so the modes can be compared on the same tree. Nothing is kept.
+#include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/ScanModes.h"
+#include "quorvanta_cli/Shared.h"
+#include "quorvanta_cli/Tool.h"
+
+#include <string>
+
+namespace quorvanta::cli {
+namespace {
+
+constexpr std::int64_t kDefaultThreads = 8;
+
+[[noreturn]] void cannotOpen(Cli& cli, const std::string& path) {
+    cli.out << "cannot open " << path << '\n';
+    endRun(kFailed);
+}
+
+// The engine's parallel scan is not part of this build yet: say so rather than measure nothing.
+void scanBulk(Cli& cli, const std::string&, std::int64_t) {
+    cli.err << "quorvanta-cli: the bulk scan mode is not available yet; use --mode fts or --mode fm\n";
+    endRun(kFailed);
+}
+
+void scanFts(Cli& cli, const std::string& path) {
+    ScanStats stats;
+    const double start = now();
+    if (scan_fts(path, stats) != 0) cannotOpen(cli, path);
+    report(cli.out, "fts", stats, now() - start);
+}
+
+void scanFM(Cli& cli, const std::string& path) {
+    ScanStats stats;
+    const double start = now();
+    if (scan_fm(path, stats) != 0) endRun(kFailed);
+    report(cli.out, "filemanager", stats, now() - start);
+}
+
+}  // namespace
+
+int scanCommand(Cli& cli) {
+    const auto path = cli.args.at(1);
+    if (!path) usageExit(cli, "scan");
+    // Read in every mode, used only by bulk.
+    const std::int64_t threads = cli.args.numberOr("--threads", kDefaultThreads);
+    const std::string mode = cli.args.opt("--mode").value_or("bulk");
+    if (mode == "fts") scanFts(cli, *path);
+    else if (mode == "fm") scanFM(cli, *path);
+    else scanBulk(cli, *path, threads);
+    return kSuccess;
+}
+
+}  // namespace quorvanta::cli

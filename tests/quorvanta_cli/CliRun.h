@@ -1,0 +1,32 @@
+// Helpers of the tool's tests: running the built quorvanta-cli and reading its report lines.
+#pragma once
+
+#include "tests/support/RunProgram.h"
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quorvanta::cli::test {
+
+inline quorvanta::test::RunResult runCli(const std::vector<std::string>& args,
+                                         const quorvanta::test::RunOptions& options = {}) {
+    return quorvanta::test::runProgram(QUORVANTA_CLI_PATH, args, options);
+}
+
+// The fields of one scan report line: "label" plus every key=value field.
+inline std::map<std::string, std::string> reportFields(const std::string& line) {
+    std::map<std::string, std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    std::getline(in, fields["label"], '\t');
+    while (std::getline(in, field, '\t')) {
+        if (!field.empty() && field.back() == '\n') field.pop_back();
+        const auto eq = field.find('=');
+        fields[field.substr(0, eq)] = eq == std::string::npos ? "" : field.substr(eq + 1);
+    }
+    return fields;
+}
+
+}  // namespace quorvanta::cli::test

@@ -1,0 +1,155 @@
+#include "tests/support/RunProgram.h"
+
+#include "tests/support/TempDir.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace quorvanta::test {
+namespace {
+
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe() {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+        read = fds[0];
+        write = fds[1];
+    }
+    ~Pipe() {
+        closeRead();
+        closeWrite();
+    }
+    void closeRead() {
+        if (read >= 0) close(read);
+        read = -1;
+    }
+    void closeWrite() {
+        if (write >= 0) close(write);
+        write = -1;
+    }
+};
+
+std::vector<std::string> environmentFor(const std::filesystem::path& home, const RunOptions& options) {
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const auto eq = entry.find('=');
+        if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    vars["HOME"] = home.string();
+    vars["XDG_CONFIG_HOME"] = (home / ".config").string();
+    vars["XDG_DATA_HOME"] = (home / ".local/share").string();
+    vars["XDG_CACHE_HOME"] = (home / ".cache").string();
+    vars["XDG_STATE_HOME"] = (home / ".local/state").string();
+    for (const auto& [name, value] : options.env) vars[name] = value;
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : vars) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (auto& text : texts) result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+    // Writing to a child that stopped reading must not kill the test program.
+    static const bool ignoringSigpipe = [] { return signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+    (void)ignoringSigpipe;
+
+    std::unique_ptr<TempDir> freshHome;
+    if (!options.home) freshHome = std::make_unique<TempDir>();
+    const std::filesystem::path home = options.home ? *options.home : freshHome->path();
+
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> envp = environmentFor(home, options);
+    auto argvPointers = pointers(argv);
+    auto envPointers = pointers(envp);
+
+    Pipe in, out, err;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
+    if (options.workingDir) posix_spawn_file_actions_addchdir_np(&actions, options.workingDir->c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argvPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(spawned));
+    in.closeRead();
+    out.closeWrite();
+    err.closeWrite();
+    fcntl(in.write, F_SETFL, O_NONBLOCK);
+
+    RunResult result;
+    std::size_t written = 0;
+    if (options.input.empty()) in.closeWrite();
+    const auto deadline = std::chrono::steady_clock::now() + options.killAfter;
+    while (out.read >= 0 || err.read >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            kill(pid, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        pollfd fds[3] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {in.write, POLLOUT, 0}};
+        if (poll(fds, 3, static_cast<int>(std::min<long long>(left.count(), 1000))) < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            Pipe& pipe = i == 0 ? out : err;
+            std::string& sink = i == 0 ? result.out : result.err;
+            char buffer[65536];
+            const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
+            if (n > 0) sink.append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR) pipe.closeRead();
+        }
+        if (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) {
+            const ssize_t n = ::write(in.write, options.input.data() + written, options.input.size() - written);
+            if (n > 0) written += static_cast<std::size_t>(n);
+            if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == options.input.size()) in.closeWrite();
+        }
+    }
+    in.closeWrite();
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signalled = true;
+        result.status = 128 + WTERMSIG(status);
+    }
+    return result;
+}
+
+}  // namespace quorvanta::test
