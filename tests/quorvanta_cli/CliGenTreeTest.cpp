@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using quorvanta::test::RunOptions;
 using quorvanta::test::TempDir;
 using test::runCli;
+using test::summaryWithoutTime;
 
 const std::string kRefusal = "refusing: gen-tree only writes to ~/QuorvantaTestTree*\n";
 constexpr std::array kExtensions{"mp3", "flac", "wav", "aiff", "jpg", "txt", "pdf", "mov", "zip", "swift"};
@@ -62,11 +63,6 @@ struct Homes {
         return runCli({"gen-tree", path, "--files", files}, options);
     }
 };
-
-std::string summaryWithoutTime(const std::string& out) {
-    static const std::regex time(" in [0-9]+\\.[0-9] s\n$");
-    return std::regex_replace(out, time, "");
-}
 
 TEST(CliGenTree, RefusesEverythingButATestTreeInHome) {
     Homes homes;

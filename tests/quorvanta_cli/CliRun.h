@@ -4,6 +4,7 @@
 #include "tests/support/RunProgram.h"
 
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ inline std::map<std::string, std::string> reportFields(const std::string& line) 
         fields[field.substr(0, eq)] = eq == std::string::npos ? "" : field.substr(eq + 1);
     }
     return fields;
+}
+
+// gen-tree's summary line without its " in <seconds> s" tail, which depends on the machine.
+inline std::string summaryWithoutTime(const std::string& out) {
+    static const std::regex time(" in [0-9]+\\.[0-9] s\n$");
+    return std::regex_replace(out, time, "");
 }
 
 }  // namespace quorvanta::cli::test
