@@ -24,14 +24,14 @@ void scanBulk(Cli& cli, const std::string&, std::int64_t) {
 }
 
 void scanFts(Cli& cli, const std::string& path) {
-    ScanStats stats;
+    scan_stats stats{};
     const double start = now();
     if (scan_fts(path, stats) != 0) cannotOpen(cli, path);
     report(cli.out, "fts", stats, now() - start);
 }
 
 void scanFM(Cli& cli, const std::string& path) {
-    ScanStats stats;
+    scan_stats stats{};
     const double start = now();
     if (scan_fm(path, stats) != 0) endRun(kFailed);
     report(cli.out, "filemanager", stats, now() - start);

@@ -19,7 +19,7 @@ std::string join(const std::string& folder, const char* name) {
 }
 
 // Reads one opened folder: counts its entries and queues its subfolders. Closes the folder.
-void listFolder(DIR* dir, const std::string& folder, ScanStats& counts, std::vector<std::string>& pending) {
+void listFolder(DIR* dir, const std::string& folder, scan_stats& counts, std::vector<std::string>& pending) {
     const int fd = dirfd(dir);
     for (;;) {
         errno = 0;
@@ -71,12 +71,12 @@ FtsTally ftsTally(int ftsInfo, int errorNumber, int level) {
     }
 }
 
-int scan_fts(const std::string& path, ScanStats& stats) {
+int scan_fts(const std::string& path, scan_stats& stats) {
     std::string root = path;
     char* const roots[] = {root.data(), nullptr};
     FTS* walk = fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
     if (!walk) return -1;
-    ScanStats counts;
+    scan_stats counts{};
     while (FTSENT* entry = fts_read(walk)) {
         switch (ftsTally(entry->fts_info, entry->fts_errno, entry->fts_level)) {
         case FtsTally::nothing: break;
@@ -104,11 +104,11 @@ int scan_fts(const std::string& path, ScanStats& stats) {
     return 0;
 }
 
-int scan_fm(const std::string& path, ScanStats& stats) {
+int scan_fm(const std::string& path, scan_stats& stats) {
     // The root is the folder the user named, so a link there is followed; below it, never.
     DIR* rootDir = openFolder(path, 0);
     if (!rootDir) return -1;
-    ScanStats counts;
+    scan_stats counts{};
     std::vector<std::string> pending;
     listFolder(rootDir, path, counts, pending);
     while (!pending.empty()) {

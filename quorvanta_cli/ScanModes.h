@@ -1,11 +1,11 @@
-// The walkers behind `scan`'s modes. Each fills a ScanStats for one root and never prints.
+// The walkers behind `scan`'s modes. Each fills a scan_stats for one root and never prints.
 //
 //   scan_fts   glibc's file-tree walk, physical (links are not followed), no chdir
 //   scan_fm    a plain walker with one lstat-like call per entry, counting every non-folder as
 //              a file, the yardstick of a file manager's enumeration
 #pragma once
 
-#include "quorvanta_cli/ScanStats.h"
+#include "QuorvantaCore/index_engine/fidx.h"
 
 #include <string>
 
@@ -21,10 +21,10 @@ FtsTally ftsTally(int ftsInfo, int errorNumber, int level);
 
 // 0, or -1 when the walk cannot be opened (stats untouched then). bytes sums regular files'
 // sizes; nested is 0.
-int scan_fts(const std::string& path, ScanStats& stats);
+int scan_fts(const std::string& path, scan_stats& stats);
 
 // 0, or -1 when the root cannot be opened as a folder (stats untouched then). Folders below the
 // root that cannot be read count in errors and are skipped; links are never followed.
-int scan_fm(const std::string& path, ScanStats& stats);
+int scan_fm(const std::string& path, scan_stats& stats);
 
 }  // namespace quorvanta::cli

@@ -69,7 +69,7 @@ std::uint64_t ratePerSecond(std::uint64_t entries, double seconds) {
     return static_cast<std::uint64_t>(rate);
 }
 
-void report(std::ostream& out, std::string_view label, const ScanStats& stats, double seconds) {
+void report(std::ostream& out, std::string_view label, const scan_stats& stats, double seconds) {
     const std::uint64_t entries = stats.files + stats.dirs + stats.other;
     out << label << "\tentries=" << entries << "\tfiles=" << stats.files << "\tdirs=" << stats.dirs
         << "\tsecs=" << printf1("%.3f", seconds) << "\trate=" << ratePerSecond(entries, seconds)

@@ -3,7 +3,7 @@
 // read is 0).
 #pragma once
 
-#include "quorvanta_cli/ScanStats.h"
+#include "QuorvantaCore/index_engine/fidx.h"
 
 #include <cstdint>
 #include <ostream>
@@ -23,6 +23,6 @@ std::uint64_t ratePerSecond(std::uint64_t entries, double seconds);
 
 // One TAB-separated line: label, entries, files, dirs, secs (three decimals), rate, errors,
 // enoent, nested. bytes is not printed.
-void report(std::ostream& out, std::string_view label, const ScanStats& stats, double seconds);
+void report(std::ostream& out, std::string_view label, const scan_stats& stats, double seconds);
 
 }  // namespace quorvanta::cli

@@ -121,7 +121,7 @@ TEST(CliEntry, InProcessDispatchCatchesTheEndOfARun) {
 }
 
 TEST(CliEntry, ReportLine) {
-    ScanStats stats;
+    scan_stats stats{};
     stats.files = 7;
     stats.dirs = 2;
     stats.other = 1;

@@ -166,7 +166,7 @@ TEST(CliScan, ModeWordsAndRootsInProcess) {
     TempDir dir;
     dir.write("a/b/c.txt", "abc");
     dir.write("a/.d", "");
-    ScanStats fts, fm;
+    scan_stats fts{}, fm{};
     ASSERT_EQ(scan_fts(dir.path().string() + "/", fts), 0);
     ASSERT_EQ(scan_fm(dir.path().string() + "/", fm), 0);
     EXPECT_EQ(fts.files, 2u);
@@ -176,7 +176,7 @@ TEST(CliScan, ModeWordsAndRootsInProcess) {
     EXPECT_EQ(fm.dirs, 2u);
     EXPECT_EQ(fm.bytes, 3u);
 
-    ScanStats untouched;
+    scan_stats untouched{};
     untouched.files = 42;
     EXPECT_EQ(scan_fts((dir / "none").string(), untouched), -1);
     EXPECT_EQ(scan_fm((dir / "none").string(), untouched), -1);
@@ -187,7 +187,7 @@ TEST(CliScan, ModeWordsAndRootsInProcess) {
 // before privileges are dropped (so the folders above root need not be open to that user).
 struct UnprivilegedScan {
     int ftsResult = 0, fmResult = 0;
-    ScanStats fts, fm;
+    scan_stats fts{}, fm{};
 };
 std::optional<UnprivilegedScan> scanAsNobody(const fs::path& root) {
     int fds[2];
