@@ -1,5 +1,7 @@
 #include "QuorvantaCore/text/Fold.h"
 
+#include "QuorvantaCore/index_engine/fidx.h"
+
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/Utf8.h"
 #include "tests/QuorvantaCore/text/RandomText.h"
@@ -11,7 +13,11 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
+
+// The engine installs the hook's address as it is.
+static_assert(std::is_same_v<decltype(&quorvanta_fold_hook), fidx_fold_fn>);
 
 namespace quorvanta::core::text {
 namespace {
