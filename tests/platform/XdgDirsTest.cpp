@@ -1,31 +1,16 @@
 #include "platform/fs/XdgDirs.h"
 
+#include "tests/support/EnvOverride.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 namespace quorvanta::platform {
 namespace {
 
-// Sets (or unsets) one environment variable for the scope of a test case.
-class EnvOverride {
-public:
-    EnvOverride(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) setenv(name, value->c_str(), 1);
-        else unsetenv(name);
-    }
-    ~EnvOverride() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::EnvOverride;
 
 TEST(XdgDirs, FollowsTheBaseDirectoryRules) {
     struct Case {

@@ -1,0 +1,50 @@
+#include "platform/fs/PathUnder.h"
+#include "platform/volumes/ExternalDrives.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace quorvanta::platform {
+namespace {
+
+TEST(VolumeProbeExternalDrives, ComparesWholeComponents) {
+    const struct {
+        const char* path;
+        const char* folder;
+        bool under;
+    } cases[] = {
+        {"/mnt", "/mnt", true},   {"/mnt/x", "/mnt", true},   {"/mnt/", "/mnt", true},
+        {"/mntx", "/mnt", false}, {"/mn", "/mnt", false},     {"/mnt/x", "/mnt/", true},
+        {"/", "/", true},         {"/a", "/", true},          {"", "/", false},
+        {"relative", "/", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isSameOrUnder(c.path, c.folder), c.under) << c.path << " under " << c.folder;
+}
+
+TEST(VolumeProbeExternalDrives, KnowsTheMountFolders) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/media", true},          {"/media/usb/file.txt", true}, {"/run/media/u/Stick", true},
+        {"/mnt", true},            {"/mnt/", true},               {"/mnt/backup/a/b", true},
+        {"/mediax", false},        {"/run/mediax/u", false},      {"/run", false},
+        {"/home/u/media", false},  {"/media/../home/u", false},   {"/", false},
+    };
+    for (const auto& [path, under] : cases) EXPECT_EQ(isUnderExternalDriveFolder(path), under) << path;
+}
+
+TEST(VolumeProbeExternalDrives, ResolvesLinksOfTheExistingPart) {
+    test::TempDir dir;
+    std::filesystem::create_directory_symlink("/mnt", dir / "drive");
+    EXPECT_TRUE(isUnderExternalDriveFolder(dir / "drive"));
+    EXPECT_TRUE(isUnderExternalDriveFolder(dir / "drive/not/yet/written.idx"));
+    EXPECT_FALSE(isUnderExternalDriveFolder(dir / "cache.idx"));
+    std::filesystem::create_directory_symlink("/", dir / "top");
+    EXPECT_TRUE(isUnderExternalDriveFolder(dir / "top/mnt/x"));
+    EXPECT_FALSE(isUnderExternalDriveFolder(dir / "top/home"));
+}
+
+}  // namespace
+}  // namespace quorvanta::platform
