@@ -1,0 +1,20 @@
+#include "QuorvantaCore/util/Format.h"
+
+#include <array>
+
+namespace quorvanta::core {
+
+std::string Format::size(std::uint64_t bytes, const Locale& locale) {
+    if (bytes <= 999) return std::to_string(bytes) + " B";
+    static constexpr std::array<const char*, 5> kUnits{"KB", "MB", "GB", "TB", "PB"};
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    // 999.95 and above would print as 1000.0 with one fraction digit.
+    while (value >= 999.95 && unit + 1 < kUnits.size()) {
+        value /= 1000;
+        ++unit;
+    }
+    return locale.formatNumber(value, 1) + " " + kUnits[unit];
+}
+
+}  // namespace quorvanta::core
