@@ -1,6 +1,7 @@
 #include "quorvanta_cli/GenTreeCommand.h"
 
 #include "platform/fs/XdgDirs.h"
+#include "platform/volumes/ExternalDrives.h"
 #include "quorvanta_cli/Commands.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
@@ -26,8 +27,6 @@ constexpr int kDeepestWithSubfolders = 5;
 constexpr std::int64_t kNameCycle = 997;
 constexpr std::array<const char*, 10> kExtensions{"mp3", "flac", "wav", "aiff", "jpg",
                                                   "txt", "pdf", "mov", "zip", "swift"};
-// TODO(volumes): replace with the shared list of external-drive mount folders once it exists.
-constexpr std::array<std::string_view, 3> kExternalMountFolders{"/media", "/run/media", "/mnt"};
 
 bool isUnder(const std::string& path, std::string_view folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -121,8 +120,7 @@ std::optional<GenTreeTarget> genTreeTarget(std::string_view pathText, const fs::
     const std::string rootText = root.string();
     if (normalHome == normalHome.root_path() || !isUnder(rootText, normalHome.string())) return std::nullopt;
     if (!root.filename().string().starts_with(kRootPrefix)) return std::nullopt;
-    for (const auto folder : kExternalMountFolders)
-        if (rootText == folder || isUnder(rootText, folder)) return std::nullopt;
+    if (platform::isUnderExternalDriveFolder(root)) return std::nullopt;
 
     const auto realHome = realPath(normalHome);
     if (!realHome) return std::nullopt;
