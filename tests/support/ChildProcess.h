@@ -1,4 +1,4 @@
-// Runs a piece of a test in a forked child: for what must not touch the test program itself
+// Runs some of a test's work in a forked child: for what must not touch the test program itself
 // (dropping privileges, a mount namespace of its own). The child answers with a text, and leaves
 // with _exit, so the test program's own clean-up (GoogleTest, leak checks) never runs twice.
 #pragma once
