@@ -35,8 +35,6 @@ struct Region {
     size_t writable = 0;
 };
 
-using DirHook = void (*)(void* ctx, const char* path);
-
 }  // namespace quorvanta::index_engine
 
 struct fidx_priv {
@@ -52,7 +50,7 @@ struct fidx_priv {
     std::mutex settings;
     std::vector<std::string> excludes;     // settings mutex
     std::vector<std::string> includeExts;  // settings mutex
-    quorvanta::index_engine::DirHook dirHook = nullptr;  // settings mutex
+    fidx_dir_hook dirHook = nullptr;  // settings mutex
     void* dirHookCtx = nullptr;                          // settings mutex
 
     std::vector<uint32_t> roots;  // engine mutex
@@ -99,5 +97,8 @@ uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent);
 uint16_t extensionId(fidx* h, const uint8_t* folded, size_t len);
 // 32-bit FNV-1a.
 uint32_t fnv1a(const uint8_t* bytes, size_t len);
+
+// The number of scan workers for a requested thread count: 1 to 256.
+uint32_t scanWorkerCount(int threads);
 
 }  // namespace quorvanta::index_engine

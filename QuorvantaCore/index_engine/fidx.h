@@ -74,6 +74,10 @@ struct fidx_listing {
 // the folded text is shorter. Called concurrently from scan threads; it must be thread-safe.
 typedef void (*fidx_fold_fn)(const uint8_t* name, size_t len, uint8_t* out);
 
+// Called with a folder's path before the folder is opened for listing (scan workers, the
+// root included, and `fidx_list`), possibly from many threads at once.
+typedef void (*fidx_dir_hook)(void* ctx, const char* path);
+
 typedef char fidx_ext_text[16];
 
 struct fidx_priv;
@@ -109,3 +113,30 @@ void fidx_set_fold(fidx_fold_fn fn);
 void fidx_listing_free(fidx_listing* l);
 // Enters an existing extension id of the table into the extension hash (after a load).
 void fidx_ext_insert(fidx* h, uint32_t id);
+
+// Scans `root` and everything below it into the index: the root gets an entry named by the path
+// exactly as given (flags folder + root), then max(1, min(threads, 256)) workers list the folders.
+// A root may be a symbolic link; nothing below it is ever followed. Gives 0, or -1 with errno set
+// when the root cannot be opened as a folder or its entry does not fit (nothing added then).
+// `stats`, when given, receives this scan's totals. Scans of one handle may overlap.
+int fidx_scan(fidx* h, const char* root, int threads, scan_stats* stats);
+// Scans the folder `path`, whose entry is `entry`, adding its contents below that entry; its
+// records inherit the hidden and junk bits of `inherited`. Gives -1 with errno set when the path
+// is not an openable folder (a symbolic link counts as gone: ENOTDIR) or `entry` is not a
+// published entry (EINVAL), else 0.
+int fidx_scan_under(fidx* h, const char* path, uint32_t entry, uint8_t inherited, int threads, scan_stats* stats);
+// Folders whose full path equals one of these (trailing "/" ignored) are recorded, not entered.
+void fidx_set_excludes(fidx* h, const char* const* paths, uint32_t n);
+// Keeps only files whose extension (ignoring case) is one of these; 0 clears the list.
+void fidx_set_include_exts(fidx* h, const char* const* exts, uint32_t n);
+// Non-zero `stop` makes running and later scans finish early; `pauseMicros` sleeps after each folder.
+void fidx_scan_control(fidx* h, uint32_t stop, uint32_t pauseMicros);
+// Sets (or with a null `fn` clears) the folder hook of the handle.
+void fidx_set_dir_hook(fidx* h, fidx_dir_hook fn, void* ctx);
+
+// Lists one folder into `out` (overwritten; free it with `fidx_listing_free`), no recursion.
+// Subfolders on another device than the folder get FIDX_OTHER_DEVICE. With a handle its
+// include-only list filters files and its folder hook is called; with a null handle every file
+// is kept. Gives 0, or -1 with errno kept (ENOENT and ENOTDIR mean the folder is gone; a
+// symbolic link is not listed and gives ENOTDIR) and `out` empty.
+int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out);
