@@ -1,4 +1,6 @@
 #include "tests/QuorvantaCore/index_engine/TreeFixture.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -307,7 +309,7 @@ TEST(Scan, UnsearchableFoldersCountErrors) {
     for (const char* f : {"/listonly/a.txt", "/open/b.txt"}) makeFile(root + f, 10);
     chmod((root + "/locked").c_str(), 0);
     chmod((root + "/listonly").c_str(), 0444);
-    const std::string result = inChild([&]() -> std::string {
+    const quorvanta::test::ChildOutcome child = quorvanta::test::runInChild([&]() -> std::string {
         if (setgid(65534) != 0 || setuid(65534) != 0) return "SKIP: cannot drop to uid 65534";
         Index h = newIndex();
         scan_stats st{};
@@ -326,8 +328,9 @@ TEST(Scan, UnsearchableFoldersCountErrors) {
     chmod((root + "/locked").c_str(), 0755);
     chmod((root + "/listonly").c_str(), 0755);
     std::filesystem::remove_all(root);
-    if (result.rfind("SKIP", 0) == 0) GTEST_SKIP() << result;
-    EXPECT_EQ(result, "");
+    ASSERT_TRUE(child.succeeded) << child.output;
+    if (child.output.rfind("SKIP", 0) == 0) GTEST_SKIP() << child.output;
+    EXPECT_EQ(child.output, "");
 }
 
 // Removes a tree whose paths may be longer than PATH_MAX.
@@ -381,12 +384,13 @@ TEST(Scan, PathTooLongCountsAnErrorAndIsReportedWhenVerbose) {
     close(fd);
 
     scan_stats st{};
-    unsetenv("QUORVANTA_VERBOSE");
-    EXPECT_EQ(scanCapturingStderr(root, st), "") << "nothing printed without the variable";
-    EXPECT_EQ(st.errors, 1u);
-    setenv("QUORVANTA_VERBOSE", "1", 1);
+    {
+        quorvanta::test::EnvOverride quiet("QUORVANTA_VERBOSE", std::nullopt);
+        EXPECT_EQ(scanCapturingStderr(root, st), "") << "nothing printed without the variable";
+        EXPECT_EQ(st.errors, 1u);
+    }
+    quorvanta::test::EnvOverride verbose("QUORVANTA_VERBOSE", "1");
     const std::string printed = scanCapturingStderr(root, st);
-    unsetenv("QUORVANTA_VERBOSE");
     EXPECT_EQ(st.errors, 1u);
     EXPECT_EQ(printed.rfind("open " + root + "/", 0), 0u) << printed.substr(0, 80);
     EXPECT_NE(printed.find(": File name too long\n"), std::string::npos);
@@ -399,7 +403,7 @@ TEST(Scan, OtherMountsAreRecordedNotEntered) {
     const std::string root = (tmp / "m").string();
     for (const char* d : {"", "/tmpfs", "/src", "/src/inner", "/bind"}) makeDir(root + d);
     makeFile(root + "/src/file");
-    const std::string result = inChild([&]() -> std::string {
+    const quorvanta::test::ChildOutcome child = quorvanta::test::runInChild([&]() -> std::string {
         if (unshare(CLONE_NEWNS) != 0) return std::string("SKIP: unshare(CLONE_NEWNS): ") + strerror(errno);
         if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "SKIP: cannot make mounts private";
         if (mount("tmpfs", (root + "/tmpfs").c_str(), "tmpfs", 0, "size=1m") != 0)
@@ -432,8 +436,9 @@ TEST(Scan, OtherMountsAreRecordedNotEntered) {
         fidx_listing_free(&l);
         return out;
     });
-    if (result.rfind("SKIP", 0) == 0) GTEST_SKIP() << result;
-    EXPECT_EQ(result, "");
+    ASSERT_TRUE(child.succeeded) << child.output;
+    if (child.output.rfind("SKIP", 0) == 0) GTEST_SKIP() << child.output;
+    EXPECT_EQ(child.output, "");
 }
 
 }  // namespace

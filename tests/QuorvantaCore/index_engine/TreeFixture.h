@@ -7,13 +7,11 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -93,33 +91,6 @@ inline std::string contiguityFault(const fidx* h) {
         ++it->second.second;
     }
     return "";
-}
-
-// Runs `fn` in a forked child and gives what it returned (a failure text, "", or "SKIP: ...").
-inline std::string inChild(const std::function<std::string()>& fn) {
-    int fds[2];
-    if (pipe(fds) != 0) return "pipe failed";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        std::string out;
-        try {
-            out = fn();
-        } catch (const std::exception& e) {
-            out = e.what();
-        }
-        if (write(fds[1], out.data(), out.size()) < 0) _exit(2);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, n);
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += " (child failed)";
-    return out;
 }
 
 }  // namespace quorvanta::index_engine::test
