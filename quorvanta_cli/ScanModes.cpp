@@ -1,5 +1,8 @@
 #include "quorvanta_cli/ScanModes.h"
 
+#include "QuorvantaCore/text/Fold.h"
+#include "quorvanta_cli/Shared.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <fts.h>
@@ -11,6 +14,10 @@
 
 namespace quorvanta::cli {
 namespace {
+
+// Room of the throwaway handle: nothing is kept, so half the capacity of a volume index.
+constexpr std::uint32_t kBulkMaxEntries = 33'554'432;
+constexpr std::uint64_t kBulkMaxNameBytes = 1'073'741'824;
 
 std::string join(const std::string& folder, const char* name) {
     std::string path = folder;
@@ -52,6 +59,15 @@ DIR* openFolder(const std::string& path, int extraFlags) {
 }
 
 }  // namespace
+
+int scan_bulk(const std::string& path, std::int64_t threads, scan_stats& stats) {
+    // The application's fold, so non-ASCII names cost what they cost when the application scans.
+    fidx_set_fold(quorvanta_fold_hook);
+    fidx* handle = fidx_new(kBulkMaxEntries, kBulkMaxNameBytes);
+    const int result = fidx_scan(handle, path.c_str(), engineThreads(threads), &stats);
+    fidx_free(handle);
+    return result;
+}
 
 FtsTally ftsTally(int ftsInfo, int errorNumber, int level) {
     switch (ftsInfo) {

@@ -1,5 +1,6 @@
 // The walkers behind `scan`'s modes. Each fills a scan_stats for one root and never prints.
 //
+//   scan_bulk  the index engine's parallel scan into a throwaway handle, as the application scans
 //   scan_fts   glibc's file-tree walk, physical (links are not followed), no chdir
 //   scan_fm    a plain walker with one lstat-like call per entry, counting every non-folder as
 //              a file, the yardstick of a file manager's enumeration
@@ -7,9 +8,14 @@
 
 #include "QuorvantaCore/index_engine/fidx.h"
 
+#include <cstdint>
 #include <string>
 
 namespace quorvanta::cli {
+
+// 0, or non-zero when the root cannot be opened as a folder. threads is bounded to the engine's
+// 1..256 here, so no count is cut to 32 bits on the way.
+int scan_bulk(const std::string& path, std::int64_t threads, scan_stats& stats);
 
 // What one entry of the file-tree walk adds to the counters.
 enum class FtsTally { nothing, dir, file, other, error, enoent, cannotOpen };

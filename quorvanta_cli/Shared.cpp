@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -59,6 +60,8 @@ double footprintMB() {
     if (!sawAnon) return 0;
     return static_cast<double>(anonKB + swapKB) * 1024.0 / 1e6;
 }
+
+int engineThreads(std::int64_t threads) { return static_cast<int>(std::clamp<std::int64_t>(threads, 1, 256)); }
 
 std::uint64_t ratePerSecond(std::uint64_t entries, double seconds) {
     if (!(seconds > 0)) return 0;

@@ -18,6 +18,9 @@ std::string gb(std::uint64_t bytes);  // "%.2f GB" of bytes / 1e9
 double rssMB();                     // resident size in bytes / 1e6
 double footprintMB();               // anonymous resident memory plus swap, in bytes / 1e6
 
+// A worker count as the engine takes it: bounded to 1..256 before it is narrowed to an int.
+int engineThreads(std::int64_t threads);
+
 // Entries per second truncated toward zero; 0 when seconds is not above 0.
 std::uint64_t ratePerSecond(std::uint64_t entries, double seconds);
 

@@ -148,6 +148,15 @@ TEST(CliEntry, ReportLine) {
     EXPECT_EQ(ratePerSecond(5, std::numeric_limits<double>::quiet_NaN()), 0u);
 }
 
+TEST(CliEntry, EngineThreadsAreBoundedBeforeNarrowing) {
+    const struct {
+        std::int64_t threads;
+        int engine;
+    } cases[] = {{0, 1},     {-5, 1},    {1, 1},         {8, 8},
+                 {256, 256}, {257, 256}, {4294967297, 256}, {std::numeric_limits<std::int64_t>::min(), 1}};
+    for (const auto& c : cases) EXPECT_EQ(engineThreads(c.threads), c.engine) << c.threads;
+}
+
 TEST(CliEntry, NumberTexts) {
     EXPECT_EQ(fmt(1.005), "1.00");
     EXPECT_EQ(fmt(2.5), "2.50");

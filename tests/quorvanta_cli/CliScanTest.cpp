@@ -1,5 +1,6 @@
 #include "quorvanta_cli/ScanModes.h"
 #include "tests/quorvanta_cli/CliRun.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -7,13 +8,12 @@
 #include <fcntl.h>
 #include <fts.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <optional>
+#include <sstream>
 #include <fstream>
 
 namespace quorvanta::cli {
@@ -75,6 +75,10 @@ TEST(CliScan, ModesAgreeWithFind) {
         std::string label;
         std::size_t files, dirs, other;
     } cases[] = {
+        {{}, "bulk/8", files, dirs, other},
+        {{"--threads", "1"}, "bulk/1", files, dirs, other},
+        {{"--mode", "FTS"}, "bulk/8", files, dirs, other},   // mode words are case-sensitive
+        {{"--mode", "bulk", "--threads", "3"}, "bulk/3", files, dirs, other},
         {{"--mode", "fts"}, "fts", files, dirs, other},
         {{"--mode", "fm"}, "filemanager", files + other, dirs, 0},
     };
@@ -110,6 +114,9 @@ TEST(CliScan, StartingPoints) {
         {{"scan", dir.path().string(), "--mode", "fts"}, "", "1", "1", 0},
         {{"scan", (dir / "missing").string(), "--mode", "fts"}, "cannot open " + (dir / "missing").string() + "\n",
          "", "", 1},
+        {{"scan", (dir / "missing").string()}, "cannot open " + (dir / "missing").string() + "\n", "", "", 1},
+        {{"scan", file.string()}, "cannot open " + file.string() + "\n", "", "", 1},
+        {{"scan", dir.path().string()}, "", "1", "1", 0},
         {{"scan", "", "--mode", "fts"}, "cannot open \n", "", "", 1},
         {{"scan", (dir / "missing").string(), "--mode", "fm"}, "", "", "", 1},  // silently
         {{"scan", file.string(), "--mode", "fm"}, "", "", "", 1},
@@ -127,6 +134,28 @@ TEST(CliScan, StartingPoints) {
         EXPECT_EQ(fields["files"], c.files) << what;
         EXPECT_EQ(fields["entries"], c.entries) << what;
         EXPECT_EQ(fields["dirs"], "0") << what;
+    }
+}
+
+TEST(CliScan, BulkLabelsShowTheThreadCountAsRead) {
+    TempDir dir;
+    dir.write("a/b.txt", "b");
+    const struct {
+        std::string threads, label;
+    } cases[] = {
+        {"0", "bulk/0"},                       // one worker
+        {"1000", "bulk/1000"},                 // 256 workers
+        {"99999999999", "bulk/99999999999"},   // beyond 32 bits: bounded, not cut
+        {"-5", "bulk/-5"},
+        {"+2", "bulk/2"},
+        {"two", "bulk/8"},
+    };
+    for (const auto& c : cases) {
+        const auto result = runCli({"scan", dir.path().string(), "--threads", c.threads});
+        ASSERT_EQ(result.status, 0) << c.threads << ": " << result.out << result.err;
+        auto fields = reportFields(result.out);
+        EXPECT_EQ(fields["label"], c.label);
+        EXPECT_EQ(fields["entries"], "2") << c.threads;
     }
 }
 
@@ -176,6 +205,12 @@ TEST(CliScan, ModeWordsAndRootsInProcess) {
     EXPECT_EQ(fm.dirs, 2u);
     EXPECT_EQ(fm.bytes, 3u);
 
+    scan_stats bulk{};
+    ASSERT_EQ(scan_bulk(dir.path().string(), 8, bulk), 0);
+    EXPECT_EQ(bulk.files, 2u);
+    EXPECT_EQ(bulk.dirs, 2u);
+    EXPECT_EQ(bulk.bytes, 3u);
+
     scan_stats untouched{};
     untouched.files = 42;
     EXPECT_EQ(scan_fts((dir / "none").string(), untouched), -1);
@@ -183,33 +218,23 @@ TEST(CliScan, ModeWordsAndRootsInProcess) {
     EXPECT_EQ(untouched.files, 42u) << "a root that cannot be opened leaves the record alone";
 }
 
-// Scans "." as an unprivileged user in a child process, with the working folder set to root
-// before privileges are dropped (so the folders above root need not be open to that user).
-struct UnprivilegedScan {
-    int ftsResult = 0, fmResult = 0;
-    scan_stats fts{}, fm{};
-};
-std::optional<UnprivilegedScan> scanAsNobody(const fs::path& root) {
-    int fds[2];
-    if (pipe(fds) != 0) return std::nullopt;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        UnprivilegedScan scan;
-        if (chdir(root.c_str()) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-        scan.ftsResult = scan_fts(".", scan.fts);
-        scan.fmResult = scan_fm(".", scan.fm);
-        const bool written = write(fds[1], &scan, sizeof scan) == static_cast<ssize_t>(sizeof scan);
-        _exit(written ? 0 : 4);
-    }
-    close(fds[1]);
-    UnprivilegedScan scan;
-    const bool read = ::read(fds[0], &scan, sizeof scan) == static_cast<ssize_t>(sizeof scan);
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return scan;
+// Scans "." with bulk, fts and fm as an unprivileged user in a child process, the working folder set to
+// root before privileges are dropped (so the folders above root need not be open to that user).
+// Answers "<result> <files> <dirs> <errors> <enoent>" per mode, fm without enoent, "|" between.
+std::string scanAsNobody(const fs::path& root) {
+    const auto child = quorvanta::test::runInChild([&]() -> std::string {
+        if (chdir(root.c_str()) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return "cannot drop privileges";
+        scan_stats bulk{}, fts{}, fm{};
+        const int bulkResult = scan_bulk(".", 2, bulk);
+        const int ftsResult = scan_fts(".", fts);
+        const int fmResult = scan_fm(".", fm);
+        std::ostringstream text;
+        text << bulkResult << ' ' << bulk.files << ' ' << bulk.dirs << ' ' << bulk.errors << ' ' << bulk.enoent
+             << " | " << ftsResult << ' ' << fts.files << ' ' << fts.dirs << ' ' << fts.errors << ' ' << fts.enoent << " | "
+             << fmResult << ' ' << fm.files << ' ' << fm.dirs << ' ' << fm.errors;
+        return text.str();
+    });
+    return child.succeeded ? child.output : "child failed: " + child.output;
 }
 
 TEST(CliScan, UnreadableFoldersAreCountedAndSkipped) {
@@ -223,23 +248,12 @@ TEST(CliScan, UnreadableFoldersAreCountedAndSkipped) {
     fs::permissions(dir / "locked", fs::perms::none);
     const auto scan = scanAsNobody(dir.path());
     fs::permissions(dir / "locked", fs::perms::owner_all);
-    ASSERT_TRUE(scan) << "the unprivileged child failed";
-    EXPECT_EQ(scan->ftsResult, 0);
-    EXPECT_EQ(scan->fts.dirs, 3u);
-    EXPECT_EQ(scan->fts.files, 2u);
-    EXPECT_EQ(scan->fts.errors, 1u);
-    EXPECT_EQ(scan->fts.enoent, 0u);
-    EXPECT_EQ(scan->fmResult, 0);
-    EXPECT_EQ(scan->fm.dirs, 3u);
-    EXPECT_EQ(scan->fm.files, 2u);
-    EXPECT_EQ(scan->fm.errors, 1u);
+    EXPECT_EQ(scan, "0 2 3 1 0 | 0 2 3 1 0 | 0 2 3 1") << "bulk | fts | fm";
 
     fs::permissions(dir.path(), fs::perms::none);
     const auto unreadableRoot = scanAsNobody(dir.path());
     fs::permissions(dir.path(), fs::perms::owner_all);
-    ASSERT_TRUE(unreadableRoot);
-    EXPECT_EQ(unreadableRoot->ftsResult, -1) << "an unreadable root cannot be walked";
-    EXPECT_EQ(unreadableRoot->fmResult, -1);
+    EXPECT_EQ(unreadableRoot, "-1 0 0 0 0 | -1 0 0 0 0 | -1 0 0 0") << "an unreadable root cannot be walked";
 }
 
 }  // namespace
