@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -235,6 +236,12 @@ TEST(LocalAPIProtocol, RecordsRoundTripThroughJSON) {
     EXPECT_FALSE(LocalAPI::volumeFromJSON(nlohmann::json::array()));
 }
 
+TEST(LocalAPIProtocol, DefaultSocketIsInTheDataDirectory) {
+    const std::filesystem::path path = LocalAPI::defaultSocketPath();
+    EXPECT_EQ(path, std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "Quorvanta" / "api.sock");
+    EXPECT_TRUE(std::filesystem::is_directory(path.parent_path()));
+}
+
 // Mutations of valid requests (byte flips, cuts, insertions of JSON punctuation, splices) must
 // never crash the handler, and every reply is one JSON object with a boolean "ok".
 TEST(LocalAPIProtocol, MutatedRequestsAlwaysGetOneJSONObject) {
@@ -250,7 +257,7 @@ TEST(LocalAPIProtocol, MutatedRequestsAlwaysGetOneJSONObject) {
     fake.volumeList = {{"V", "/v", 3, false, false}};
     fake.result = {5, {{"/v/a", "a", "file", 1, 1}}};
     const Backend backend = fake.backend();
-    for (int iteration = 0; iteration < 20000; ++iteration) {
+    for (int iteration = 0; iteration < 10000; ++iteration) {
         std::string request = seeds[random() % seeds.size()];
         const int edits = 1 + static_cast<int>(random() % 6);
         for (int e = 0; e < edits && !request.empty(); ++e) {

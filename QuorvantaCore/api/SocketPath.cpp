@@ -1,0 +1,8 @@
+#include "QuorvantaCore/api/LocalAPI.h"
+#include "QuorvantaCore/index/VolumeID.h"
+
+namespace quorvanta::core::LocalAPI {
+
+std::filesystem::path defaultSocketPath() { return VolumeID::directory() / "api.sock"; }
+
+}  // namespace quorvanta::core::LocalAPI
