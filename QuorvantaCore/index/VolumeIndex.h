@@ -1,0 +1,166 @@
+// VolumeIndex: the index of one volume or catalog, owned through std::shared_ptr. It wraps one
+// engine handle (`s`), runs scans on it, and answers by entry index the name, full path, parent,
+// size, times, flags and extension of every entry. It also carries what hangs on an index: the
+// store id that binds side files to its snapshot, the optional audio table and content index,
+// the counters of deleted entries and mutations, and the scan state and statistics.
+//
+// Threads: the entry accessors read the engine arrays without locking, from any thread, while
+// scans and refreshes append; the entry index they take must be below `count()`. The columns
+// that in-place updates rewrite (size, times, flags) are read with relaxed atomic loads. `lock_`
+// guards the scan state, the statistics, the folder cache, the include-only list, the audio and
+// content references and the counters. `cancelScan` may be called from any thread.
+//
+// Errors: only `scan` (and `scanned`) throw, and only IndexError. An engine handle that cannot
+// be reserved ends the process.
+//
+// Times: `ctime` is the creation (birth) time of a file-system object everywhere in the index,
+// never Linux's status-change time; 0 where the file system does not record it.
+#pragma once
+
+#include "QuorvantaCore/index/EntryFlags.h"
+#include "QuorvantaCore/index/IndexError.h"
+#include "QuorvantaCore/index_engine/fidx.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvanta::core {
+
+class AudioTable;
+class ContentIndex;
+
+class VolumeIndex {
+    struct Passkey {};
+
+public:
+    struct EngineFree {
+        void operator()(fidx* h) const noexcept { fidx_free(h); }
+    };
+    using EngineHandle = std::unique_ptr<fidx, EngineFree>;
+
+    // The capacities of every volume index and every loaded snapshot.
+    static constexpr std::uint32_t defaultMaxEntries = 0x4000000;
+    static constexpr std::uint64_t defaultMaxNameBytes = 0xC0000000;
+
+    // An empty index with room for maxEntries - 1 entries and maxNameBytes name bytes and a
+    // fresh random store id (never 0). Each exclusion of two or more bytes ending in "/" loses
+    // that one "/"; folders with one of these full paths are recorded but not entered.
+    static std::shared_ptr<VolumeIndex> create(std::uint32_t maxEntries, std::uint64_t maxNameBytes,
+                                               std::vector<std::string> excludes);
+    // Takes over a filled engine handle (a loaded snapshot) with the store id saved beside it.
+    // The handle must not be null.
+    static std::shared_ptr<VolumeIndex> adopting(EngineHandle handle, std::uint64_t storeID,
+                                                 std::vector<std::string> excludes);
+    // An index of default capacity without exclusions, with the roots scanned (no pause).
+    // Throws what `scan` throws; the index is released then.
+    static std::shared_ptr<VolumeIndex> scanned(const std::vector<std::string>& roots, int threads);
+
+    VolumeIndex(Passkey, EngineHandle handle, std::uint64_t storeID, std::vector<std::string> excludes);
+    VolumeIndex(const VolumeIndex&) = delete;
+    VolumeIndex& operator=(const VolumeIndex&) = delete;
+    ~VolumeIndex();
+
+    // The include-only extensions of later scans, without the dot, any case; empty keeps every
+    // file. Folders are always kept.
+    void setIncludeExts(std::vector<std::string> exts);
+
+    // Scans the roots in order, each with max(1, min(threads, 256)) workers, pausing
+    // throttleMicros (a negative pause is none) after each folder. Entries appear while it runs.
+    // Throws IndexError::cannotOpen(root) for the first root that cannot be opened (later roots
+    // are not scanned; what the earlier ones added stays), and IndexError::cancelled once
+    // `cancelScan` was called. A full index throws nothing: the scan ends with what fitted, no
+    // further root is added, and `overflowed()` is true.
+    void scan(const std::vector<std::string>& roots, int threads, int throttleMicros);
+    // Stops a running scan and every later one; permanent for this index.
+    void cancelScan();
+
+    // Published entries, deleted ones included.
+    std::uint32_t count() const;
+    // Entries not flagged deleted.
+    std::int64_t liveCount() const;
+
+    // The stored name; a root entry's name is its full root path.
+    std::string name(std::uint32_t i) const;
+    // The root's path and the names below it joined by "/" where the text so far does not end
+    // in "/" (under the root "/" the path of "Users" is "/Users").
+    std::string path(std::uint32_t i) const;
+    // None for a root entry.
+    std::optional<std::uint32_t> parent(std::uint32_t i) const;
+    EntryFlags flags(std::uint32_t i) const;
+    std::uint64_t size(std::uint32_t i) const;
+    std::uint32_t mtime(std::uint32_t i) const;
+    std::uint32_t ctime(std::uint32_t i) const;
+    // The extension id, 0 for none; `ext` its text ("" for none).
+    std::uint16_t extID(std::uint32_t i) const;
+    std::string ext(std::uint32_t i) const;
+    // The text of an extension id; "" for 0 and for ids the table does not hold.
+    std::string extName(std::uint16_t id) const;
+    // The ids of the given extensions (folded as names are), in the order given; extensions the
+    // table does not hold are left out.
+    std::vector<std::uint16_t> extIDs(const std::vector<std::string>& exts) const;
+    // The folder entries (deleted ones included) below min(upTo, count()), ascending.
+    std::vector<std::uint32_t> directories(std::uint32_t upTo) const;
+
+    // Memory held by the entry columns: 2 x name bytes + 27 x count + 4.
+    std::uint64_t arrayBytes() const;
+    // True once any batch was refused because the index is full.
+    bool overflowed() const;
+    // The audio table's version counter; 0 without a table.
+    std::uint64_t audioVersion() const;
+
+    // The engine handle, for the searcher and the other operations on the raw arrays.
+    fidx* s() const { return s_.get(); }
+    std::uint64_t storeID() const { return storeID_; }
+    std::shared_ptr<AudioTable> audio() const;
+    void setAudio(std::shared_ptr<AudioTable> table);
+    std::shared_ptr<ContentIndex> content() const;
+    void setContent(std::shared_ptr<ContentIndex> index);
+    std::int64_t deletedCount() const;
+    std::int64_t mutations() const;
+    const std::vector<std::string>& excludes() const { return excludes_; }
+    std::vector<std::string> includeExts() const;
+    bool isScanning() const;
+    // Running totals over every scan of this index.
+    scan_stats stats() const;
+    // Wall time of every scan of this index, seconds.
+    double scanSeconds() const;
+
+    // The case- and diacritic-insensitive fold of the folded name store, without locale; callers
+    // fold the texts they compare against it with the same function.
+    static std::string fold(std::string_view text);
+
+private:
+    // Adds the time since `start` to scanSeconds and ends one running scan.
+    void finishScan(std::int64_t startNanos);
+
+    const EngineHandle s_;
+    mutable std::mutex lock_;
+    std::mutex saveLock_;  // one snapshot save at a time
+    const std::uint64_t storeID_;
+    std::shared_ptr<AudioTable> audio_;      // lock_
+    std::shared_ptr<ContentIndex> content_;  // lock_
+    std::int64_t deletedCount_ = 0;          // lock_
+    std::int64_t mutations_ = 0;             // lock_; raised by every change of the entries
+    std::int64_t savedMutations_ = 0;        // lock_; `mutations_` at the last snapshot save
+    const std::vector<std::string> excludes_;
+    std::vector<std::string> includeExts_;  // lock_
+
+    // The folder entries among the first `count` entries, ascending.
+    struct DirCache {
+        std::uint32_t count = 0;
+        std::vector<std::uint32_t> dirs;
+    };
+    mutable DirCache dirCache_;  // lock_
+
+    int scansRunning_ = 0;    // lock_; isScanning while above 0 (scans of one index may overlap)
+    scan_stats stats_{};      // lock_
+    double scanSeconds_ = 0;  // lock_
+    bool cancelled_ = false;  // lock_; never cleared
+};
+
+}  // namespace quorvanta::core
