@@ -35,7 +35,9 @@ class AudioTable;
 class ContentIndex;
 
 class VolumeIndex {
-    struct Passkey {};
+    struct Passkey {
+        explicit Passkey() = default;
+    };
 
 public:
     struct EngineFree {
