@@ -41,7 +41,8 @@ calc() { awk "BEGIN { printf \"$1\", $2 }"; }   # calc FORMAT EXPRESSION
 
 echo "machine: $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo)," \
      "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
-echo "file system of the tree: $(stat -f -c %T "$HOME")"
+echo "file system of the tree: $(findmnt -no FSTYPE -T "$HOME" 2>/dev/null || stat -f -c %T "$HOME")," \
+     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 if [[ "${REUSE:-0}" == 1 && -d "$tree" ]]; then
   echo "reusing $tree"

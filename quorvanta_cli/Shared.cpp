@@ -1,5 +1,7 @@
 #include "quorvanta_cli/Shared.h"
 
+#include "quorvanta_cli/Tool.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,6 +79,44 @@ void report(std::ostream& out, std::string_view label, const scan_stats& stats, 
     out << label << "\tentries=" << entries << "\tfiles=" << stats.files << "\tdirs=" << stats.dirs
         << "\tsecs=" << printf1("%.3f", seconds) << "\trate=" << ratePerSecond(entries, seconds)
         << "/s\terrors=" << stats.errors << "\tenoent=" << stats.enoent << "\tnested=" << stats.nested << '\n';
+}
+
+std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string>& roots) {
+    const double start = now();
+    const int threads = engineThreads(cli.args.numberOr("--threads", 8));
+    std::shared_ptr<core::VolumeIndex> index;
+    try {
+        index = core::VolumeIndex::scanned(roots, threads);
+    } catch (const core::IndexError& error) {
+        cli.out << "error: " << error.what() << '\n';
+        endRun(kFailed);
+    }
+    const std::uint32_t count = index->count();
+    const scan_stats stats = index->stats();
+    const double bytesPerEntry = count > 0 ? static_cast<double>(index->arrayBytes()) / count : 0;
+    cli.err << "indexed " << count << " entries in " << fmt(now() - start) << " s (errors " << stats.errors
+            << ", enoent " << stats.enoent << ", nested skipped " << stats.nested << "); arrays "
+            << fmt(bytesPerEntry) << " B/entry, rss " << fmt(rssMB()) << " MB\n";
+    return index;
+}
+
+void printHits(std::ostream& out, const core::VolumeIndex& index, const std::vector<std::uint32_t>& hits) {
+    for (const std::uint32_t i : hits) {
+        const bool folder = index.flags(i).contains(core::EntryFlags::dir);
+        out << (folder ? "d" : "-") << '\t' << (folder ? 0 : index.size(i)) << '\t' << index.path(i) << '\n';
+    }
+}
+
+std::set<std::string> dump(const core::VolumeIndex& index) {
+    std::set<std::string> entries;
+    const std::uint32_t count = index.count();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const core::EntryFlags flags = index.flags(i);
+        if (flags.contains(core::EntryFlags::deleted)) continue;
+        entries.insert(index.path(i) + "|" + std::to_string(flags.rawValue) + "|" + std::to_string(index.size(i)) + "|" +
+                       std::to_string(index.mtime(i)) + "|" + std::to_string(index.ctime(i)));
+    }
+    return entries;
 }
 
 }  // namespace quorvanta::cli
