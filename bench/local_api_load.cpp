@@ -1,0 +1,79 @@
+// Load on the local API over its Unix socket: 1, 8 and 16 concurrent clients, each request a
+// fresh connection, a fixed number of requests per run with a time cap.
+//   trivial: a back-end that answers 50 fixed rows at once (transport, handler and encoding)
+// Counters: req/s, p50 and p99 latency in ms, refused connections (more clients than the
+// server's eight slots). A wrong reply, or a server whose active count does not return to 0,
+// fails the run.
+#include "QuorvantaCore/api/LocalAPIServer.h"
+#include "QuorvantaCore/json/JSONText.h"
+#include "bench/LocalAPILoad.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using namespace quorvanta;
+
+constexpr std::int64_t kRequests = 4000;
+constexpr std::chrono::seconds kCap{60};
+const std::string kRequest = R"({"op":"search","query":"remix","limit":50})";
+
+std::filesystem::path socketFolder() {
+    char pattern[] = "/tmp/quorvanta-load-XXXXXX";
+    if (!::mkdtemp(pattern)) std::abort();
+    return pattern;
+}
+
+core::LocalAPI::Backend trivialBackend() {
+    core::LocalAPI::Backend backend;
+    backend.volumes = [] { return std::vector<core::LocalAPI::Volume>{}; };
+    backend.search = [](const core::LocalAPI::Query&, std::int64_t limit) {
+        core::LocalAPI::SearchResult result{1000, {}};
+        for (std::int64_t i = 0; i < limit; ++i) {
+            result.rows.push_back({"/home/user/Music/Some Artist/Album " + std::to_string(i) + "/remix.flac",
+                                   "remix.flac", "file", 31'457'280, 1'700'000'000});
+        }
+        return result;
+    };
+    return backend;
+}
+
+bool searchReplyWithRows(const std::string& reply) {
+    const auto value = core::parseJSONStrict(reply);
+    return value && value->is_object() && value->value("ok", false) && value->contains("results") &&
+           (*value)["results"].size() == static_cast<std::size_t>((*value)["shown"].get<std::int64_t>());
+}
+
+void runAgainst(benchmark::State& state, const core::LocalAPI::Backend& backend) {
+    const std::filesystem::path folder = socketFolder();
+    const std::string path = folder / "api.sock";
+    core::LocalAPIServer server(path, backend);
+    server.start();
+    const int clients = static_cast<int>(state.range(0));
+    bench::LoadResult result;
+    for (auto _ : state) {
+        result = bench::runLoad(path, kRequest, clients, kRequests, kCap, searchReplyWithRows);
+    }
+    for (int i = 0; i < 1000 && server.active() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::int64_t active = server.active();
+    server.stop();
+    std::filesystem::remove_all(folder);
+
+    state.counters["req/s"] = static_cast<double>(result.answered) / result.seconds;
+    state.counters["p50_ms"] = result.percentileMs(0.50);
+    state.counters["p99_ms"] = result.percentileMs(0.99);
+    state.counters["refused"] = static_cast<double>(result.refused);
+    state.counters["answered"] = static_cast<double>(result.answered);
+    if (result.wrong != 0) state.SkipWithError("a reply failed its check");
+    if (active != 0) state.SkipWithError("the server's active count did not return to 0");
+}
+
+void BM_LocalAPI_Trivial(benchmark::State& state) { runAgainst(state, trivialBackend()); }
+
+}  // namespace
+
+BENCHMARK(BM_LocalAPI_Trivial)->Arg(1)->Arg(8)->Arg(16)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
