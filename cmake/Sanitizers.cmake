@@ -13,3 +13,15 @@ if(_san)
   add_link_options(${_san})
 endif()
 add_compile_options($<$<COMPILE_LANGUAGE:CXX,C>:-Wall> $<$<COMPILE_LANGUAGE:CXX,C>:-Wextra>)
+
+# QV_FUZZ: build the harnesses under tests/fuzz as libFuzzer targets (clang only). Every target is
+# then compiled with the fuzzer's coverage instrumentation, ASan and UBSan.
+option(QV_FUZZ "Build tests/fuzz as libFuzzer targets (clang only)" OFF)
+if(QV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "QV_FUZZ needs clang: CC=clang CXX=clang++ cmake -DQV_FUZZ=ON ...")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

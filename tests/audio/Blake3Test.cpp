@@ -1,4 +1,5 @@
 #include "audio/hash/Blake3.h"
+#include "tests/support/Hex.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +13,7 @@
 namespace quorvanta::audio {
 namespace {
 
-std::string hex(std::span<const std::uint8_t> bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (auto b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+using test::hex;
 
 // The reference digest from the b3sum program, which install-deps puts on every machine.
 std::string b3sum(const std::filesystem::path& file) {
