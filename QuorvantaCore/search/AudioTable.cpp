@@ -3,6 +3,7 @@
 #include "QuorvantaCore/text/Fold.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace quorvanta::core {
@@ -254,10 +255,15 @@ void AudioTable::fill(const AudioCond& cond, std::uint8_t* mask, std::size_t ent
     case Field::genre: textContains(cols.genre); break;
     case Field::key: textContains(cols.key); break;
     case Field::codec: {
+        static const auto foldedLabels = [] {
+            std::array<std::string, kAllAudioCodecs.size()> labels;
+            for (AudioCodec codec : kAllAudioCodecs) labels[rawValue(codec)] = text::fold(label(codec));
+            return labels;
+        }();
         const std::string needle = text::fold(cond.text);
         bool selected[kAllAudioCodecs.size()] = {};
         for (AudioCodec codec : kAllAudioCodecs)
-            selected[rawValue(codec)] = text::fold(label(codec)).find(needle) != std::string::npos;
+            selected[rawValue(codec)] = foldedLabels[rawValue(codec)].find(needle) != std::string::npos;
         for (std::size_t r = 0; r < n; ++r)
             if (selected[rawValue(codecOfByte(cols.codec[r]))]) mark(r);
         break;
