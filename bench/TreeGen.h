@@ -45,7 +45,7 @@ inline std::string ensureTree(uint64_t entries) {
         folders.pop_front();
         for (int f = 0; f < kFilesPerFolder && made < entries; ++f, ++made) {
             std::snprintf(name, sizeof name, "/File %04llu_%02d.%s", static_cast<unsigned long long>(made % 10000), f,
-                          kExts[(made + f) % 10]);
+                          kExts[made % 10]);
             const int fd = open((dir + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
             if (fd < 0 || (f % 7 == 0 && ftruncate(fd, (made * 7919) % 5000000) != 0)) std::abort();
             close(fd);

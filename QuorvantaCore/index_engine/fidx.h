@@ -140,3 +140,29 @@ void fidx_set_dir_hook(fidx* h, fidx_dir_hook fn, void* ctx);
 // is kept. Gives 0, or -1 with errno kept (ENOENT and ENOTDIR mean the folder is gone; a
 // symbolic link is not listed and gives ENOTDIR) and `out` empty.
 int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out);
+
+// Appends the listing records named by idx[0..n-1], in that order, as consecutive new entries
+// under `parent` (their folded names and non-ASCII bits recomputed, the deleted bit dropped).
+// Gives the first new entry, or FIDX_NONE with nothing added when n is 0, an index is outside
+// the listing, `parent` is not a published entry, or the batch does not fit (only the last of
+// these sets the overflowed flag).
+uint32_t fidx_append(fidx* h, uint32_t parent, const fidx_listing* l, const uint32_t* idx, uint32_t n);
+// Flags entry i deleted; its other bits, name and parent stay. Gives 1 when this call set the
+// bit, 0 when it was set already or i is not a published entry (then nothing happens).
+int fidx_set_deleted(fidx* h, uint32_t i);
+// Rewrites the size, modification and creation time of entry i; ignored for an i at or above
+// the published count. Readers may briefly see a mix of old and new values.
+void fidx_set_meta(fidx* h, uint32_t i, uint64_t size, uint32_t mtime, uint32_t ctime);
+// Copies up to `max` root entries, in the order the roots were added, and gives how many.
+uint32_t fidx_roots(const fidx* h, uint32_t* out, uint32_t max);
+
+// Writes to `out` (room for hi - lo indexes), ascending and each once, the entries of lo..hi-1
+// whose name in `store` (the handle's `names` or `folded`) contains the needle (len bytes, no
+// NUL), leaving out entries whose flags share a bit with `skip`. `hi` is clamped to the published
+// count. A non-zero `*cancel` (read about once per MiB of names) ends the search early with an
+// ascending prefix of the result. Gives the number written. Never allocates; safe beside commits.
+uint32_t fidx_find(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
+                   uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+
+// Whether the whole text matches the whole pattern: "*" any run of bytes, "?" any one byte.
+bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen);
