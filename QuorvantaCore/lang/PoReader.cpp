@@ -2,12 +2,7 @@
 
 #include "QuorvantaCore/lang/TextFormat.h"
 #include "QuorvantaCore/text/Utf8.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "platform/fs/ReadWholeFile.h"
 
 namespace quorvanta::core {
 
@@ -184,25 +179,9 @@ private:
 std::optional<StringTable> readPo(std::string_view bytes) { return Parser{}.run(bytes); }
 
 std::optional<StringTable> readPoFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    std::string bytes;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<std::uint64_t>(st.st_size) <= kMaxPoFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) ok = false;
-            else done += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    if (!ok) return std::nullopt;
-    return readPo(bytes);
+    const auto bytes = platform::readWholeFile(path, kMaxPoFileBytes);
+    if (!bytes) return std::nullopt;
+    return readPo(*bytes);
 }
 
 }  // namespace quorvanta::core
