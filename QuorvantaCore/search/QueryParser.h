@@ -24,6 +24,25 @@ namespace quorvanta::core {
 
 class QueryParser {
 public:
+    // One token of the search text.
+    struct Token {
+        std::string text;     // without the double quotes toggled inside it
+        bool quoted = false;  // the token began with a double quote
+        bool isOr = false;    // the OR separator; its text is "|"
+        bool operator==(const Token&) const = default;
+    };
+
+    // The query of a search text. `now` and `calendar` matter only for date filters. The first
+    // bad filter value ends the parse with its QueryError; an unknown key, an unclosed quote, a
+    // stray "|" or a bad regular expression are not errors. Any bytes are accepted: a byte that
+    // is not UTF-8 is a character of its own.
+    static Query parse(std::string_view text, std::chrono::system_clock::time_point now,
+                       const Calendar& calendar);
+
+    // The tokens of a search text, split at blanks, tabs and "|" outside double quotes. Only a
+    // character (grapheme cluster) that is exactly a quote, blank, tab or "|" counts as one.
+    static std::vector<Token> tokenize(std::string_view text);
+
     // Reads one piece of an audio number value into the filter's unit, or throws.
     using ValueReader = std::function<std::int64_t(std::string_view piece)>;
 
@@ -65,6 +84,13 @@ public:
     static std::int64_t channelValue(std::string_view piece);  // "mono", "stereo" or a count
     // A reader of a number truncated to an integer, with no unit or one of `strip`.
     static ValueReader intValue(std::string word, std::vector<std::string> strip);
+
+private:
+    class Parse;
+
+    // The predicate of a plain word: a regular expression in regex mode, else a wildcard
+    // pattern when it holds "*" or "?", else a name.
+    static Pred namePred(std::string_view text, bool regex);
 };
 
 }  // namespace quorvanta::core
