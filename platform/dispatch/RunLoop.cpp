@@ -1,0 +1,29 @@
+#include "platform/dispatch/RunLoop.h"
+
+namespace quorvanta::platform {
+
+RunLoop::RunLoop(Clock& clock)
+    : MainQueue(clock), mainThread_(std::this_thread::get_id()),
+      inbox_(std::make_shared<TaskInbox>()) {}
+
+void RunLoop::post(Task task) { inbox_->push(std::move(task)); }
+
+void RunLoop::postAfter(Clock::Duration delay, Task task) {
+    pushAfter(clock(), delay, inbox_, std::move(task));
+}
+
+void RunLoop::run() {
+    while (!quitting_.load()) {
+        auto task = inbox_->popWait();
+        if (!task || quitting_.load()) return;
+        (*task)();
+    }
+}
+
+void RunLoop::quit() {
+    quitting_.store(true);
+    beginShutdown();
+    inbox_->close();
+}
+
+}  // namespace quorvanta::platform
