@@ -10,10 +10,10 @@
 #pragma once
 
 #include "platform/dispatch/Executor.h"
+#include "platform/dispatch/Outcome.h"
 #include "platform/time/Clock.h"
 
 #include <chrono>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -61,28 +61,13 @@ private:
 template <class F>
 auto MainQueue::postSync(F&& fn, Clock::Duration bound) {
     using Result = std::invoke_result_t<F&>;
-    std::exception_ptr error;
+    Outcome<Result> outcome;
+    const bool ran = runSync([&] { outcome.capture(fn); }, bound);
     if constexpr (std::is_void_v<Result>) {
-        const bool ran = runSync([&] {
-            try {
-                fn();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }, bound);
-        if (error) std::rethrow_exception(error);
+        if (ran) outcome.take();
         return ran;
     } else {
-        std::optional<Result> result;
-        runSync([&] {
-            try {
-                result.emplace(fn());
-            } catch (...) {
-                error = std::current_exception();
-            }
-        }, bound);
-        if (error) std::rethrow_exception(error);
-        return result;
+        return ran ? std::optional<Result>(outcome.take()) : std::nullopt;
     }
 }
 

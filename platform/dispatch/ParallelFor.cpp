@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace quorvanta::platform {
 namespace {
@@ -39,9 +40,12 @@ struct Loop {
     }
     bool exhausted() const { return next.load() >= n; }
 
-    void waitForAll() {
+    // Waits for every iteration to end and takes the first exception out of the shared state, so
+    // that only the caller holds it (a pool thread may drop the last reference to the loop).
+    std::exception_ptr waitForAll() {
         std::unique_lock lock(mutex);
         allEnded.wait(lock, [&] { return ended.load() == n; });
+        return std::exchange(error, nullptr);
     }
 
     const std::size_t n;
@@ -121,8 +125,7 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& fn) {
     if (helpers.helpers() > 0) helpers.offer(loop);
     loop->work();
     helpers.withdraw(loop);
-    loop->waitForAll();
-    if (loop->error) std::rethrow_exception(loop->error);
+    if (auto error = loop->waitForAll()) std::rethrow_exception(error);
 }
 
 std::size_t parallelWidth() { return pool().helpers() + 1; }

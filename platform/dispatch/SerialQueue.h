@@ -9,13 +9,12 @@
 #pragma once
 
 #include "platform/dispatch/Executor.h"
+#include "platform/dispatch/Outcome.h"
 #include "platform/dispatch/Qos.h"
 #include "platform/dispatch/TaskInbox.h"
 #include "platform/time/Clock.h"
 
-#include <exception>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -57,30 +56,10 @@ private:
 
 template <class F>
 std::invoke_result_t<F&> SerialQueue::sync(F&& fn) {
-    using Result = std::invoke_result_t<F&>;
     if (isCurrent()) return fn();
-    std::exception_ptr error;
-    if constexpr (std::is_void_v<Result>) {
-        runAndWait([&] {
-            try {
-                fn();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        });
-        if (error) std::rethrow_exception(error);
-    } else {
-        std::optional<Result> result;
-        runAndWait([&] {
-            try {
-                result.emplace(fn());
-            } catch (...) {
-                error = std::current_exception();
-            }
-        });
-        if (error) std::rethrow_exception(error);
-        return std::move(*result);
-    }
+    Outcome<std::invoke_result_t<F&>> outcome;
+    runAndWait([&] { outcome.capture(fn); });
+    return outcome.take();
 }
 
 }  // namespace quorvanta::platform

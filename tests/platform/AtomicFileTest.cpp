@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,11 +29,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-mode_t modeOf(const fs::path& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 TEST(AtomicFile, ReplacesTheWholeFileWithTheCallersMode) {
     struct Case {
         const char* what;
@@ -52,7 +46,7 @@ TEST(AtomicFile, ReplacesTheWholeFileWithTheCallersMode) {
         if (c.existed) dir.write("out.bin", std::string(10'000, 'o'));
         EXPECT_FALSE(writeFileAtomically(target, "new contents", c.mode)) << c.what;
         EXPECT_EQ(readFile(target), "new contents") << c.what;
-        EXPECT_EQ(modeOf(target), c.mode) << c.what;
+        EXPECT_EQ(test::fileMode(target), c.mode) << c.what;
         EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.bin"}) << c.what;
     }
     umask(oldMask);

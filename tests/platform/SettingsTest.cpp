@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -145,11 +144,6 @@ TYPED_TEST(SettingsStore, ReadsAreSafeWhileAnotherThreadWrites) {
     EXPECT_EQ(s.integer("counter"), kWrites - 1);
 }
 
-mode_t modeOf(const fs::path& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 TEST(SettingsFile, UnreadableFilesCostNothing) {
     struct Case {
         const char* what;
@@ -180,17 +174,23 @@ TEST(SettingsFile, UnreadableFilesCostNothing) {
             << c.what << ": only the wrong-kind value may be lost";
         // Reading changes nothing on disk.
         EXPECT_EQ(fs::exists(path), c.bytes.has_value()) << c.what;
-        if (c.bytes) EXPECT_EQ(readFile(path), *c.bytes) << c.what;
+        if (c.bytes) {
+            EXPECT_EQ(readFile(path), *c.bytes) << c.what;
+        }
 
         settings.setBoolean("confirmTrash", true);
         ASSERT_FALSE(settings.lastWriteError()) << c.what << ": " << settings.lastWriteError().message();
         const auto written = nlohmann::json::parse(readFile(path));
         ASSERT_TRUE(written.is_object()) << c.what;
         EXPECT_EQ(written.value("confirmTrash", false), true) << c.what;
-        if (c.keptAsCorrupt) EXPECT_EQ(readFile(corrupt), *c.bytes) << c.what;
-        else EXPECT_FALSE(fs::exists(corrupt)) << c.what;
-        if (std::string(c.what) == "one value of the wrong kind")
+        if (c.keptAsCorrupt) {
+            EXPECT_EQ(readFile(corrupt), *c.bytes) << c.what;
+        } else {
+            EXPECT_FALSE(fs::exists(corrupt)) << c.what;
+        }
+        if (c.bytes && c.bytes->find("keepOffline") != std::string::npos) {
             EXPECT_EQ(written.at("language"), 5) << "a value of an unexpected kind is kept";
+        }
         EXPECT_EQ(FileSettings(path).boolean("confirmTrash"), true) << c.what;
     }
 }
@@ -211,9 +211,9 @@ TEST(SettingsFile, FolderAndFileArePrivate) {
     FileSettings settings(path);
     EXPECT_FALSE(fs::exists(path)) << "nothing is written before a change";
     settings.setText("language", "ja");
-    EXPECT_EQ(modeOf(dir / "config"), 0700u);
-    EXPECT_EQ(modeOf(dir / "config" / "Quorvanta"), 0700u);
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(test::fileMode(dir / "config"), 0700u);
+    EXPECT_EQ(test::fileMode(dir / "config" / "Quorvanta"), 0700u);
+    EXPECT_EQ(test::fileMode(path), 0600u);
     // No temporary files are left beside it.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(path.parent_path())) names.push_back(entry.path().filename());

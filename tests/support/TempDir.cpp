@@ -1,5 +1,7 @@
 #include "tests/support/TempDir.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -26,6 +28,11 @@ std::filesystem::path TempDir::write(std::string_view relative, std::string_view
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + file.string());
     return file;
+}
+
+unsigned fileMode(const std::filesystem::path& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
 std::string readFile(const std::filesystem::path& path) {

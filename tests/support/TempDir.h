@@ -25,6 +25,9 @@ private:
     std::filesystem::path path_;
 };
 
+// The permission bits of a path (not following a final link); 0 when it does not exist.
+unsigned fileMode(const std::filesystem::path& path);
+
 // Reads a whole file; an unreadable file reads as empty.
 std::string readFile(const std::filesystem::path& path);
 
