@@ -21,9 +21,13 @@ void NotificationCenter::post(std::string_view name) {
         targets = list;
         if (list.empty()) observers_.erase(found);
     }
+    // Handing on goes through the link too, so once a token is dropped its executor is never used
+    // again, and the observer may destroy it.
     for (const auto& target : targets)
-        target.queue->post([slot = target.slot, callback = target.callback] {
-            slot->invoke(*callback);
+        target.slot->invoke([&] {
+            target.queue->post([slot = target.slot, callback = target.callback] {
+                slot->invoke(*callback);
+            });
         });
 }
 

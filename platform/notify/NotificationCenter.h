@@ -3,8 +3,9 @@
 // notifications were posted.
 //
 // Threads: every member is safe from any thread. The executor an observer names must outlive its
-// token. Once the token is dropped the callback is never called again, also not for notifications
-// that were posted before and are still waiting on the executor (see Connection).
+// token; once the token is dropped, the executor is not used again and the callback is never
+// called again, also not for notifications that were posted before and still wait on the executor
+// (see Connection). A post waits while that observer's callback runs on another thread.
 #pragma once
 
 #include "platform/dispatch/Executor.h"

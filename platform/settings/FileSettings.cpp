@@ -25,13 +25,9 @@ struct Loaded {
 struct TooDeep {};
 
 // Reads the whole file; none when it cannot be read, "" when it is missing or empty.
-std::optional<std::string> readWhole(const std::filesystem::path& path, bool& missing) {
-    missing = false;
+std::optional<std::string> readWhole(const std::filesystem::path& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT;
-        return missing ? std::optional<std::string>("") : std::nullopt;
-    }
+    if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
@@ -51,8 +47,7 @@ std::optional<std::string> readWhole(const std::filesystem::path& path, bool& mi
 Loaded load(const std::filesystem::path& path) {
     Loaded loaded;
     if (path.empty()) return loaded;
-    bool missing = false;
-    const auto bytes = readWhole(path, missing);
+    const auto bytes = readWhole(path);
     if (bytes && bytes->empty()) return loaded;  // missing or empty: nothing to keep
     loaded.state = FileState::unreadable;
     if (!bytes) return loaded;
