@@ -1,11 +1,11 @@
 #include "platform/fs/AtomicFile.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -106,20 +106,15 @@ TEST(AtomicFile, FailedWriteLeavesTheOldFileAndNoTemporary) {
     TempDir dir;
     const std::string old = "the old complete version\n";
     const auto target = dir.write("data.json", old);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const auto child = test::runInChild([&]() -> std::string {
         // A file-size limit binds root too; ignoring SIGXFSZ turns the overrun into EFBIG.
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const auto error = writeFileAtomically(target, std::string(1 << 20, 'n'), 0600);
-        _exit(error == std::errc::file_too_large ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "child ended by a signal";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write did not fail with EFBIG";
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "setrlimit failed";
+        return writeFileAtomically(target, std::string(1 << 20, 'n'), 0600).message();
+    });
+    ASSERT_TRUE(child.succeeded) << child.output;
+    EXPECT_EQ(child.output, std::make_error_code(std::errc::file_too_large).message());
     EXPECT_EQ(readFile(target), old);
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"data.json"});
 }

@@ -5,7 +5,6 @@
 #include "tests/support/TempDir.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,11 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::EnvOverride;
-
-mode_t modeOf(const fs::path& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
 
 TEST(VolumeProbeDataDirectory, FollowsTheXdgDataHome) {
     test::TempDir dir;
@@ -39,10 +33,10 @@ TEST(VolumeProbeDataDirectory, FollowsTheXdgDataHome) {
         const auto folder = dataDirectory("Quorvanta");
         EXPECT_EQ(folder, c.expected) << c.xdg.value_or("(unset)");
         EXPECT_TRUE(fs::is_directory(folder)) << folder;
-        EXPECT_EQ(modeOf(folder), 0700u) << folder;
+        EXPECT_EQ(test::fileMode(folder), 0700u) << folder;
     }
-    EXPECT_EQ(modeOf(dir / "xdg"), 0700u) << "parents made on the way are private too";
-    EXPECT_EQ(modeOf(dir / "home/.local"), 0700u);
+    EXPECT_EQ(test::fileMode(dir / "xdg"), 0700u) << "parents made on the way are private too";
+    EXPECT_EQ(test::fileMode(dir / "home/.local"), 0700u);
 }
 
 TEST(VolumeProbeDataDirectory, AnswersThePathWhenItCannotBeCreated) {
