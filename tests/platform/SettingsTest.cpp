@@ -106,7 +106,7 @@ TYPED_TEST(SettingsStore, OverlayWinsAndIsNeverStored) {
     {
         Settings& s = this->maker.make();
         s.setText("kindStyle", "stored");
-        s.setOverlay("kindStyle", std::string("one run"));
+        s.setOverlay("kindStyle", "one run");  // a literal must land as text, not as a boolean
         EXPECT_EQ(s.text("kindStyle"), "one run");
         s.setText("kindStyle", "changed");
         EXPECT_EQ(s.text("kindStyle"), "one run") << "the overlay is read first";
