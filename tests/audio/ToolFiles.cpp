@@ -1,0 +1,77 @@
+#include "tests/audio/ToolFiles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+namespace quorvanta::audio::test {
+
+std::string missingTool(const std::vector<std::string>& programs) {
+    for (const auto& p : programs) {
+        if (!run("command -v " + p)) return p;
+    }
+    return {};
+}
+
+bool run(const std::string& commandLine) {
+    const std::string line = "(" + commandLine + ") >/dev/null 2>&1 </dev/null";
+    return std::system(line.c_str()) == 0;
+}
+
+std::string runAll(const std::vector<std::string>& commandLines) {
+    std::string failed;
+    for (const auto& c : commandLines) {
+        if (!run(c)) failed += c + "\n";
+    }
+    return failed;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    std::string out = "'";
+    for (char c : path.string()) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+std::filesystem::path toolFolder(const std::string& suite) {
+    // Under the run's own TMPDIR, which the test main removes at the end.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::filesystem::path dir = std::filesystem::path(tmp ? tmp : "/tmp") / ("audio-tools-" + suite);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::optional<Probe> probe(const std::filesystem::path& file) {
+    const std::string command = "ffprobe -v error -select_streams a:0 -count_packets -show_entries "
+                                "stream=sample_rate,channels,nb_read_packets,sample_fmt,bits_per_raw_sample:"
+                                "format=duration -of default=nw=1 " + quoted(file) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string text;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, pipe)) text += buf;
+    if (pclose(pipe) != 0) return std::nullopt;
+    std::map<std::string, std::string> values;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos && !values.count(line.substr(0, eq))) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    auto number = [&](const char* key) { return std::strtod(values[key].c_str(), nullptr); };
+    Probe p;
+    p.sampleRate = static_cast<std::uint32_t>(number("sample_rate"));
+    p.channels = static_cast<std::uint32_t>(number("channels"));
+    p.seconds = number("duration");
+    p.packets = static_cast<std::uint64_t>(number("nb_read_packets"));
+    p.sampleFormat = values["sample_fmt"];
+    p.bitsPerRawSample = static_cast<std::uint32_t>(number("bits_per_raw_sample"));
+    return p;
+}
+
+}  // namespace quorvanta::audio::test
