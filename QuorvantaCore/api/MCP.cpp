@@ -2,6 +2,7 @@
 
 #include "QuorvantaCore/api/LocalAPI.h"
 #include "QuorvantaCore/api/LocalAPIClient.h"
+#include "QuorvantaCore/api/ReplyStatus.h"
 #include "QuorvantaCore/json/UTF8Repair.h"
 
 #include <exception>
@@ -43,15 +44,6 @@ json toolResult(const std::string& text, bool isError) {
             {"isError", isError}};
 }
 
-// A local API reply reports a failure unless it is a JSON object whose "ok" is the boolean true,
-// read strictly and within the nesting bound.
-bool replyReportsFailure(const std::string& replyLine) {
-    const std::optional<json> parsed = parseJSONStrict(replyLine);
-    if (!parsed || !parsed->is_object()) return true;
-    const auto ok = parsed->find("ok");
-    return ok == parsed->end() || !ok->is_boolean() || !ok->get<bool>();
-}
-
 // tools/call: a result, or the JSON-RPC error for a call that names no known tool or query.
 std::variant<json, Error> callTool(const json& params, const Forward& forward) {
     const auto name = params.find("name");
@@ -65,7 +57,7 @@ std::variant<json, Error> callTool(const json& params, const Forward& forward) {
     if (const auto limit = arguments.find("limit"); limit != arguments.end()) request["limit"] = *limit;
     try {
         const std::string replyLine = forward(writeJSONCompact(request));
-        return toolResult(replyLine, replyReportsFailure(replyLine));
+        return toolResult(replyLine, !LocalAPI::isOkReply(replyLine));
     } catch (const std::exception& failure) {
         return toolResult(failure.what(), true);
     } catch (...) {
@@ -74,6 +66,7 @@ std::variant<json, Error> callTool(const json& params, const Forward& forward) {
 }
 
 std::optional<std::string> handleMessage(std::string_view line, const Forward& forward) {
+    if (line.size() > maxMessageBytes) return reply(nullptr, std::nullopt, kParseError);
     const std::optional<json> parsed = parseJSONStrict(line, maxNesting);
     if (!parsed || !parsed->is_object()) return reply(nullptr, std::nullopt, kParseError);
     const json& message = *parsed;

@@ -5,14 +5,15 @@
 //
 // Stateless; `handle` may run on any thread. It never throws, and every message that is not a
 // notification gets exactly one reply line (compact JSON, no line feed). Untrusted input is
-// bounded: a message nested deeper than `maxNesting` is a parse error, found before anything is
-// copied or echoed.
+// bounded: a message longer than `maxMessageBytes` or nested deeper than `maxNesting` is a parse
+// error, found before anything is copied or echoed.
 #pragma once
 
 #include "QuorvantaCore/json/JSONText.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ inline constexpr std::string_view serverName = "quorvanta";
 inline constexpr std::string_view serverVersion = "1";
 inline constexpr std::string_view defaultProtocolVersion = "2024-11-05";
 
+// Longest message read, in bytes (line feed not counted); a reader may drop the rest of a longer
+// line unread, since it gets the parse error whatever it holds.
+inline constexpr std::size_t maxMessageBytes = 1 << 20;
 // Deepest nesting of arrays and objects accepted in a message; the message object is level 1.
 inline constexpr int maxNesting = kJSONMaxDepth;
 

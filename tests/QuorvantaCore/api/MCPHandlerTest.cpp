@@ -90,10 +90,20 @@ TEST(MCPHandler, LinesThatAreNoMessageGetTheParseError) {
             {"invalid UTF-8 outside strings", "{\"id\":1,\"method\":\"ping\"}\xc3", parseError},
             {"trailing bytes after the object", R"({"id":1,"method":"ping"} {})", parseError},
             {"a trailing comma", R"({"id":1,"method":"ping",})", parseError},
+            {"longer than the bound", R"({"id":1,"method":"ping","x":")" +
+                std::string(MCP::maxMessageBytes, 'a') + "\"}", parseError},
             {"a tool call without method", R"({"id":1,"params":{"name":"search_files","arguments":{"query":"a"}}})",
              parseError},
         },
         fake);
+}
+
+TEST(MCPHandler, AMessageOfExactlyTheLongestLengthIsAnswered) {
+    const std::string head = R"({"id":1,"method":"ping","x":")";
+    const std::string line = head + std::string(MCP::maxMessageBytes - head.size() - 2, 'a') + "\"}";
+    ASSERT_EQ(line.size(), MCP::maxMessageBytes);
+    FakeForward fake;
+    EXPECT_EQ(MCP::handle(line, fake.forward()), R"({"id":1,"jsonrpc":"2.0","result":{}})");
 }
 
 TEST(MCPHandler, NotificationsGetNoReplyAndAreNeverForwarded) {
