@@ -1,12 +1,17 @@
 #include "QuorvantaCore/search/SearchHistory.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
+
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -213,6 +218,25 @@ TEST(SearchHistoryFile, FailedSavesAreSilentAndLeaveNothingBehind) {
         EXPECT_EQ(namesIn(dir / "search-history.json"), std::vector<std::string>{"inside"});
         EXPECT_EQ(test::readFile(dir / "search-history.json" / "inside"), "kept");
     }
+}
+
+// A write that runs out of room (a file-size limit stands in for a full disk) keeps the old file.
+TEST(SearchHistoryFile, SaveThatRunsOutOfRoomKeepsThePreviousFile) {
+    const test::TempDir dir;
+    const auto path = dir.write("search-history.json", R"({"favorites":["f"],"history":["old"]})");
+    const auto outcome = test::runInChild([&]() -> std::string {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64, 64};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return "setrlimit failed";
+        SearchHistory h;
+        for (int i = 0; i < 50; ++i) h.record("a long search text that will not fit " + std::to_string(i));
+        h.save(path);
+        return "";
+    });
+    ASSERT_TRUE(outcome.succeeded) << outcome.output;
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(test::readFile(path), R"({"favorites":["f"],"history":["old"]})");
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"search-history.json"});
 }
 
 TEST(SearchHistoryFile, FileURLIsInTheDataDirectory) {
