@@ -1,7 +1,11 @@
 #include "audio/parser/AudioParser.h"
 
+#include "audio/formats/AIFF.h"
+#include "audio/formats/FLAC.h"
 #include "audio/formats/ID3.h"
 #include "audio/formats/MP3.h"
+#include "audio/formats/MP4.h"
+#include "audio/formats/WAV.h"
 
 namespace quorvanta::audio::AudioParser {
 
@@ -16,9 +20,6 @@ bool asciiEqualsLower(std::string_view text, std::string_view lower) {
     return true;
 }
 
-// Readers of the lossless and MP4 containers: not built yet, so they report failure.
-bool unsupported(const Reader&, core::AudioMeta&) { return false; }
-
 std::optional<core::AudioMeta> parseReader(const Reader& reader, std::string_view ext) {
     if (reader.size() < 12) return std::nullopt;
     const auto head = reader.read(0, 12);
@@ -27,14 +28,14 @@ std::optional<core::AudioMeta> parseReader(const Reader& reader, std::string_vie
     bool ok = false;
     switch (detect(*head, ext)) {
     case Container::none: return std::nullopt;
-    case Container::flac:
-    case Container::wav:
-    case Container::aiff:
-    case Container::mp4: ok = unsupported(reader, meta); break;
+    case Container::flac: ok = FLAC::parse(reader, 0, meta); break;
+    case Container::wav: ok = WAV::parse(reader, meta); break;
+    case Container::aiff: ok = AIFF::parse(reader, meta); break;
+    case Container::mp4: ok = MP4::parse(reader, meta); break;
     case Container::id3: {
         const std::uint64_t end = ID3::tagEnd(reader, 0);
         const auto magic = reader.read(end, 4);
-        ok = magic && hasMagic(*magic, 0, "fLaC") ? unsupported(reader, meta) : MP3::parse(reader, meta);
+        ok = magic && hasMagic(*magic, 0, "fLaC") ? FLAC::parse(reader, end, meta) : MP3::parse(reader, meta);
         break;
     }
     case Container::mpeg: ok = MP3::parse(reader, meta); break;
