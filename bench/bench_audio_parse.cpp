@@ -107,8 +107,6 @@ void parseFile(benchmark::State& state, const std::string& path, const char* ext
         if (!meta) state.SkipWithError("file did not parse");
         benchmark::DoNotOptimize(meta);
     }
-    state.counters["us_per_parse"] = benchmark::Counter(static_cast<double>(state.iterations()) * 1e-6,
-                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_Mp3Id3(benchmark::State& state) {
