@@ -31,7 +31,7 @@ std::filesystem::path socketFolder() {
 core::LocalAPI::Backend trivialBackend() {
     core::LocalAPI::Backend backend;
     backend.volumes = [] { return std::vector<core::LocalAPI::Volume>{}; };
-    backend.search = [](const core::LocalAPI::Query&, std::int64_t limit) {
+    backend.search = [](const core::Query&, std::int64_t limit) {
         core::LocalAPI::SearchResult result{1000, {}};
         for (std::int64_t i = 0; i < limit; ++i) {
             result.rows.push_back({"/home/user/Music/Some Artist/Album " + std::to_string(i) + "/remix.flac",

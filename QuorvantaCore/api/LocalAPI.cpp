@@ -1,8 +1,10 @@
 #include "QuorvantaCore/api/LocalAPI.h"
 
 #include "QuorvantaCore/json/JSONText.h"
+#include "QuorvantaCore/search/Calendar.h"
+#include "QuorvantaCore/search/QueryParser.h"
 
-#include <cmath>
+#include <chrono>
 #include <limits>
 #include <type_traits>
 
@@ -119,10 +121,14 @@ std::string handleRequest(std::string_view bytes, const Backend& backend) {
     const std::optional<std::int64_t> limit = readLimit(request);
     if (!limit) return errorReply(kBadLimit);
 
-    ParsedQuery query = backend.readQuery ? backend.readQuery(text) : parseQuery(text);
-    if (!query.query) return errorReply(query.error);
+    Query query;
+    try {
+        query = QueryParser::parse(text, std::chrono::system_clock::now(), Calendar::current());
+    } catch (const QueryError& error) {
+        return errorReply(error.description());
+    }
 
-    SearchResult found = backend.search(*query.query, *limit);
+    SearchResult found = backend.search(query, *limit);
     Response response;
     response.ok = true;
     response.query = text;

@@ -7,7 +7,7 @@
 // back-end's duty. Nothing here changes the index or the file system.
 #pragma once
 
-#include "QuorvantaCore/api/APIQuery.h"
+#include "QuorvantaCore/search/Query.h"
 
 #include <nlohmann/json.hpp>
 
@@ -69,12 +69,12 @@ struct SearchResult {
 struct Backend {
     std::function<std::vector<Volume>()> volumes;
     std::function<SearchResult(const Query& query, std::int64_t limit)> search;
-    // Reads the "query" text; `parseQuery` when empty.
-    QueryReader readQuery;
 };
 
 // The reply to one request (its bytes before the line feed), without line feed. Never throws:
-// every problem becomes an error reply.
+// every problem becomes an error reply. The "query" text is read by the query language against
+// the current date and the user's calendar; a text it rejects is answered with the error's
+// printed form, such as invalid("ext: needs a value").
 std::string handle(std::string_view request, const Backend& backend);
 
 // Compact JSON with sorted keys and "/" unescaped; {"ok":false} should encoding ever fail.

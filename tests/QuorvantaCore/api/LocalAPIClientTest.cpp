@@ -123,14 +123,15 @@ TEST(LocalAPIClient, RoundTripWithTheServer) {
     const std::string path = dir / "api.sock";
     LocalAPI::Backend backend;
     backend.volumes = [] { return std::vector<LocalAPI::Volume>{}; };
-    backend.search = [](const LocalAPI::Query& query, std::int64_t limit) {
-        return LocalAPI::SearchResult{limit, {{"/d/" + query.text, query.text, "file", 3, 4}}};
+    backend.search = [](const Query& query, std::int64_t limit) {
+        const std::string groups = std::to_string(query.groups.size());
+        return LocalAPI::SearchResult{limit, {{"/d/" + groups, groups, "file", 3, 4}}};
     };
     LocalAPIServer server(path, backend);
     server.start();
-    EXPECT_EQ(LocalAPIClient::send(R"({"op":"search","query":"a b","limit":9})", path),
-              R"({"ok":true,"query":"a b","results":[{"kind":"file","modified":4,"name":"a b",)"
-              R"("path":"/d/a b","size":3}],"shown":1,"total":9})");
+    EXPECT_EQ(LocalAPIClient::send(R"({"op":"search","query":"a | b","limit":9})", path),
+              R"({"ok":true,"query":"a | b","results":[{"kind":"file","modified":4,"name":"2",)"
+              R"("path":"/d/2","size":3}],"shown":1,"total":9})");
     EXPECT_EQ(LocalAPIClient::send(std::string(5000, ' '), path),
               R"({"error":"request too large","ok":false})");
 }

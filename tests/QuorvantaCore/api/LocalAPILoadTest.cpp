@@ -15,7 +15,7 @@ TEST(LocalAPILoad, ShortRunsAreAnsweredCorrectly) {
     const std::string path = dir / "api.sock";
     LocalAPI::Backend backend;
     backend.volumes = [] { return std::vector<LocalAPI::Volume>{{"V", "/v", 3, false, false}}; };
-    backend.search = [](const LocalAPI::Query&, std::int64_t) { return LocalAPI::SearchResult{}; };
+    backend.search = [](const Query&, std::int64_t) { return LocalAPI::SearchResult{}; };
     LocalAPIServer server(path, backend);
     server.start();
     const std::string expected = R"({"entries":3,"ok":true,"volumes":[{"entries":3,"name":"V","offline":false,"root":"/v","scanning":false}]})";

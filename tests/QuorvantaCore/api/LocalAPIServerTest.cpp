@@ -44,7 +44,7 @@ constexpr std::string_view kTooLargeReply = "{\"error\":\"request too large\",\"
 LocalAPI::Backend statusBackend() {
     LocalAPI::Backend backend;
     backend.volumes = [] { return std::vector<LocalAPI::Volume>{{"V", "/v", 7, false, false}}; };
-    backend.search = [](const LocalAPI::Query&, std::int64_t) { return LocalAPI::SearchResult{}; };
+    backend.search = [](const Query&, std::int64_t) { return LocalAPI::SearchResult{}; };
     return backend;
 }
 
