@@ -23,7 +23,7 @@ struct LoadResult {
     std::int64_t wrong = 0;      // replies that did not, or another client error
     std::int64_t refused = 0;    // connections closed without a byte (the server was full)
     double seconds = 0;
-    std::vector<double> latencyMs;   // of every attempt, sorted
+    std::vector<double> latencyMs;   // of every answered request, sorted
 
     std::int64_t attempts() const { return answered + wrong + refused; }
     double percentileMs(double p) const {
@@ -50,11 +50,15 @@ inline LoadResult runLoad(const std::string& socketPath, const std::string& requ
                 const auto sent = Clock::now();
                 try {
                     const std::string reply = core::LocalAPIClient::send(request, socketPath);
-                    (check(reply) ? answered : wrong).fetch_add(1);
+                    if (!check(reply)) {
+                        wrong.fetch_add(1);
+                        continue;
+                    }
+                    answered.fetch_add(1);
+                    mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
                 } catch (const core::LocalAPIClient::ClientError& error) {
                     (error.kind() == core::LocalAPIClient::ClientError::Case::io ? refused : wrong).fetch_add(1);
                 }
-                mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
             }
             std::lock_guard guard(lock);
             result.latencyMs.insert(result.latencyMs.end(), mine.begin(), mine.end());
