@@ -110,4 +110,17 @@ uint32_t findSse2(const fidx* h, const uint8_t* store, const uint8_t* needle, ui
 // The number of scan workers for a requested thread count: 1 to 256.
 uint32_t scanWorkerCount(int threads);
 
+// Whether snapshot sections (16 KiB-aligned) can be mapped: the page size is at most 16 KiB.
+bool snapshotPagesMappable();
+// fidx_save, remapping the arrays onto the new file only when `remap` is set.
+int saveSnapshot(fidx* h, const char* path, fidx_header_block* block, uint32_t expected, const snap_perm* perms,
+                 bool remap);
+struct LoadOptions {
+    bool mapArrays = true;      // map sections 0-8 (else read them into the arrays)
+    bool checkContents = true;  // the pass over the entries (the header is always checked)
+};
+// fidx_load with the choices made explicit.
+fidx* loadSnapshot(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block,
+                   LoadOptions options);
+
 }  // namespace quorvanta::index_engine

@@ -10,6 +10,8 @@
 // FIDX_NONE (0xFFFFFFFF) where an entry index is refused.
 #pragma once
 
+#include "QuorvantaCore/index_engine/SnapshotFormat.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +43,7 @@ struct scan_stats {
 };
 
 // One persisted sort permutation: `n` entry indexes covering the first `k` entries, and a
-// bitset of `moved_n` 64-bit words.
+// bitset of `moved_n` 64-bit words. A null `p` means the key has no permutation.
 struct snap_perm {
     const uint32_t* p;
     uint32_t n;
@@ -166,3 +168,38 @@ uint32_t fidx_find(const fidx* h, const uint8_t* store, const uint8_t* needle, u
 
 // Whether the whole text matches the whole pattern: "*" any run of bytes, "?" any one byte.
 bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen);
+
+// Snapshot files and cache files. Results: 0 done, -3 path refused (nothing touched), -2 the
+// index's entry count is not the expected one (nothing written), -1 a system failure (errno set;
+// no file and no temporary file left behind, a previous file unchanged).
+//
+// Cache paths (snapshots, audio tables, the global order) must be 5 to 1,015 bytes long and end in
+// ".idx", ".ord" or ".aud" (exact case); export paths 6 to 1,015 bytes, ending in ".csv", ".tsv",
+// ".m3u" or ".m3u8" in any case. Either way the folder must exist and, with its links resolved,
+// must not be one of the external-drive folders (platform/volumes/ExternalDrives.h) or lie below
+// one. Files are written to a unique temporary file beside the target and renamed over it.
+
+// Saves the index to `path`: the caller's header block (its permutation counts and offsets are
+// filled in, and the finished block copied back), the arrays, the extension table and the five
+// permutations in sort-key order (`perms` may be null: no permutations). A record whose `n`
+// exceeds `k`, whose `k` exceeds `expected` or whose bitset is longer than k / 64 + 1 words is
+// saved as no permutation, and a deleted count is kept to the entry count. Holds the engine mutex throughout, so no commit, append or in-place
+// update falls between the write and the remap that follows it: afterwards the unchanged pages of
+// the entry arrays are backed by the new file (copy-on-write). Callers serialise saves of one index.
+int fidx_save(fidx* h, const char* path, fidx_header_block* block, uint32_t expected, const snap_perm* perms);
+// Loads a snapshot as a new handle with the given capacity, its entry arrays mapped copy-on-write
+// from the file, and fills `block` (the permutation lengths and offsets from the section table).
+// Every header field, section and entry link is checked first; a file that fails any check, or
+// cannot be read or mapped, gives null and leaves nothing behind.
+fidx* fidx_load(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block);
+// Maps `length` bytes of the file at `offset` read-only (private; the length rounded up to 16 KiB).
+// Null when the length is 0, the range lies outside the file, or opening or mapping fails.
+void* fidx_map_ro(const char* path, uint64_t offset, uint64_t length);
+// Unmaps a range from fidx_map_ro given the same length; a null pointer is ignored.
+void fidx_unmap(void* p, uint64_t length);
+// Atomically writes a whole cache file, mode 0600. 0, -3 or -1.
+int fidx_write_file(const char* path, const void* bytes, uint64_t length);
+// Atomically writes a whole user export, mode 0644. 0, -3 or -1.
+int fidx_export_file(const char* path, const void* bytes, uint64_t length);
+// Deletes a ".idx" or ".aud" cache file: -3 when the path is refused, else 0 or -1 (errno set).
+int fidx_remove_cache(const char* path);
