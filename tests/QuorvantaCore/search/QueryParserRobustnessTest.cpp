@@ -1,8 +1,10 @@
 // The parser reads untrusted text (search field, local API, command line): every input must give
-// a query that keeps the model's invariants, or a QueryError, and never crash or hang.
+// a query that keeps the model's invariants, or a QueryError, and never crash or hang. The same
+// checks run in the libFuzzer harness tests/fuzz/fuzz_query_parser.cpp.
 #include "QuorvantaCore/search/QueryParser.h"
 
 #include "tests/QuorvantaCore/search/QueryPrinter.h"
+#include "tests/fuzz/QueryInvariants.h"
 
 #include <gtest/gtest.h>
 
@@ -15,29 +17,7 @@ namespace quorvanta::core {
 namespace {
 
 using namespace std::chrono;
-
-// Why a query breaks the invariants, or the empty text when it keeps them.
-std::string brokenInvariant(const Query& query) {
-    for (const auto& group : query.groups) {
-        if (group.empty()) return "empty group";
-        for (const auto& term : group) {
-            const auto& v = term.pred.value;
-            if (const auto* ext = std::get_if<Pred::Ext>(&v); ext && ext->exts.empty()) return "empty ext list";
-            if (const auto* size = std::get_if<Pred::Size>(&v); size && size->range.lo > size->range.hi)
-                return "size range reversed";
-            if (const auto* date = std::get_if<Pred::Date>(&v); date && date->range.lo > date->range.hi)
-                return "date range reversed";
-            if (const auto* path = std::get_if<Pred::Path>(&v); path && path->text.empty()) return "empty path";
-            if (const auto* content = std::get_if<Pred::Content>(&v); content && content->text.empty())
-                return "empty content";
-            if (const auto* audio = std::get_if<Pred::Audio>(&v)) {
-                if (audio->cond.lo > audio->cond.hi) return "audio range reversed";
-                if (audio->cond.isText() && audio->cond.text.empty()) return "empty audio text";
-            }
-        }
-    }
-    return {};
-}
+using test::brokenInvariant;
 
 std::string randomText(std::mt19937& rng, std::size_t pieces) {
     static const std::vector<std::string> atoms = {
