@@ -6,11 +6,13 @@ deps:
 	scripts/install-deps
 
 test: deps
+	scripts/install-mcp-sdk
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
 tsan: deps
+	scripts/install-mcp-sdk
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
 	setarch "$$(uname -m)" -R ctest --preset tsan -j $(JOBS)

@@ -7,5 +7,7 @@ struct Cli;
 
 int scanCommand(Cli& cli);      // ScanCommand.cpp
 int genTreeCommand(Cli& cli);   // GenTreeCommand.cpp
+int apiCommand(Cli& cli);       // ApiCommand.cpp
+int mcpCommand(Cli& cli);       // McpCommand.cpp
 
 }  // namespace quorvanta::cli

@@ -31,8 +31,8 @@ constexpr std::array kCommands{
     Command{"api",
             "usage: quorvanta-cli api status|search \"<query>\" [--limit N] [--socket PATH]\n"
             "       quorvanta-cli mcp [--socket PATH]   (MCP server on stdio)",
-            4, nullptr},
-    Command{"mcp", "", 5, nullptr},
+            4, apiCommand},
+    Command{"mcp", "", 5, mcpCommand},
 };
 
 const Command* find(std::string_view word) {

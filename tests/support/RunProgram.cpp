@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -68,17 +69,13 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     return result;
 }
 
-}  // namespace
-
-RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const RunOptions& options) {
+// Starts the program with the given descriptors as its standard input, output and error (-1:
+// the test's own) and the environment of a private home; returns its process id.
+pid_t start(const std::filesystem::path& program, const std::vector<std::string>& args,
+            const std::filesystem::path& home, const RunOptions& options, int in, int out, int err) {
     // Writing to a child that stopped reading must not kill the test program.
     static const bool ignoringSigpipe = [] { return signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
     (void)ignoringSigpipe;
-
-    std::unique_ptr<TempDir> freshHome;
-    if (!options.home) freshHome = std::make_unique<TempDir>();
-    const std::filesystem::path home = options.home ? *options.home : freshHome->path();
 
     std::vector<std::string> argv{program.string()};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -86,12 +83,11 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
     auto argvPointers = pointers(argv);
     auto envPointers = pointers(envp);
 
-    Pipe in, out, err;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    if (err >= 0) posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
     if (options.workingDir) posix_spawn_file_actions_addchdir_np(&actions, options.workingDir->c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -106,6 +102,31 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(spawned));
+    return pid;
+}
+
+void reap(pid_t pid, RunResult& result) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signalled = true;
+        result.status = 128 + WTERMSIG(status);
+    }
+}
+
+}  // namespace
+
+RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const RunOptions& options) {
+    std::unique_ptr<TempDir> freshHome;
+    if (!options.home) freshHome = std::make_unique<TempDir>();
+    const std::filesystem::path home = options.home ? *options.home : freshHome->path();
+
+    Pipe in, out, err;
+    const pid_t pid = start(program, args, home, options, in.read, out.write, err.write);
     in.closeRead();
     out.closeWrite();
     err.closeWrite();
@@ -140,15 +161,83 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
         }
     }
     in.closeWrite();
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    reap(pid, result);
+    return result;
+}
+
+RunningProgram::RunningProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                               const RunOptions& options) {
+    if (!options.home) freshHome_ = std::make_unique<TempDir>();
+    const std::filesystem::path home = options.home ? *options.home : freshHome_->path();
+    Pipe in, out;
+    pid_ = start(program, args, home, options, in.read, out.write, -1);
+    input_ = in.write;
+    output_ = out.read;
+    in.write = out.read = -1;
+}
+
+RunningProgram::~RunningProgram() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        finish();
     }
-    if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signalled = true;
-        result.status = 128 + WTERMSIG(status);
+    closeInput();
+    if (output_ >= 0) close(output_);
+}
+
+bool RunningProgram::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(input_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
+}
+
+std::optional<std::string> RunningProgram::readLine(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (const auto feed = pending_.find('\n'); feed != std::string::npos) {
+            std::string line = pending_.substr(0, feed);
+            pending_.erase(0, feed + 1);
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || output_ < 0) return std::nullopt;
+        pollfd fd{output_, POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        char buffer[65536];
+        const ssize_t n = ::read(output_, buffer, sizeof buffer);
+        if (n > 0) {
+            pending_.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            close(output_);
+            output_ = -1;
+        }
+    }
+}
+
+void RunningProgram::closeInput() {
+    if (input_ >= 0) close(input_);
+    input_ = -1;
+}
+
+RunResult RunningProgram::finish() {
+    closeInput();
+    RunResult result;
+    if (output_ >= 0) {
+        char buffer[65536];
+        ssize_t n;
+        while ((n = ::read(output_, buffer, sizeof buffer)) != 0) {
+            if (n > 0) pending_.append(buffer, static_cast<std::size_t>(n));
+            else if (errno != EINTR) break;
+        }
+        close(output_);
+        output_ = -1;
+    }
+    result.out = std::exchange(pending_, {});
+    if (pid_ > 0) reap(std::exchange(pid_, -1), result);
     return result;
 }
 

@@ -6,12 +6,17 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 #include <utility>
 #include <vector>
 
 namespace quorvanta::test {
+
+class TempDir;
 
 struct RunOptions {
     std::string input;                                        // standard input, then end of file
@@ -32,5 +37,34 @@ struct RunResult {
 // Throws std::runtime_error when the program cannot be started.
 RunResult runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
+
+// A program left running while the test talks to it: lines written to its standard input, lines
+// read from its standard output as they come. Its standard error is the test's own. The options'
+// home and env apply as for runProgram; input and killAfter do not. Destroying it kills the
+// program when it is still running.
+class RunningProgram {
+public:
+    RunningProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   const RunOptions& options = {});
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool write(std::string_view bytes);
+    // The next line of standard output without its line feed; none at end of output or when
+    // none came within the timeout.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    void closeInput();
+    // Closes standard input, reads standard output to its end (what readLine has not taken) and
+    // waits for the program to exit.
+    RunResult finish();
+
+private:
+    std::unique_ptr<TempDir> freshHome_;
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    std::string pending_;
+};
 
 }  // namespace quorvanta::test
