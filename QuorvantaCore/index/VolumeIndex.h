@@ -19,12 +19,19 @@
 
 #include "QuorvantaCore/index/EntryFlags.h"
 #include "QuorvantaCore/index/IndexError.h"
+#include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/index_engine/fidx.h"
 
+#include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +143,53 @@ public:
     // fold the texts they compare against it with the same function.
     static std::string fold(std::string_view text);
 
+    // Sort orders. A permutation is built from the entries published when its build starts and
+    // installed with that count; later appends and moves reported through `markMoved` are
+    // merged in by `ordered` until the drift rule calls it stale. Builds run outside `lock_`;
+    // one build per key runs at a time, and a request for a key whose build is running waits
+    // for that build and takes its result. Safe from any thread.
+
+    // Builds and installs a fresh permutation of the key; gives it with the count it covers.
+    std::pair<PermRef, std::uint32_t> rebuildPermutation(SortKey key);
+    // The installed entry of the key; none while a scan runs, when there is none, or when it
+    // covers more entries than the index holds (a damaged snapshot).
+    std::optional<PermEntry> usablePerm(SortKey key) const;
+    // The installed permutation when usable and within the drift bound, else none.
+    PermRef cachedPermutation(SortKey key) const;
+    // The usable installed permutation (however far it drifted), or a rebuilt one.
+    PermRef permutation(SortKey key);
+    // As `permutation`, with the count the permutation covers.
+    std::pair<PermRef, std::uint32_t> permutationAndCount(SortKey key);
+    // The keys, in SortKey order, whose permutation is missing, drifted past the bound, or
+    // unusable because a scan runs.
+    std::vector<SortKey> staleKeys() const;
+    // Records that these entries' values for the key changed. Entries the installed
+    // permutation does not cover are ignored; during a build of the key they are also kept
+    // for the permutation that build installs.
+    void markMoved(SortKey key, std::span<const std::uint32_t> ids);
+    // A bitset of count() / 64 + 1 words with the bit of each hit set; hits at or above
+    // count() are ignored.
+    std::vector<std::uint64_t> hitBitset(std::span<const std::uint32_t> hits) const;
+    // The hits (entries; those at or above count() are left out, repeats given once) in the
+    // key's order, reversed when descending, at most `limit` of them. Without a usable
+    // permutation they are sorted directly when there are at most `directSortLimit` of them;
+    // with more, the result is none and the caller orders them its own way.
+    std::optional<std::vector<std::uint32_t>> ordered(std::span<const std::uint32_t> hits, SortKey key,
+                                                      bool descending, std::size_t limit,
+                                                      std::size_t directSortLimit) const;
+    // Whether entry i of this index sorts strictly before entry j of `other`, for merging ordered
+    // lists across volumes: folded names byte-wise for `name` and for `path`, sizes, modification
+    // or creation times; no tie-break. For `path` only the leaf names are compared, not the tree
+    // order: results ordered by path are joined volume by volume, never merged.
+    bool less(std::uint32_t i, const VolumeIndex& other, std::uint32_t j, SortKey key) const;
+
+    // Test seam, told on the requesting thread when a build of a key has taken its entry count
+    // and is about to sort (`build`, outside `lock_`: it may hold the build open), and when a
+    // request starts waiting for a running build of its key (`wait`, with `lock_` held: it must
+    // not call the index). Empty: nothing is told.
+    enum class BuildEvent { build, wait };
+    void setBuildHookForTesting(std::function<void(SortKey, BuildEvent)> hook);
+
 private:
     // Adds the time since `start` to scanSeconds and ends one running scan.
     void finishScan(std::int64_t startNanos);
@@ -158,6 +212,18 @@ private:
         std::vector<std::uint32_t> dirs;
     };
     mutable DirCache dirCache_;  // lock_
+
+    std::map<SortKey, PermEntry> perms_;                          // lock_
+    std::set<SortKey> building_;                                  // lock_; keys whose build runs
+    std::map<SortKey, std::vector<std::uint32_t>> pendingMoved_;  // lock_; moves reported during a build
+    std::array<std::uint64_t, allSortKeys.size()> builds_{};      // lock_; builds installed, per key
+    std::condition_variable buildEnded_;                          // a key left `building_`
+    std::function<void(SortKey, BuildEvent)> buildHook_;          // lock_
+
+    // The installed entry of the key when usable (see `usablePerm`); `lock_` held.
+    const PermEntry* usableLocked(SortKey key) const;
+    // Applies `markMoved` with `lock_` held.
+    void markMovedLocked(SortKey key, std::span<const std::uint32_t> ids);
 
     int scansRunning_ = 0;    // lock_; isScanning while above 0 (scans of one index may overlap)
     scan_stats stats_{};      // lock_
