@@ -24,14 +24,17 @@ bool nameBefore(const fidx* h, std::uint32_t a, std::uint32_t b) {
 }
 
 // One entry with its key value read once, so that a sort never sees a value change under it.
-// For `name` the value is the first eight folded bytes, big-endian, zero after the NUL.
+// For `name` the value is eight bytes of the folded name, big-endian, zero from the NUL on.
 struct Item {
     std::uint64_t value;
     std::uint32_t id;
 };
 
-std::uint64_t namePrefix(const fidx* h, std::uint32_t e) {
-    const auto* s = reinterpret_cast<const std::uint8_t*>(folded(h, e));
+bool byValueThenId(const Item& a, const Item& b) { return a.value != b.value ? a.value < b.value : a.id < b.id; }
+
+// Bytes depth..depth+7 of e's folded name; the name must not end before `depth`.
+std::uint64_t nameBytes(const fidx* h, std::uint32_t e, std::size_t depth) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(folded(h, e)) + depth;
     std::uint64_t p = 0;
     for (int i = 0; i < 8; ++i) {
         if (s[i] == 0) return i == 0 ? 0 : p << (8 * (8 - i));
@@ -48,25 +51,31 @@ std::uint64_t valueOf(const fidx* h, SortKey key, std::uint32_t e) {
         case SortKey::name:
         case SortKey::path: break;
     }
-    return namePrefix(h, e);
+    return nameBytes(h, e, 0);
 }
 
-struct ItemLess {
-    const fidx* h;
-    bool byName;
-    bool operator()(const Item& a, const Item& b) const {
-        if (a.value != b.value) return a.value < b.value;
-        // Equal name prefixes whose last byte is not the NUL: the names go on past eight bytes.
-        if (byName && (a.value & 0xFF) != 0) {
-            const int c = std::strcmp(folded(h, a.id) + 8, folded(h, b.id) + 8);
-            if (c != 0) return c < 0;
+// Sorts items whose values hold bytes depth..depth+7 of their names: by those bytes, then each
+// run of equal bytes that does not end the names again by the next eight. Every name is read
+// once per level instead of once per comparison.
+void sortNameItems(const fidx* h, Item* first, Item* last, std::size_t depth) {
+    std::sort(first, last, byValueThenId);
+    for (Item* run = first; run != last;) {
+        Item* end = run + 1;
+        while (end != last && end->value == run->value) ++end;
+        if (end - run > 1 && (run->value & 0xFF) != 0) {
+            for (Item* it = run; it != end; ++it) it->value = nameBytes(h, it->id, depth + 8);
+            sortNameItems(h, run, end, depth + 8);
         }
-        return a.id < b.id;
+        run = end;
     }
-};
+}
 
+// Items of distinct entries into the key's order (values as `valueOf` gives them).
 void sortItems(const fidx* h, SortKey key, std::vector<Item>& items) {
-    std::sort(items.begin(), items.end(), ItemLess{h, key == SortKey::name});
+    if (key == SortKey::name)
+        sortNameItems(h, items.data(), items.data() + items.size(), 0);
+    else
+        std::sort(items.begin(), items.end(), byValueThenId);
 }
 
 // The chain of ancestors of e, its root (an entry without a published parent) first, e last.
@@ -202,7 +211,8 @@ bool before(const fidx* h, SortKey key, std::uint32_t a, std::uint32_t b) {
         const std::uint32_t n = fidx_count(h);
         return a != b && chainBefore(h, chainOf(h, a, n), chainOf(h, b, n));
     }
-    return ItemLess{h, key == SortKey::name}(Item{valueOf(h, key, a), a}, Item{valueOf(h, key, b), b});
+    if (key == SortKey::name) return nameBefore(h, a, b);
+    return byValueThenId(Item{valueOf(h, key, a), a}, Item{valueOf(h, key, b), b});
 }
 
 bool lessAcross(const fidx* a, std::uint32_t i, const fidx* b, std::uint32_t j, SortKey key) {
