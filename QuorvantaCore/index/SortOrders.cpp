@@ -70,12 +70,48 @@ void sortNameItems(const fidx* h, Item* first, Item* last, std::size_t depth) {
     }
 }
 
-// Items of distinct entries into the key's order (values as `valueOf` gives them).
-void sortItems(const fidx* h, SortKey key, std::vector<Item>& items) {
+// A stable least-significant-digit radix sort of words by their bytes `firstByte` up to 7, a
+// byte a pass; a pass whose byte is the same for every word is skipped.
+void radixSort(std::vector<std::uint64_t>& v, int firstByte) {
+    std::array<std::array<std::size_t, 256>, 8> counts{};
+    for (const std::uint64_t x : v)
+        for (int b = firstByte; b < 8; ++b) ++counts[b][x >> (8 * b) & 0xFF];
+    std::vector<std::uint64_t> buffer;
+    for (int b = firstByte; b < 8; ++b) {
+        std::array<std::size_t, 256>& count = counts[b];
+        if (v.empty() || count[v.front() >> (8 * b) & 0xFF] == v.size()) continue;
+        std::size_t at = 0;
+        for (std::size_t& c : count) at += std::exchange(c, at);
+        buffer.resize(v.size());
+        for (const std::uint64_t x : v) buffer[count[x >> (8 * b) & 0xFF]++] = x;
+        v.swap(buffer);
+    }
+}
+
+// Below this many entries a comparison sort beats the radix passes.
+constexpr std::size_t kRadixFrom = 1 << 14;
+
+// Sorts distinct entries, ascending, into the key's order.
+void sortAscendingIds(const fidx* h, SortKey key, std::vector<std::uint32_t>& ids) {
+    if (key == SortKey::date || key == SortKey::created) {
+        // (time, id) packed into one word: ids come ascending, so a stable sort by the time
+        // alone leaves ties in index order.
+        std::vector<std::uint64_t> packed(ids.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) packed[i] = valueOf(h, key, ids[i]) << 32 | ids[i];
+        if (packed.size() >= kRadixFrom)
+            radixSort(packed, 4);
+        else
+            std::sort(packed.begin(), packed.end());
+        for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<std::uint32_t>(packed[i]);
+        return;
+    }
+    std::vector<Item> items(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) items[i] = Item{valueOf(h, key, ids[i]), ids[i]};
     if (key == SortKey::name)
         sortNameItems(h, items.data(), items.data() + items.size(), 0);
     else
         std::sort(items.begin(), items.end(), byValueThenId);
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = items[i].id;
 }
 
 // The chain of ancestors of e, its root (an entry without a published parent) first, e last.
@@ -97,6 +133,7 @@ bool chainBefore(const fidx* h, std::span<const std::uint32_t> a, std::span<cons
     return a.size() < b.size();
 }
 
+// Sorts distinct entries into tree order.
 void sortByPath(const fidx* h, std::vector<std::uint32_t>& ids) {
     const std::uint32_t n = fidx_count(h);
     std::vector<std::uint32_t> flat;  // every chain back to back
@@ -109,10 +146,8 @@ void sortByPath(const fidx* h, std::vector<std::uint32_t>& ids) {
     auto chain = [&](std::size_t i) { return std::span<const std::uint32_t>(flat).subspan(start[i], start[i + 1] - start[i]); };
     std::vector<std::size_t> order(ids.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (ids[a] == ids[b]) return false;
-        return chainBefore(h, chain(a), chain(b));
-    });
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return chainBefore(h, chain(a), chain(b)); });
     std::vector<std::uint32_t> sorted(ids.size());
     for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = ids[order[i]];
     ids = std::move(sorted);
@@ -221,26 +256,22 @@ bool lessAcross(const fidx* a, std::uint32_t i, const fidx* b, std::uint32_t j, 
 }
 
 void sortEntries(const fidx* h, SortKey key, std::vector<std::uint32_t>& ids) {
-    if (key == SortKey::path) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    if (key == SortKey::path)
         sortByPath(h, ids);
-        return;
-    }
-    std::vector<Item> items(ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) items[i] = Item{valueOf(h, key, ids[i]), ids[i]};
-    sortItems(h, key, items);
-    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = items[i].id;
+    else
+        sortAscendingIds(h, key, ids);
 }
 
 std::vector<std::uint32_t> buildPermutation(const fidx* h, SortKey key, std::uint32_t n) {
     if (key == SortKey::path) return buildTreeOrder(h, n);
-    std::vector<Item> items;
-    items.reserve(n);
+    std::vector<std::uint32_t> ids;
+    ids.reserve(n);
     for (std::uint32_t e = 0; e < n; ++e)
-        if (!(relaxed(h->flags[e]) & FIDX_ROOT)) items.push_back(Item{valueOf(h, key, e), e});
-    sortItems(h, key, items);
-    std::vector<std::uint32_t> out(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) out[i] = items[i].id;
-    return out;
+        if (!(relaxed(h->flags[e]) & FIDX_ROOT)) ids.push_back(e);
+    sortAscendingIds(h, key, ids);
+    return ids;
 }
 
 std::vector<std::uint32_t> sortedHits(const fidx* h, SortKey key, std::span<const std::uint32_t> hits, std::uint32_t n,
@@ -250,7 +281,6 @@ std::vector<std::uint32_t> sortedHits(const fidx* h, SortKey key, std::span<cons
     for (const std::uint32_t id : hits)
         if (id < n) ids.push_back(id);
     sortEntries(h, key, ids);
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     if (descending) std::reverse(ids.begin(), ids.end());
     if (ids.size() > limit) ids.resize(limit);
     return ids;

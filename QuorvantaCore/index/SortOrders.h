@@ -98,7 +98,7 @@ bool before(const fidx* h, SortKey key, std::uint32_t a, std::uint32_t b);
 // folded names for `name` and `path` (leaf names only), else the key's value.
 bool lessAcross(const fidx* a, std::uint32_t i, const fidx* b, std::uint32_t j, SortKey key);
 
-// Sorts `ids` (entries below the published count) into the key's order.
+// Sorts `ids` (entries below the published count) into the key's order, each entry once.
 void sortEntries(const fidx* h, SortKey key, std::vector<std::uint32_t>& ids);
 
 // The key's permutation of the first n entries: every entry below n without the root flag,
