@@ -130,11 +130,20 @@ std::optional<std::vector<std::uint32_t>> VolumeIndex::ordered(std::span<const s
                                                                bool descending, std::size_t limit,
                                                                std::size_t directSortLimit) const {
     const std::uint32_t n = count();
+    const auto valid = static_cast<std::size_t>(
+        std::count_if(hits.begin(), hits.end(), [n](std::uint32_t id) { return id < n; }));
     const std::optional<PermEntry> entry = usablePerm(key);
-    if (entry) return sortorder::orderedBy(s(), key, *entry, hits, n, descending, limit);
-    const auto valid = std::count_if(hits.begin(), hits.end(), [n](std::uint32_t id) { return id < n; });
-    if (static_cast<std::size_t>(valid) > directSortLimit) return std::nullopt;
-    return sortorder::sortedHits(s(), key, hits, n, descending, limit);
+    if (!entry) {
+        if (valid > directSortLimit) return std::nullopt;
+        return sortorder::sortedHits(s(), key, hits, n, descending, limit);
+    }
+    // Every key is a total order, so sorting the hits gives the walk's answer; it is the
+    // cheaper way for few hits, whose walk would cover much of the permutation before it has
+    // `limit` of them. A hit costs about as much to sort as 64 steps of the walk (path: 512).
+    const std::size_t steps = valid == 0 ? 0 : entry->count / valid * std::min(limit, valid);
+    const std::size_t hitCost = key == SortKey::path ? 512 : 64;
+    if (valid * hitCost < steps) return sortorder::sortedHits(s(), key, hits, n, descending, limit);
+    return sortorder::orderedBy(s(), key, *entry, hits, n, descending, limit);
 }
 
 bool VolumeIndex::less(std::uint32_t i, const VolumeIndex& other, std::uint32_t j, SortKey key) const {
