@@ -3,7 +3,7 @@
 // ordering of the hits, damaged permutations, and one build per key at a time.
 #include "QuorvantaCore/index/VolumeIndex.h"
 
-#include "tests/QuorvantaCore/index_engine/EngineTestSupport.h"
+#include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,24 +21,10 @@
 namespace quorvanta::core {
 namespace {
 
-namespace engine = quorvanta::index_engine;
-
-constexpr uint8_t kRootFlags = FIDX_FOLDER | FIDX_ROOT;
-
-struct Record {
-    std::string name;
-    uint64_t size = 0;
-    uint32_t mtime = 0;
-    uint32_t ctime = 0;
-    uint8_t flags = 0;
-};
-
-uint32_t commitRecords(VolumeIndex& index, uint32_t parent, const std::vector<Record>& records) {
-    engine::test::BatchOwner batch;
-    for (const Record& r : records)
-        engine::addRecord(batch.b, r.name.data(), r.name.size(), r.size, r.mtime, r.ctime, r.flags);
-    return engine::commit(index.s(), batch.b, parent);
-}
+using test::commitRecords;
+using test::kRootFlags;
+using test::listed;
+using test::Record;
 
 void setMeta(VolumeIndex& index, uint32_t i, uint64_t size, uint32_t mtime, uint32_t ctime) {
     fidx_set_meta(index.s(), i, size, mtime, ctime);
@@ -159,12 +145,6 @@ std::vector<uint32_t> nonRootEntries(const VolumeIndex& index) {
 
 std::vector<uint32_t> contents(const PermRef& perm) { return std::vector<uint32_t>(perm->begin(), perm->end()); }
 
-std::string listed(const std::vector<uint32_t>& ids) {
-    std::string out;
-    for (const uint32_t id : ids) out += (out.empty() ? "" : ",") + std::to_string(id);
-    return out;
-}
-
 TEST(SortKeys, RawValuesInTheirFixedOrder) {
     const std::vector<std::string_view> raw = {"name", "path", "size", "date", "created"};
     for (std::size_t i = 0; i < allSortKeys.size(); ++i) {
@@ -231,7 +211,7 @@ TEST(SortPermutation, EdgeCases) {
         {"b, A, a by name, descending", listed(*names->ordered(abc, SortKey::name, true, 10, 0)), "0,2,1"},
         {"folder before its contents, Zeta/x after alpha's",
          listed(contents(tree->permutation(SortKey::path))),
-         listed({alpha, inAlpha + 1, deep, inAlpha, zeta, x})},
+         listed(std::vector<uint32_t>{alpha, inAlpha + 1, deep, inAlpha, zeta, x})},
         {"no root entries", listed(contents(rootsOnly->permutation(SortKey::name))), ""},
         {"no root entries by path", listed(contents(rootsOnly->permutation(SortKey::path))), ""},
         {"limit 0", listed(*names->ordered(abc, SortKey::name, false, 0, 0)), ""},
@@ -293,7 +273,7 @@ TEST(PermDrift, StaleKeysFollowAppendsAndMoves) {
 }
 
 TEST(PermDrift, NothingUsableWhileScanning) {
-    test::TempDir dir;
+    quorvanta::test::TempDir dir;
     dir.write("sub/file", "x");
     auto index = VolumeIndex::create(1u << 16, 1u << 22, {});
     commitRecords(*index, FIDX_NONE, {{"b"}, {"A"}, {"a"}});
@@ -492,6 +472,7 @@ TEST(PermBuild, RebuildsOfDifferentKeysRunTogether) {
     std::thread mover([&] {
         for (uint32_t e = 0; e < 200; ++e) {
             const std::vector<uint32_t> one = {e % index->count()};
+            setMeta(*index, one[0], e, e, e);
             index->markMoved(SortKey::size, one);
             index->ordered(one, SortKey::size, false, 1, 0);
         }

@@ -3,6 +3,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/text/Fold.h"
+#include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/QuorvantaCore/index_engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,34 +19,13 @@ namespace {
 namespace engine = quorvanta::index_engine;
 using engine::test::commitNames;
 
-constexpr uint8_t kRootFlags = FIDX_FOLDER | FIDX_ROOT;
+using test::commitRecords;
+using test::kRootFlags;
+using test::listed;
+using test::Record;
 
 std::shared_ptr<VolumeIndex> smallIndex(std::vector<std::string> excludes = {}) {
     return VolumeIndex::create(1u << 16, 1u << 20, std::move(excludes));
-}
-
-struct Record {
-    std::string name;
-    uint64_t size = 0;
-    uint32_t mtime = 0;
-    uint32_t ctime = 0;
-    uint8_t flags = 0;
-};
-
-// Commits the records as one folder's batch under `parent`; gives the first new entry.
-uint32_t commitRecords(VolumeIndex& index, uint32_t parent, const std::vector<Record>& records) {
-    engine::test::BatchOwner batch;
-    for (const Record& r : records)
-        engine::addRecord(batch.b, r.name.data(), r.name.size(), r.size, r.mtime, r.ctime, r.flags);
-    return engine::commit(index.s(), batch.b, parent);
-}
-
-// "1,2,3": lists of ids compared in the table below.
-template <class T>
-std::string listed(const std::vector<T>& values) {
-    std::string out;
-    for (const T v : values) out += (out.empty() ? "" : ",") + std::to_string(v);
-    return out;
 }
 
 TEST(VolumeIndexEntries, EdgeCases) {
