@@ -62,16 +62,6 @@ std::vector<std::string> withoutOneTrailingSlash(std::vector<std::string> paths)
     return paths;
 }
 
-void addStats(scan_stats& to, const scan_stats& from) {
-    to.files += from.files;
-    to.dirs += from.dirs;
-    to.other += from.other;
-    to.errors += from.errors;
-    to.enoent += from.enoent;
-    to.bytes += from.bytes;
-    to.nested += from.nested;
-}
-
 std::string_view nameView(const fidx* h, std::uint32_t i) {
     return reinterpret_cast<const char*>(h->names + h->name_off[i]);
 }
@@ -137,7 +127,7 @@ void VolumeIndex::scan(const std::vector<std::string>& roots, int threads, int t
         bool cancelled;
         {
             std::lock_guard guard(lock_);
-            addStats(stats_, one);
+            scan_stats_add(&stats_, &one);
             cancelled = cancelled_;
         }
         if (cancelled) throw IndexError::cancelled();

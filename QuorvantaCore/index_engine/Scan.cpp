@@ -70,16 +70,6 @@ void pause(uint32_t micros) {
     }
 }
 
-void addStats(scan_stats& to, const scan_stats& from) {
-    to.files += from.files;
-    to.dirs += from.dirs;
-    to.other += from.other;
-    to.errors += from.errors;
-    to.enoent += from.enoent;
-    to.bytes += from.bytes;
-    to.nested += from.nested;
-}
-
 class Worker {
 public:
     explicit Worker(Run& run) : run_(run), buffer_(new char[kListingBufferBytes]) {}
@@ -92,7 +82,7 @@ public:
             finish();
         }
         std::lock_guard lock(run_.statsMutex);
-        addStats(run_.total, stats_);
+        scan_stats_add(&run_.total, &stats_);
     }
 
 private:

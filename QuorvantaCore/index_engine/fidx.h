@@ -42,6 +42,17 @@ struct scan_stats {
     uint64_t nested;  // folders not entered because of the loop guard
 };
 
+// Adds every counter of `from` to `to` (summing the scans of several roots or calls).
+inline void scan_stats_add(scan_stats* to, const scan_stats* from) {
+    to->files += from->files;
+    to->dirs += from->dirs;
+    to->other += from->other;
+    to->errors += from->errors;
+    to->enoent += from->enoent;
+    to->bytes += from->bytes;
+    to->nested += from->nested;
+}
+
 // One persisted sort permutation: `n` entry indexes covering the first `k` entries, and a
 // bitset of `moved_n` 64-bit words. A null `p` means the key has no permutation.
 struct snap_perm {
