@@ -158,23 +158,29 @@ std::int64_t VolumeIndex::liveCount() const {
 std::string VolumeIndex::name(std::uint32_t i) const { return std::string(nameView(s_.get(), i)); }
 
 std::string VolumeIndex::path(std::uint32_t i) const {
+    std::string out;
+    pathInto(i, out);
+    return out;
+}
+
+void VolumeIndex::pathInto(std::uint32_t i, std::string& out) const {
     const fidx* h = s_.get();
     const std::uint32_t n = count();
     // The chain from the entry up to its root. At most `n` parents are followed and a parent
     // must be a published entry, so no damaged index can make this loop or read past the end.
-    std::vector<std::uint32_t> chain{i};
+    thread_local std::vector<std::uint32_t> chain;
+    chain.assign(1, i);
     for (std::uint32_t e = i; chain.size() <= n;) {
         const std::uint32_t p = h->parent[e];
         if (p == FIDX_NONE || p >= n) break;
         chain.push_back(p);
         e = p;
     }
-    std::string out(nameView(h, chain.back()));
+    out.assign(nameView(h, chain.back()));
     for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
         if (out.empty() || out.back() != '/') out.push_back('/');
         out.append(nameView(h, *it));
     }
-    return out;
 }
 
 std::optional<std::uint32_t> VolumeIndex::parent(std::uint32_t i) const {

@@ -98,6 +98,8 @@ public:
     // The root's path and the names below it joined by "/" where the text so far does not end
     // in "/" (under the root "/" the path of "Users" is "/Users").
     std::string path(std::uint32_t i) const;
+    // `path` written into `out` (replaced), reusing its storage: for per-entry tests in searches.
+    void pathInto(std::uint32_t i, std::string& out) const;
     // None for a root entry.
     std::optional<std::uint32_t> parent(std::uint32_t i) const;
     EntryFlags flags(std::uint32_t i) const;

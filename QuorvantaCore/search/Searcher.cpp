@@ -1,0 +1,276 @@
+// Evaluation of a query over one volume index: the cancel token of each search, the parallel
+// ranges with the engine's substring search as a prefilter, narrowing of the previous hits, and
+// the cached result.
+#include "QuorvantaCore/search/Searcher.h"
+
+#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/SearcherWorker.h"
+#include "platform/dispatch/ParallelFor.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace quorvanta::core {
+namespace {
+
+// Narrowing and long op loops read the cancel word once per this many positions.
+constexpr std::size_t kCancelStride = 65536;
+
+std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
+    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
+}
+
+bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
+
+std::vector<std::uint32_t> concatenated(const std::vector<std::vector<std::uint32_t>>& lists) {
+    std::size_t total = 0;
+    for (const auto& list : lists) total += list.size();
+    std::vector<std::uint32_t> out;
+    out.reserve(total);
+    for (const auto& list : lists) out.insert(out.end(), list.begin(), list.end());
+    return out;
+}
+
+// The bytes a name term searches: folded unless the term is case-sensitive. None for a term that
+// cannot be narrowed from (negated, or not a name term).
+std::optional<std::string> narrowableNeedle(const Term& term) {
+    if (term.neg) return std::nullopt;
+    const auto* name = std::get_if<Pred::Name>(&term.pred.value);
+    if (!name) return std::nullopt;
+    return term.caseSensitive ? name->text : VolumeIndex::fold(name->text);
+}
+
+// Whether every name containing the needle of `next` contains the needle of `old`.
+bool narrows(const Term& old, const Term& next) {
+    if (old.caseSensitive != next.caseSensitive) return false;
+    const std::optional<std::string> a = narrowableNeedle(old);
+    const std::optional<std::string> b = narrowableNeedle(next);
+    return a && b && !a->empty() && b->find(*a) != std::string::npos;
+}
+
+}  // namespace
+
+Searcher::Searcher(std::shared_ptr<VolumeIndex> index)
+    : threads(std::max(1, static_cast<int>(std::thread::hardware_concurrency()))),
+      index_(std::move(index)),
+      flag_(std::make_shared<Flag>()) {}
+
+Searcher::~Searcher() = default;
+
+void Searcher::cancel() {
+    std::lock_guard guard(lock_);
+    flag_->word.store(1, std::memory_order_relaxed);
+}
+
+void Searcher::setHookForTesting(std::function<void(TestPoint, std::uint32_t, std::size_t)> hook) {
+    hook_ = std::move(hook);
+}
+
+Searcher::Sources Searcher::currentSources() const {
+    Sources now;
+    now.mut = index_->mutations();
+    if (std::shared_ptr<AudioTable> audio = index_->audio()) {
+        now.audio = audio->version();
+        now.audioTable = std::move(audio);
+    }
+    return now;
+}
+
+bool Searcher::sameSources(const Last& last, const Sources& now) {
+    auto same = [](const std::weak_ptr<const void>& a, const std::shared_ptr<const void>& b) {
+        return !a.owner_before(b) && !b.owner_before(a);
+    };
+    return last.mut == now.mut && same(last.audioTable, now.audioTable) && last.audio == now.audio &&
+           same(last.contentIndex, now.contentIndex) && last.content == now.content;
+}
+
+std::optional<std::vector<std::uint32_t>> Searcher::search(const Query& q, bool showJunk) {
+    std::shared_ptr<Flag> flag = std::make_shared<Flag>();
+    std::shared_ptr<const Last> last;
+    {
+        std::lock_guard guard(lock_);
+        flag_->word.store(1, std::memory_order_relaxed);
+        flag->n = fidx_count(index_->s());
+        flag_ = flag;
+        last = last_;
+    }
+    const std::uint32_t n = flag->n;
+    const Sources sources = currentSources();
+
+    std::vector<std::uint32_t> result;
+    if (last && last->junk == showJunk && last->n == n && sameSources(*last, sources) && extends(last->q, q) &&
+        last->hits.size() < n / 8) {
+        result = filter(last->hits, q.groups.front(), showJunk, *flag);
+        narrowings_.fetch_add(1, std::memory_order_relaxed);
+    } else if (q.groups.empty()) {
+        result = evalGroup({}, showJunk, *flag);
+        fullEvaluations_.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        for (const std::vector<Term>& group : q.groups) {
+            if (cancelled(*flag)) return std::nullopt;
+            std::vector<std::uint32_t> hits = evalGroup(group, showJunk, *flag);
+            result = result.empty() ? std::move(hits) : unite(result, hits);
+        }
+        fullEvaluations_.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (cancelled(*flag)) return std::nullopt;
+    if (hook_) hook_(TestPoint::evaluated, n, 0);
+
+    std::lock_guard guard(lock_);
+    if (flag_ != flag) return result;  // superseded after finishing: the newer search owns the cache
+    if (result.size() >= n / 8) {
+        last_.reset();
+    } else {
+        auto record = std::make_shared<Last>();
+        record->q = q;
+        record->junk = showJunk;
+        record->n = n;
+        record->mut = sources.mut;
+        record->audioTable = sources.audioTable;
+        record->audio = sources.audio;
+        record->contentIndex = sources.contentIndex;
+        record->content = sources.content;
+        record->hits = result;
+        last_ = std::move(record);
+    }
+    return result;
+}
+
+void Searcher::runIterations(std::size_t k, const std::function<void(std::size_t)>& fn) const {
+    if (threads.load(std::memory_order_relaxed) <= 1) {
+        for (std::size_t i = 0; i < k; ++i) fn(i);
+    } else {
+        platform::parallelFor(k, fn);
+    }
+}
+
+std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, bool showJunk,
+                                               const Flag& flag) const {
+    const std::uint32_t n = flag.n;
+    const std::shared_ptr<OpSet> set = compile(group, n);
+    const std::uint8_t mask = excludeMask(group, showJunk);
+    const fidx* h = index_->s();
+
+    // The needle: the first plain name term with something to search for (it leaves the ops),
+    // else the literal run of the first plain wildcard term (which stays an op). An empty needle
+    // would find nothing, so such a term is never chosen; as an op it passes every entry.
+    const std::uint8_t* needle = nullptr;
+    std::size_t needleLen = 0;
+    const std::uint8_t* store = h->folded;
+    for (auto it = set->ops.begin(); it != set->ops.end(); ++it) {
+        if (it->neg || (it->k != K::name && it->k != K::nameCS) || it->n == 0) continue;
+        needle = it->p;
+        needleLen = it->n;
+        store = it->k == K::name ? h->folded : h->names;
+        set->ops.erase(it);
+        break;
+    }
+    if (!needle) {
+        for (const Op& op : set->ops) {
+            if (op.neg || op.k != K::glob) continue;
+            const std::string_view run = literalRun({reinterpret_cast<const char*>(op.p), op.n});
+            if (!run.empty()) {
+                needle = reinterpret_cast<const std::uint8_t*>(run.data());
+                needleLen = run.size();
+            }
+            break;
+        }
+    }
+
+    const int threadCount = threads.load(std::memory_order_relaxed);
+    const std::vector<Range> ranges = chunks(n, threadCount);
+    std::vector<std::vector<std::uint32_t>> lists(ranges.size());
+    runIterations(ranges.size(), [&](std::size_t i) {
+        if (hook_) hook_(TestPoint::rangeStart, n, i);
+        const Range range = ranges[i];
+        std::vector<std::uint32_t> buf(std::size_t(range.hi - range.lo) + 1);
+        std::uint32_t count = 0;
+        if (needle) {
+            count = fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), range.lo, range.hi, mask,
+                              buf.data(), &flag.word);
+        } else {
+            for (std::uint32_t e = range.lo; e < range.hi; ++e)
+                if ((relaxedFlags(h, e) & mask) == 0) buf[count++] = e;
+        }
+        if (cancelled(flag)) return;
+        Worker worker(*index_, *set);
+        std::size_t kept = 0;
+        for (std::uint32_t j = 0; j < count; ++j) {
+            if (worker.passes(buf[j])) buf[kept++] = buf[j];
+            if (j % kCancelStride == kCancelStride - 1 && cancelled(flag)) return;
+        }
+        lists[i].assign(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(kept));
+    });
+    return concatenated(lists);
+}
+
+std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candidates,
+                                            const std::vector<Term>& group, bool showJunk, const Flag& flag) const {
+    const std::shared_ptr<OpSet> set = compile(group, flag.n);
+    const std::uint8_t mask = excludeMask(group, showJunk);
+    const fidx* h = index_->s();
+    const std::size_t c = candidates.size();
+    const int threadCount = threads.load(std::memory_order_relaxed);
+    const std::size_t k = threadCount < 1 ? 1 : std::min<std::size_t>(c / 2048 + 1, std::size_t(threadCount));
+    std::vector<std::vector<std::uint32_t>> lists(k);
+    runIterations(k, [&](std::size_t i) {
+        Worker worker(*index_, *set);
+        std::vector<std::uint32_t>& kept = lists[i];
+        for (std::size_t pos = c * i / k; pos < c * (i + 1) / k; ++pos) {
+            const std::uint32_t e = candidates[pos];
+            if (relaxedFlags(h, e) & mask) continue;
+            if (worker.passes(e)) kept.push_back(e);
+            if (pos % kCancelStride == 0 && cancelled(flag)) return;
+        }
+    });
+    return concatenated(lists);
+}
+
+std::vector<Searcher::Range> Searcher::chunks(std::uint32_t n, int threads) {
+    const std::uint64_t most = threads < 1 ? 1 : 2 * std::uint64_t(threads);
+    const std::uint64_t k = std::max<std::uint64_t>(1, std::min<std::uint64_t>(n / 4096 + 1, most));
+    std::vector<Range> ranges;
+    ranges.reserve(k);
+    // In 64 bits: n * (i + 1) overflows 32 bits for large indexes split many ways.
+    for (std::uint64_t i = 0; i < k; ++i)
+        ranges.push_back({static_cast<std::uint32_t>(n * i / k), static_cast<std::uint32_t>(n * (i + 1) / k)});
+    return ranges;
+}
+
+std::vector<std::uint32_t> Searcher::unite(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b) {
+    std::vector<std::uint32_t> out;
+    out.reserve(a.size() + b.size());
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i] < b[j]) {
+            out.push_back(a[i++]);
+        } else if (b[j] < a[i]) {
+            out.push_back(b[j++]);
+        } else {
+            out.push_back(a[i++]);
+            ++j;
+        }
+    }
+    out.insert(out.end(), a.begin() + static_cast<std::ptrdiff_t>(i), a.end());
+    out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(j), b.end());
+    return out;
+}
+
+bool Searcher::extends(const Query& old, const Query& next) {
+    if (old.groups.size() != 1 || next.groups.size() != 1) return false;
+    const std::vector<Term>& a = old.groups.front();
+    const std::vector<Term>& b = next.groups.front();
+    if (a.size() != b.size() || a.empty()) return false;
+    // Sound for one AND-group: every term the same but at most one, which is a plain name term
+    // whose searched bytes contain the previous ones, so every new hit was an old hit.
+    std::optional<std::size_t> changed;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        if (changed) return false;
+        changed = i;
+    }
+    if (changed) return narrows(a[*changed], b[*changed]);
+    return std::any_of(a.begin(), a.end(), [](const Term& term) { return narrows(term, term); });
+}
+
+}  // namespace quorvanta::core

