@@ -16,10 +16,6 @@ namespace {
 // Narrowing and long op loops read the cancel word once per this many positions.
 constexpr std::size_t kCancelStride = 65536;
 
-std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
-    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
-}
-
 bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
 
 std::vector<std::uint32_t> concatenated(const std::vector<std::vector<std::uint32_t>>& lists) {

@@ -34,10 +34,6 @@ bool contains(const std::uint8_t* hay, std::size_t hayLen, const std::uint8_t* n
     return hayLen >= n && memmem(hay, hayLen, needle, n) != nullptr;
 }
 
-std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
-    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
-}
-
 template <class T>
 T relaxed(T& cell) {
     return std::atomic_ref<T>(cell).load(std::memory_order_relaxed);

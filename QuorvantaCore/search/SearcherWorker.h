@@ -7,12 +7,18 @@
 #include "QuorvantaCore/search/PosixRegex.h"
 #include "QuorvantaCore/search/Searcher.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace quorvanta::core {
+
+// The flag byte of entry e; in-place updates rewrite flags while searches read them.
+inline std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
+    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
+}
 
 class Searcher::Worker {
 public:
