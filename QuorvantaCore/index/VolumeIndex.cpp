@@ -245,12 +245,6 @@ std::uint64_t VolumeIndex::arrayBytes() const {
 
 bool VolumeIndex::overflowed() const { return fidx_overflowed(s_.get()) != 0; }
 
-std::uint64_t VolumeIndex::audioVersion() const {
-    // No audio table can hang on an index before that table's type exists; its version counter
-    // is read here from then on.
-    return 0;
-}
-
 std::shared_ptr<AudioTable> VolumeIndex::audio() const {
     std::lock_guard guard(lock_);
     return audio_;

@@ -129,6 +129,8 @@ public:
     std::uint64_t storeID() const { return storeID_; }
     std::shared_ptr<AudioTable> audio() const;
     void setAudio(std::shared_ptr<AudioTable> table);
+    // The audio table, a new empty one attached first when there is none.
+    std::shared_ptr<AudioTable> audioAttached();
     std::shared_ptr<ContentIndex> content() const;
     void setContent(std::shared_ptr<ContentIndex> index);
     std::int64_t deletedCount() const;

@@ -235,11 +235,9 @@ TEST(AiffChunks, Extended) {
 class LosslessTools : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!missingTool({"ffmpeg", "ffprobe", "flac"}).empty()) return;
-        dir_ = toolFolder("lossless");
-        const auto d = [](const char* name) { return quoted(dir_ / name); };
-        const std::string ff = "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=3 ";
-        const std::vector<std::string> commands = {
+        files_ = makeToolFiles("lossless", {"ffmpeg", "ffprobe", "flac"}, [](const FileNamer& d) {
+            const std::string ff = ffmpegSine();
+            return std::vector<std::string>{
             ff + "-ac 2 -c:a pcm_s16le -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata album=Homogenic " + d("s16.wav"),
             ff + "-af aformat=channel_layouts=5.1 -c:a pcm_s24le " + d("s24x6.wav"),
             ff + "-ac 2 -c:a pcm_f32le " + d("f32.wav"),
@@ -249,18 +247,16 @@ protected:
             ff + "-ac 1 -c:a pcm_f32be -f aiff " + d("fl32.aifc"),
             ff + "-ac 2 -c:a pcm_s16be -write_id3v2 1 -metadata artist='Sigur R\xC3\xB3s' " + d("id3.aiff"),
             ff + "-ac 2 -c:a pcm_s16le " + d("src.wav"),
-            "flac --silent -f -T 'artist=Bj\xC3\xB6rk' -T 'title=J\xC3\xB3ga' -T bpm=99,95 -o " + d("tagged.flac") + " " + d("src.wav"),
-        };
-        failed_ = runAll(commands);
+                "flac --silent -f -T 'artist=Bj\xC3\xB6rk' -T 'title=J\xC3\xB3ga' -T bpm=99,95 -o " + d("tagged.flac") + " " + d("src.wav"),
+            };
+        });
     }
 
-    static inline std::filesystem::path dir_;
-    static inline std::string failed_;
+    static inline ToolFileSet files_;
 };
 
 TEST_F(LosslessTools, WavAiffFlacMatchFfprobe) {
-    AUDIO_REQUIRE_TOOLS("ffmpeg", "ffprobe", "flac");
-    ASSERT_EQ(failed_, "");
+    AUDIO_REQUIRE_TOOL_FILES(files_);
     const struct {
         const char* file;
         AudioCodec codec;
@@ -280,7 +276,7 @@ TEST_F(LosslessTools, WavAiffFlacMatchFfprobe) {
         {"tagged.flac", AudioCodec::flac, 16, 0, "Bj\xC3\xB6rk", "J\xC3\xB3ga", 1000},
     };
     for (const auto& c : cases) {
-        const auto path = dir_ / c.file;
+        const auto path = files_ / c.file;
         const auto p = probe(path);
         ASSERT_TRUE(p) << c.file;
         const auto m = AudioParser::parse(path.string(), path.extension().string().substr(1));
@@ -303,7 +299,7 @@ TEST_F(LosslessTools, WavAiffFlacMatchFfprobe) {
     }
     // A builder tag in front of a FLAC: its texts count, the Vorbis title wins.
     Bytes front = Id3Builder(4).text("TIT2", "Front title").text("TALB", "Front album").build();
-    put(front, bytesOf(quorvanta::test::readFile(dir_ / "tagged.flac")));
+    put(front, bytesOf(quorvanta::test::readFile(files_ / "tagged.flac")));
     const auto m = parseBytes(front, "flac");
     ASSERT_TRUE(m);
     EXPECT_EQ(m->codec, AudioCodec::flac);

@@ -161,25 +161,21 @@ TEST(Mp4Boxes, BoxSizes) {
 class Mp4Tools : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!missingTool({"ffmpeg", "ffprobe"}).empty()) return;
-        dir_ = toolFolder("mp4");
-        const auto d = [](const char* name) { return quoted(dir_ / name); };
-        const std::string ff = "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=3 -ac 2 ";
-        const std::vector<std::string> commands = {
-            ff + "-c:a aac -b:a 128k -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata tmpo=128 " + d("aac.m4a"),
-            ff + "-c:a aac -b:a 96k -movflags +faststart " + d("faststart.m4a"),
-            ff + "-c:a alac " + d("alac.m4a"),
-        };
-        failed_ = runAll(commands);
+        files_ = makeToolFiles("mp4", {"ffmpeg", "ffprobe"}, [](const FileNamer& d) {
+            const std::string ff = ffmpegSine() + "-ac 2 ";
+            return std::vector<std::string>{
+                ff + "-c:a aac -b:a 128k -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata tmpo=128 " + d("aac.m4a"),
+                ff + "-c:a aac -b:a 96k -movflags +faststart " + d("faststart.m4a"),
+                ff + "-c:a alac " + d("alac.m4a"),
+            };
+        });
     }
 
-    static inline std::filesystem::path dir_;
-    static inline std::string failed_;
+    static inline ToolFileSet files_;
 };
 
 TEST_F(Mp4Tools, MatchFfprobe) {
-    AUDIO_REQUIRE_TOOLS("ffmpeg", "ffprobe");
-    ASSERT_EQ(failed_, "");
+    AUDIO_REQUIRE_TOOL_FILES(files_);
     const struct {
         const char* file;
         AudioCodec codec;
@@ -192,7 +188,7 @@ TEST_F(Mp4Tools, MatchFfprobe) {
         {"alac.m4a", AudioCodec::alac, 16, "", "", 0},
     };
     for (const auto& c : cases) {
-        const auto path = dir_ / c.file;
+        const auto path = files_ / c.file;
         const auto p = probe(path);
         ASSERT_TRUE(p) << c.file;
         const auto m = AudioParser::parse(path.string(), "m4a");

@@ -185,36 +185,32 @@ TEST(MpegStream, HostileCounts) {
 class MpegTools : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!missingTool({"sox", "lame", "ffmpeg", "ffprobe", "id3v2"}).empty()) return;
-        dir_ = toolFolder("mpeg");
-        const auto d = [](const char* name) { return quoted(dir_ / name); };
-        const std::string src = d("src.wav");
-        const std::string ff = "ffmpeg -nostdin -y -v error -i " + src + " ";
-        const std::string artist = "Sigur R\xC3\xB3s", title = "\xC3\x81g\xC3\xA6tis byrjun \xE2\x99\xAA";
-        const std::vector<std::string> commands = {
-            "sox -D -n -r 44100 -c 2 -b 16 " + src + " synth 3 sine 440",
-            "lame --quiet -t -b 128 " + src + " " + d("cbr.mp3"),
-            "lame --quiet -b 128 " + src + " " + d("info.mp3"),
-            "lame --quiet -V 2 " + src + " " + d("xing.mp3"),
-            "lame --quiet --resample 22.05 " + src + " " + d("mpeg2.mp3"),
-            "lame --quiet --resample 8 " + src + " " + d("mpeg25.mp3"),
-            ff + "-c:a mp2 " + d("layer2.mp2"),
-            ff + "-c:a libmp3lame -q:a 2 -write_xing 0 " + d("walk.mp3"),
-            ff + "-c:a libmp3lame -b:a 128k -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v24.mp3"),
-            ff + "-c:a libmp3lame -b:a 128k -id3v2_version 3 -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v23.mp3"),
-            "cp " + d("info.mp3") + " " + d("id3v2tool.mp3") + " && id3v2 -a 'Bj\xC3\xB6rk' -t 'J\xC3\xB3ga' -y 1997 " + d("id3v2tool.mp3"),
-            "lame --quiet -b 128 --id3v1-only --ta 'Bj\xC3\xB6rk' --tt 'J\xC3\xB3ga' --ty 1997 " + src + " " + d("v1only.mp3"),
-        };
-        failed_ = runAll(commands);
+        files_ = makeToolFiles("mpeg", {"sox", "lame", "ffmpeg", "ffprobe", "id3v2"}, [](const FileNamer& d) {
+            const std::string src = d("src.wav");
+            const std::string ff = "ffmpeg -nostdin -y -v error -i " + src + " ";
+            const std::string artist = "Sigur R\xC3\xB3s", title = "\xC3\x81g\xC3\xA6tis byrjun \xE2\x99\xAA";
+            return std::vector<std::string>{
+                "sox -D -n -r 44100 -c 2 -b 16 " + src + " synth 3 sine 440",
+                "lame --quiet -t -b 128 " + src + " " + d("cbr.mp3"),
+                "lame --quiet -b 128 " + src + " " + d("info.mp3"),
+                "lame --quiet -V 2 " + src + " " + d("xing.mp3"),
+                "lame --quiet --resample 22.05 " + src + " " + d("mpeg2.mp3"),
+                "lame --quiet --resample 8 " + src + " " + d("mpeg25.mp3"),
+                ff + "-c:a mp2 " + d("layer2.mp2"),
+                ff + "-c:a libmp3lame -q:a 2 -write_xing 0 " + d("walk.mp3"),
+                ff + "-c:a libmp3lame -b:a 128k -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v24.mp3"),
+                ff + "-c:a libmp3lame -b:a 128k -id3v2_version 3 -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v23.mp3"),
+                "cp " + d("info.mp3") + " " + d("id3v2tool.mp3") + " && id3v2 -a 'Bj\xC3\xB6rk' -t 'J\xC3\xB3ga' -y 1997 " + d("id3v2tool.mp3"),
+                "lame --quiet -b 128 --id3v1-only --ta 'Bj\xC3\xB6rk' --tt 'J\xC3\xB3ga' --ty 1997 " + src + " " + d("v1only.mp3"),
+            };
+        });
     }
 
-    static inline std::filesystem::path dir_;
-    static inline std::string failed_;
+    static inline ToolFileSet files_;
 };
 
 TEST_F(MpegTools, StreamFactsMatchFfprobe) {
-    AUDIO_REQUIRE_TOOLS("sox", "lame", "ffmpeg", "ffprobe", "id3v2");
-    ASSERT_EQ(failed_, "");
+    AUDIO_REQUIRE_TOOL_FILES(files_);
     const struct {
         const char* file;
         bool vbr;
@@ -226,7 +222,7 @@ TEST_F(MpegTools, StreamFactsMatchFfprobe) {
         {"walk.mp3", true, 0, true},
     };
     for (const auto& c : cases) {
-        const auto path = dir_ / c.file;
+        const auto path = files_ / c.file;
         const auto p = probe(path);
         ASSERT_TRUE(p) << c.file;
         const auto m = AudioParser::parse(path.string(), path.extension().string().substr(1));
@@ -246,13 +242,12 @@ TEST_F(MpegTools, StreamFactsMatchFfprobe) {
             EXPECT_NEAR(m->bitrateKbps, c.cbrKbps, 1) << c.file;
         }
     }
-    EXPECT_EQ(AudioParser::parse((dir_ / "mpeg2.mp3").string(), "mp3")->sampleRate, 22050u);
-    EXPECT_EQ(AudioParser::parse((dir_ / "mpeg25.mp3").string(), "mp3")->sampleRate, 8000u);
+    EXPECT_EQ(AudioParser::parse((files_ / "mpeg2.mp3").string(), "mp3")->sampleRate, 22050u);
+    EXPECT_EQ(AudioParser::parse((files_ / "mpeg25.mp3").string(), "mp3")->sampleRate, 8000u);
 }
 
 TEST_F(MpegTools, TagsMatchWhatWasWritten) {
-    AUDIO_REQUIRE_TOOLS("sox", "lame", "ffmpeg", "ffprobe", "id3v2");
-    ASSERT_EQ(failed_, "");
+    AUDIO_REQUIRE_TOOL_FILES(files_);
     const struct {
         const char* file;
         std::string artist, title;
@@ -264,7 +259,7 @@ TEST_F(MpegTools, TagsMatchWhatWasWritten) {
         {"v1only.mp3", "Bj\xC3\xB6rk", "J\xC3\xB3ga", 1997},
     };
     for (const auto& c : cases) {
-        const auto m = AudioParser::parse((dir_ / c.file).string(), "mp3");
+        const auto m = AudioParser::parse((files_ / c.file).string(), "mp3");
         ASSERT_TRUE(m) << c.file;
         EXPECT_EQ(m->artist, c.artist) << c.file;
         EXPECT_EQ(m->title, c.title) << c.file;

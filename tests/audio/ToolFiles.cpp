@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 #include <sstream>
+#include <utility>
 
 namespace quorvanta::audio::test {
 
@@ -45,6 +46,21 @@ std::filesystem::path toolFolder(const std::string& suite) {
     const std::filesystem::path dir = std::filesystem::path(tmp ? tmp : "/tmp") / ("audio-tools-" + suite);
     std::filesystem::create_directories(dir);
     return dir;
+}
+
+ToolFileSet makeToolFiles(const std::string& suite, std::vector<std::string> programs,
+                          const std::function<std::vector<std::string>(const FileNamer& file)>& commands) {
+    ToolFileSet files{std::move(programs), {}, {}};
+    if (!missingTool(files.programs).empty()) return files;
+    files.dir = toolFolder(suite);
+    const std::filesystem::path dir = files.dir;
+    files.failed = runAll(commands([&dir](std::string_view name) { return quoted(dir / name); }));
+    return files;
+}
+
+std::string ffmpegSine(int seconds) {
+    return "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" +
+           std::to_string(seconds) + " ";
 }
 
 std::optional<Probe> probe(const std::filesystem::path& file) {

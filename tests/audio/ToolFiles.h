@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvanta::audio::test {
@@ -25,6 +27,26 @@ std::string quoted(const std::filesystem::path& path);
 
 // A folder for one suite's files, removed when the test program ends.
 std::filesystem::path toolFolder(const std::string& suite);
+
+// The files one suite makes once, in toolFolder(suite), with the programs it names.
+struct ToolFileSet {
+    std::vector<std::string> programs;
+    std::filesystem::path dir;
+    std::string failed;  // the command lines that failed, one a line (empty when none did)
+
+    std::filesystem::path operator/(std::string_view name) const { return dir / name; }
+};
+
+// A file of the suite's folder, quoted for the shell.
+using FileNamer = std::function<std::string(std::string_view name)>;
+
+// Runs, in order, the command lines that `commands` gives for the suite's folder. Runs nothing
+// when one of the programs is missing; the tests then skip through AUDIO_REQUIRE_TOOL_FILES.
+ToolFileSet makeToolFiles(const std::string& suite, std::vector<std::string> programs,
+                          const std::function<std::vector<std::string>(const FileNamer& file)>& commands);
+
+// The start of an ffmpeg command line whose input is a 440 Hz sine at 44.1 kHz; output options follow.
+std::string ffmpegSine(int seconds = 3);
 
 struct Probe {
     std::uint32_t sampleRate = 0;
@@ -46,4 +68,15 @@ std::optional<Probe> probe(const std::filesystem::path& file);
             if (std::getenv("CI")) FAIL() << "missing program " << missing_;                       \
             GTEST_SKIP() << "missing program " << missing_ << " (scripts/install-deps installs it)"; \
         }                                                                                          \
+    } while (false)
+
+// As AUDIO_REQUIRE_TOOLS for the programs of a ToolFileSet; then fails when a command failed.
+#define AUDIO_REQUIRE_TOOL_FILES(files)                                                            \
+    do {                                                                                           \
+        const std::string missing_ = ::quorvanta::audio::test::missingTool((files).programs);      \
+        if (!missing_.empty()) {                                                                   \
+            if (std::getenv("CI")) FAIL() << "missing program " << missing_;                       \
+            GTEST_SKIP() << "missing program " << missing_ << " (scripts/install-deps installs it)"; \
+        }                                                                                          \
+        ASSERT_EQ((files).failed, "") << "the commands above failed";                              \
     } while (false)
