@@ -144,6 +144,7 @@ const bool namesWritten = [] {
     const auto index = syntheticIndex(count ? static_cast<std::uint32_t>(std::strtoul(count, nullptr, 10)) : 1000000);
     std::ofstream out(path);
     for (std::uint32_t e = 1; e < index->count(); ++e) out << index->name(e) << '\n';
+    out.close();  // std::exit destroys no local: flush before it
     std::exit(out ? 0 : 1);
 }();
 
