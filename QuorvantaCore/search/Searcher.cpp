@@ -4,6 +4,7 @@
 #include "QuorvantaCore/search/Searcher.h"
 
 #include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/ContentIndex.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "platform/dispatch/ParallelFor.h"
 
@@ -68,6 +69,10 @@ Searcher::Sources Searcher::currentSources() const {
     if (std::shared_ptr<AudioTable> audio = index_->audio()) {
         now.audio = audio->version();
         now.audioTable = std::move(audio);
+    }
+    if (std::shared_ptr<ContentIndex> content = index_->content()) {
+        now.content = content->generation();
+        now.contentIndex = std::move(content);
     }
     return now;
 }

@@ -1,6 +1,7 @@
 // Compiling one AND-group into cost-ordered ops, the exclusion mask, the literal run of a
 // wildcard pattern, and the test of one op on one entry.
 #include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/ContentIndex.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "QuorvantaCore/text/Fold.h"
@@ -14,7 +15,7 @@ namespace quorvanta::core {
 namespace {
 
 constexpr std::size_t kExtTableBytes = 65536;
-constexpr std::size_t kContentLimit = 200000;
+constexpr int kContentLimit = 200000;
 
 // The order in which ops run: cheap flag and range tests first, set look-ups of full paths last.
 enum Cost : int {
@@ -41,18 +42,18 @@ T relaxed(T& cell) {
 
 // The 65,536-byte extension table marking what the content index reads.
 const std::uint8_t* contentExtTable(const VolumeIndex& index, Searcher::OpSet& set) {
+    static const std::vector<std::string> exts(ContentIndex::allExts().begin(), ContentIndex::allExts().end());
     std::uint8_t* table = set.zeroed(kExtTableBytes);
-    (void)index;
+    for (const std::uint16_t id : index.extIDs(exts)) table[id] = 1;
     return table;
 }
 
 // The full paths of the documents holding text, at most kContentLimit of them; none without a
 // content index.
 std::unordered_set<std::string> contentPaths(const VolumeIndex& index, const std::string& text) {
-    (void)index;
-    (void)text;
-    (void)kContentLimit;
-    return {};
+    const std::shared_ptr<ContentIndex> content = index.content();
+    if (!content) return {};
+    return content->search(text, kContentLimit);
 }
 
 }  // namespace

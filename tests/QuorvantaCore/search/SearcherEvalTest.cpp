@@ -1,8 +1,11 @@
 #include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/ContentIndex.h"
 #include "QuorvantaCore/search/Searcher.h"
 
 #include "tests/QuorvantaCore/search/InMemoryIndex.h"
 #include "tests/QuorvantaCore/search/SearcherTestSupport.h"
+
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -188,6 +191,42 @@ TEST(SearcherNarrowing, ChangesOfTheIndexOrItsTablesForceAFullEvaluation) {
     // Nothing changed: the same step narrows.
     ASSERT_TRUE(searcher.search(audioRep, false));
     EXPECT_EQ(hitsOrMarker(searcher.search(audioRepo, false)), (Hits{repoEntry, added}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
+}
+
+TEST(SearcherNarrowing, AContentWriteForcesAFullEvaluation) {
+    quorvanta::test::TempDir dir;
+    const std::string root = (dir / "tree").string();
+    dir.write("tree/notes1.txt", "hello world");
+    dir.write("tree/notes2.txt", "goodbye");
+    for (int i = 0; i < 40; ++i) dir.write("tree/other" + std::to_string(i) + ".txt", "other text");
+    const auto index = VolumeIndex::scanned({root}, 1);
+    auto content = std::make_shared<ContentIndex>((dir / "content.sqlite").string());
+    content->update(*index, root, {root});
+    index->setContent(content);
+
+    Searcher searcher(index);
+    const Query before = query({{contentTerm("hello"), nameTerm("not")}});
+    const Query after = query({{contentTerm("hello"), nameTerm("note")}});
+    auto names = [&](const std::optional<Hits>& hits) {
+        std::vector<std::string> out;
+        for (const std::uint32_t e : hitsOrMarker(hits)) out.push_back(index->name(e));
+        return out;
+    };
+    EXPECT_EQ(names(searcher.search(before, false)), std::vector<std::string>{"notes1.txt"});
+    // The index itself is not refreshed: the content index reads the file again after a clear.
+    dir.write("tree/notes2.txt", "hello again");
+    content->clear();
+    content->update(*index, root, {root});
+    EXPECT_EQ(names(searcher.search(after, false)), (std::vector<std::string>{"notes1.txt", "notes2.txt"}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+    // With nothing written since, the same step narrows.
+    ASSERT_TRUE(searcher.search(before, false));
+    EXPECT_EQ(names(searcher.search(after, false)), (std::vector<std::string>{"notes1.txt", "notes2.txt"}));
+    EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
+    // Another content index attached: a full evaluation, whatever its generation.
+    index->setContent(std::make_shared<ContentIndex>((dir / "other.sqlite").string()));
+    EXPECT_EQ(names(searcher.search(after, false)), std::vector<std::string>{});
     EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
 }
 

@@ -2,17 +2,23 @@
 // its fold, its ancestors, its full path, its audio facts and its content, over a seeded random
 // index, for random queries at several thread counts with and without junk shown.
 #include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/search/ContentIndex.h"
 #include "QuorvantaCore/search/PosixRegex.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/text/Fold.h"
 
+#include "tests/QuorvantaCore/search/ContentIndexTestSupport.h"
 #include "tests/QuorvantaCore/search/InMemoryIndex.h"
 #include "tests/QuorvantaCore/search/SearcherTestSupport.h"
+
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +33,7 @@ const std::vector<std::string> kWords = {
     "backup", "café", "Café", "cafe\xCC\x81", "Ångström", "naïve", "Straße", "\xC5\x89oo" /* U+0149 folds longer */,
     "\xC8\xBA" /* U+023A */, "日本語", "가방", "\xFF\xFE", "bad\xC3(", "ΣΊΣΥΦΟΣ", "İstanbul", "2024", "-", "_",
 };
+const std::vector<std::string> kDocWords = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf"};
 const std::vector<std::string> kExts = {".txt", ".jpg", ".mp3", ".flac", ".pdf", ".md", ".TXT", ".Mp3", "", "", ""};
 
 // Whole-text wildcard match, written out recursively: "*" any run, "?" one byte.
@@ -41,6 +48,7 @@ bool has(std::string_view hay, std::string_view needle) { return hay.find(needle
 struct Model {
     std::vector<IndexEntry> entries;
     std::map<std::uint32_t, AudioMeta> audio;
+    std::map<std::uint32_t, std::set<std::string>> docs;  // entry -> the words of its document
     // Per entry, computed from the list alone.
     std::vector<std::string> folded;
     std::vector<std::string> path;
@@ -69,6 +77,7 @@ Model randomModel(std::mt19937& rng) {
         if (next == 60) addRoot("/mnt/Ext");
         const std::uint32_t parent = queue[next];
         const int children = 5 + int(rng() % 40);
+        std::set<std::string> siblings;  // a folder holds each name once
         for (int c = 0; c < children; ++c) {
             IndexEntry e;
             e.parent = parent;
@@ -80,6 +89,7 @@ Model randomModel(std::mt19937& rng) {
                 e.name += pick(kExts);
                 e.size = chance(10) ? 0 : rng() % 5000000;
             }
+            if (!siblings.insert(e.name).second) continue;
             if (e.name[0] == '.' || (m.entries[parent].flags & FIDX_HIDDEN)) e.flags |= FIDX_HIDDEN;
             if (chance(3) || (m.entries[parent].flags & FIDX_JUNK)) e.flags |= FIDX_JUNK;
             if (chance(3)) e.flags |= FIDX_DELETED;
@@ -115,6 +125,14 @@ Model randomModel(std::mt19937& rng) {
                                                   AudioCodec::pcm});
         meta.artist = chance(20) ? "" : pick(kWords) + " " + pick(kWords);
         m.audio[static_cast<std::uint32_t>(i)] = meta;
+    }
+    // Documents for some files the content index reads, and for some it does not (.jpg), which
+    // only a negated content term may see.
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string& name = m.entries[i].name;
+        if (!(name.ends_with(".txt") || name.ends_with(".md") || name.ends_with(".jpg")) || !chance(30)) continue;
+        std::set<std::string>& words = m.docs[static_cast<std::uint32_t>(i)];
+        for (int w = 0; w < 1 + int(rng() % 3); ++w) words.insert(pick(kDocWords));
     }
     return m;
 }
@@ -187,7 +205,7 @@ Term randomTerm(std::mt19937& rng, const Model& m) {
         t = audioTerm(cond);
         break;
     }
-    case 11: t = junkTerm(); break;
+    case 11: t = rng() % 2 ? junkTerm() : contentTerm(kDocWords[rng() % kDocWords.size()]); break;
     default: t = nameTerm(fragment(rng, m), cs); break;
     }
     t.caseSensitive = cs;
@@ -231,6 +249,15 @@ private:
             if (showJunk && extTermSeen && (flags & FIDX_JUNK)) return false;
         }
         for (const Term& t : group) {
+            // A plain content term also asks for an extension the content index reads; a negated
+            // one only removes the documents holding the text.
+            if (const auto* p = std::get_if<Pred::Content>(&t.pred.value)) {
+                const auto doc = m_.docs.find(e);
+                const bool holdsText = doc != m_.docs.end() && doc->second.contains(p->text);
+                const bool readable = ContentIndex::allExts().contains(index_.ext(e));
+                if (t.neg ? holdsText : !(readable && holdsText)) return false;
+                continue;
+            }
             const std::optional<bool> r = holds(t, e);
             if (r && *r == t.neg) return false;  // a term that cannot hold anything is dropped (invalid regex)
         }
@@ -329,6 +356,16 @@ TEST(SearcherProperty, SearchEqualsTheNaiveEvaluator) {
     for (const auto& [entry, meta] : model.audio) rows.push_back({entry, 1, meta});
     table->upsert(rows);
     index->setAudio(table);
+    quorvanta::test::TempDir dir;
+    auto content = std::make_shared<ContentIndex>((dir / "content.sqlite").string());
+    Documents docs;
+    for (const auto& [entry, words] : model.docs) {
+        std::string text;
+        for (const std::string& w : words) text += w + " ";
+        docs.emplace_back(model.path[entry], text);
+    }
+    addDocuments(*content, docs);
+    index->setContent(content);
     ASSERT_EQ(index->count(), model.entries.size());
     Reference reference(model, *index);
 
