@@ -105,6 +105,7 @@ void BM_Search(benchmark::State& state) {
     const auto index = syntheticIndex(entries);
     std::vector<double> ms;
     std::size_t hits = 0;
+    std::uint64_t narrowed = 0;
     for (auto _ : state) {
         // A fresh searcher each time: its cache would answer a repeated query by narrowing.
         Searcher searcher(index);
@@ -119,11 +120,13 @@ void BM_Search(benchmark::State& state) {
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         benchmark::DoNotOptimize(result);
         if (c.before.groups.empty()) hits = result->size();
+        narrowed += searcher.narrowingsForTesting();
     }
     std::sort(ms.begin(), ms.end());
     state.counters["p50_ms"] = ms[ms.size() / 2];
     state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
     state.counters["hits"] = double(hits);
+    state.counters["narrowed"] = double(narrowed);
     state.counters["rss_MB"] = residentMB();
     state.SetLabel(std::string(c.label) + (threads == 1 ? " 1 thread" : " all threads"));
 }

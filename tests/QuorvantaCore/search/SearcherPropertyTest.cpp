@@ -277,7 +277,7 @@ private:
         if (const auto* p = std::get_if<Pred::Name>(&t.pred.value))
             return t.caseSensitive ? has(entry.name, p->text) : has(m_.folded[e], fold(p->text));
         if (const auto* p = std::get_if<Pred::Glob>(&t.pred.value)) return globMatches(fold(p->pattern), m_.folded[e]);
-        if (const auto* p = std::get_if<Pred::Regex>(&t.pred.value)) {
+        if (std::holds_alternative<Pred::Regex>(t.pred.value)) {
             const PosixRegex* re = regexes_.at(&t).get();
             if (!re) return std::nullopt;
             return re->matches(entry.name.c_str());
@@ -336,7 +336,6 @@ std::string describe(const Query& q) {
             out += t.caseSensitive ? "cs" : "";
             std::visit(
                 [&](const auto& p) {
-                    using P = std::decay_t<decltype(p)>;
                     if constexpr (requires { p.text; }) out += ":" + p.text;
                     if constexpr (requires { p.pattern; }) out += ":" + p.pattern;
                 },
@@ -403,7 +402,9 @@ TEST(SearcherProperty, SearchEqualsTheNaiveEvaluator) {
                     << describe(queries[i]) << " threads " << threads << " showJunk " << showJunk;
                 ++compared;
             }
-            if (threads == 8) EXPECT_GT(searcher.narrowingsForTesting(), 0u);
+            if (threads == 8) {
+                EXPECT_GT(searcher.narrowingsForTesting(), 0u);
+            }
         }
     }
     EXPECT_GT(compared, 900);
