@@ -9,7 +9,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 
 namespace quorvanta::core {
 

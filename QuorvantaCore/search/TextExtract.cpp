@@ -14,7 +14,7 @@
 #include <poppler/cpp/poppler-page.h>
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
