@@ -9,5 +9,8 @@ int scanCommand(Cli& cli);      // ScanCommand.cpp
 int genTreeCommand(Cli& cli);   // GenTreeCommand.cpp
 int apiCommand(Cli& cli);       // ApiCommand.cpp
 int mcpCommand(Cli& cli);       // McpCommand.cpp
+int audioInfoCommand(Cli& cli);   // AudioCommands.cpp
+int audioCheckCommand(Cli& cli);  // AudioCommands.cpp
+int audioIndexCommand(Cli& cli);  // AudioIndexCommand.cpp
 
 }  // namespace quorvanta::cli
