@@ -87,7 +87,11 @@ std::shared_ptr<VolumeIndex> VolumeIndex::adopting(EngineHandle handle, std::uin
                                                    std::vector<std::string> excludes) {
     if (!handle) throw std::invalid_argument("VolumeIndex::adopting needs an engine handle");
     installFoldHook();  // entries appended to the adopted handle are folded like scanned ones
-    return std::make_shared<VolumeIndex>(Passkey{}, std::move(handle), storeID, std::move(excludes));
+    auto index = std::make_shared<VolumeIndex>(Passkey{}, std::move(handle), storeID, std::move(excludes));
+    std::vector<std::string> roots;
+    for (auto& [entry, path] : index->rootEntries()) roots.push_back(std::move(path));
+    index->noteRootMountPoints(roots);
+    return index;
 }
 
 std::shared_ptr<VolumeIndex> VolumeIndex::scanned(const std::vector<std::string>& roots, int threads) {
@@ -118,6 +122,7 @@ void VolumeIndex::scan(const std::vector<std::string>& roots, int threads, int t
         ~Finish() { index.finishScan(start); }
     } finish{*this, start};
 
+    noteRootMountPoints(roots);
     for (const std::string& root : roots) {
         scan_stats one{};
         int error = ENOENT;  // a path with a NUL byte names no folder (cut there, it would name another)

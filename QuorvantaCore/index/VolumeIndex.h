@@ -19,6 +19,8 @@
 
 #include "QuorvantaCore/index/EntryFlags.h"
 #include "QuorvantaCore/index/IndexError.h"
+#include "QuorvantaCore/index/RefreshStats.h"
+#include "QuorvantaCore/index/RootPresence.h"
 #include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/index_engine/fidx.h"
 
@@ -187,6 +189,25 @@ public:
     // order: results ordered by path are joined volume by volume, never merged.
     bool less(std::uint32_t i, const VolumeIndex& other, std::uint32_t j, SortKey key) const;
 
+    // Refresh and reconcile. One refresh of an index runs at a time (the watcher, file actions
+    // and reconcile may ask at once); readers never wait for it. See VolumeIndexRefresh.cpp.
+
+    // Lists each folder of `dirs` once more, and every known folder below each of `recursive`,
+    // and brings their entries up to date: vanished ones flagged deleted (with their subtrees),
+    // changed size or times rewritten, new ones appended and new folders scanned below with
+    // 1..256 `threads`. Paths are raw bytes; paths outside every root, excluded, naming a file
+    // or a folder the index does not know are ignored. Nothing changes when a root is not
+    // present (`rootMissing`) or a recursive target equals a root path (`fullRescan`).
+    RefreshStats refresh(const std::set<std::string>& dirs, const std::set<std::string>& recursive, int threads);
+    // Checks every indexed folder's modification time in parallel, then refreshes the roots, the
+    // changed folders and the parents of vanished ones (one level each). A file changed in place
+    // in an otherwise unchanged folder is not seen. `threads` below 1 counts as 1.
+    RefreshStats reconcileByFolderMtime(int threads);
+    // Whether the root with this path was a mount point when scanned or adopted.
+    bool rootWasMountPoint(const std::string& root) const;
+    // Test seam: replaces the probe of the root check (empty: the real one).
+    void setRootProbeForTesting(RootProbe probe);
+
     // Test seam, told on the requesting thread when a build of a key has taken its entry count
     // and is about to sort (`build`, outside `lock_`: it may hold the build open), and when a
     // request starts waiting for a running build of its key (`wait`, with `lock_` held: it must
@@ -228,6 +249,17 @@ private:
     const PermEntry* usableLocked(SortKey key) const;
     // Applies `markMoved` with `lock_` held.
     void markMovedLocked(SortKey key, std::span<const std::uint32_t> ids);
+
+    // The root entries with their paths (at most 64), in the order they were added.
+    std::vector<std::pair<std::uint32_t, std::string>> rootEntries() const;
+    // Records, for roots not yet recorded, whether each is a mount point now.
+    void noteRootMountPoints(const std::vector<std::string>& roots);
+    // Whether every root is present by the rule of RootPresence.h.
+    bool rootsPresent(const std::vector<std::pair<std::uint32_t, std::string>>& roots) const;
+
+    std::mutex refreshLock_;                  // held through each refresh
+    std::map<std::string, bool> rootMounts_;  // lock_; root path -> a mount point when scanned or adopted
+    RootProbe rootProbe_;                     // lock_; empty: probeRoot
 
     int scansRunning_ = 0;    // lock_; isScanning while above 0 (scans of one index may overlap)
     scan_stats stats_{};      // lock_

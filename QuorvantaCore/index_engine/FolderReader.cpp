@@ -44,6 +44,13 @@ uint32_t clampSeconds(int64_t s) {
     return static_cast<uint32_t>(s);
 }
 
+EntryTimes timesOfStatx(const struct statx& sx) {
+    EntryTimes t;
+    t.mtime = clampSeconds(sx.stx_mtime.tv_sec);
+    t.ctime = (sx.stx_mask & STATX_BTIME) ? clampSeconds(sx.stx_btime.tv_sec) : 0;
+    return t;
+}
+
 DeviceId deviceOfStatx(const struct statx& sx) {
     DeviceId d;
     d.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
@@ -57,6 +64,13 @@ bool otherDevice(const DeviceId& root, const DeviceId& d) {
 }
 
 }  // namespace
+
+bool statTimes(const char* path, EntryTimes& out) {
+    struct statx sx;
+    if (statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MTIME | STATX_BTIME, &sx) != 0) return false;
+    out = timesOfStatx(sx);
+    return true;
+}
 
 int openFolder(const char* path, bool follow) {
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
@@ -133,9 +147,8 @@ int readFolder(int fd, const ReadContext& ctx, uint8_t inherited, char* buffer, 
             }
             flags |= name[0] == '.' ? uint8_t{FIDX_HIDDEN} : inheritedHidden;
             if (inheritedJunk || isJunkName(name, kind == Kind::Folder)) flags |= FIDX_JUNK;
-            const uint32_t mtime = known ? clampSeconds(sx.stx_mtime.tv_sec) : 0;
-            const uint32_t ctime = known && (sx.stx_mask & STATX_BTIME) ? clampSeconds(sx.stx_btime.tv_sec) : 0;
-            addRecord(batch, name.data(), name.size(), size, mtime, ctime, flags);
+            const EntryTimes times = known ? timesOfStatx(sx) : EntryTimes{};
+            addRecord(batch, name.data(), name.size(), size, times.mtime, times.ctime, flags);
         }
     }
     if (statFailed) ++stats.errors;

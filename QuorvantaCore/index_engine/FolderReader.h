@@ -22,6 +22,18 @@ struct DeviceId {
     bool hasMountId = false;
 };
 
+// An object's modification and creation (birth) times as the index stores them: Unix seconds
+// clamped to 0..0xFFFFFFFF, creation 0 where the file system does not record it.
+struct EntryTimes {
+    uint32_t mtime = 0;
+    uint32_t ctime = 0;
+};
+
+// The times of the object at `path` itself (a final symbolic link is not followed, nothing is
+// automounted), read as the folder reader reads them, so a refresh that compares the two sees
+// no change where there is none. False with errno set when statx fails.
+bool statTimes(const char* path, EntryTimes& out);
+
 // Opens a folder for listing (read-only, close-on-exec). With `follow` false a symbolic link is
 // refused, reported as ENOTDIR. Gives the descriptor, or -1 with errno set.
 int openFolder(const char* path, bool follow);
