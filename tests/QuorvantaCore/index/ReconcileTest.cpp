@@ -14,31 +14,13 @@ namespace {
 using test::FixtureTree;
 using test::stats;
 
-// a/ f1 (10) f2 (20) sub/ sub/g (5);  b/ h (7);  x/y/z/f (1);  "d\xff"/ "x\xfe" (3); times fixed.
-void buildTree(const FixtureTree& t) {
-    t.dir("a");
-    t.file("a/f1", 10);
-    t.file("a/f2", 20);
-    t.dir("a/sub");
-    t.file("a/sub/g", 5);
-    t.dir("b");
-    t.file("b/h", 7);
-    t.dir("x");
-    t.dir("x/y");
-    t.dir("x/y/z");
-    t.file("x/y/z/f", 1);
-    t.dir("d\xff");
-    t.file("d\xff/x\xfe", 3);
-    t.fixTimes();
-}
-
 struct Fixture {
     quorvanta::test::TempDir dir;
     FixtureTree tree{(dir.path() / "root").string()};
     std::shared_ptr<VolumeIndex> index;
 
     Fixture() {
-        buildTree(tree);
+        test::buildFixture(tree);
         index = test::scanOf({tree.root()});
     }
     std::vector<std::string> fresh() const { return test::freshDump(*index, {tree.root()}); }
@@ -101,7 +83,7 @@ TEST(Reconcile, IndexOfRootsOnly) {
 TEST(Reconcile, DiskTimeBefore1970EqualsAStoredZero) {
     quorvanta::test::TempDir dir;
     const FixtureTree tree((dir.path() / "root").string());
-    buildTree(tree);
+    test::buildFixture(tree);
     tree.setTime("a", -1000);
     tree.setTime("a/sub", -1);
     const auto index = test::scanOf({tree.root()});

@@ -93,6 +93,26 @@ private:
     std::string root_;
 };
 
+// The tree of most cases, every time fixed:
+//   a/ f1 (10 bytes) f2 (20) l -> f2 sub/ sub/g (5);  b/ h (7);  x/y/z/f (1);  "d\xff"/ "x\xfe" (3)
+inline void buildFixture(const FixtureTree& t) {
+    t.dir("a");
+    t.file("a/f1", 10);
+    t.file("a/f2", 20);
+    t.dir("a/sub");
+    t.file("a/sub/g", 5);
+    t.link("a/l", "f2");
+    t.dir("b");
+    t.file("b/h", 7);
+    t.dir("x");
+    t.dir("x/y");
+    t.dir("x/y/z");
+    t.file("x/y/z/f", 1);
+    t.dir("d\xff");
+    t.file("d\xff/x\xfe", 3);
+    t.fixTimes();
+}
+
 // One line per live entry, "path|flags|size|mtime|ctime", sorted; roots give "path|flags" (their
 // own times are never refreshed).
 inline std::vector<std::string> dump(const VolumeIndex& index) {
