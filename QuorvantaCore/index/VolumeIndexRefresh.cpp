@@ -243,7 +243,6 @@ RefreshStats VolumeIndex::refresh(const std::set<std::string>& dirs, const std::
         for (std::uint32_t r = 0; r < listing.count; ++r)
             byName.insert_or_assign(std::string(recordName(listing, listing.recs[r])), r);
         std::vector<bool> seen(listing.count, false);
-        const std::int64_t changesBefore = out.removed + out.updated;
 
         for (const std::uint32_t c : node.children) {
             const auto it = byName.find(nameAt(h, c));
@@ -269,9 +268,12 @@ RefreshStats VolumeIndex::refresh(const std::set<std::string>& dirs, const std::
         for (std::uint32_t r = 0; r < listing.count; ++r)
             if (!seen[r]) fresh.push_back(r);
 
+        // The folder's own times are read after every listing, not only when its contents
+        // changed: a folder whose time moved with nothing to show for it (a file made and
+        // removed in between) would otherwise keep its old time and be listed again by every
+        // later reconcile.
         index_engine::EntryTimes own;
-        if ((!fresh.empty() || out.removed + out.updated != changesBefore) && !isRoot &&
-            index_engine::statTimes(path.c_str(), own)) {
+        if (!isRoot && index_engine::statTimes(path.c_str(), own)) {
             const bool dateChanged = own.mtime != mtime(f);
             const bool createdChanged = own.ctime != ctime(f);
             if (dateChanged) movedDate.push_back(f);

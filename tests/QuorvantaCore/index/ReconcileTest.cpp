@@ -67,6 +67,18 @@ TEST(Reconcile, VanishedFolderAndVanishedParentRefreshTheGrandparent) {
     EXPECT_EQ(f.index->deletedCount(), 3);
 }
 
+// A folder whose time moved with the same contents (a file made and removed in it) takes its
+// new time at the first reconcile, so the next one does not list it again.
+TEST(Reconcile, FolderTouchedWithoutChangeIsListedOnce) {
+    Fixture f;
+    f.tree.file("a/sub/tmp", 1);
+    f.tree.remove("a/sub/tmp");
+    f.tree.setTime("a/sub", test::kFixedTime + 5);
+    EXPECT_EQ(f.index->reconcileByFolderMtime(4), stats(2, 0, 0, 1));
+    EXPECT_EQ(f.index->reconcileByFolderMtime(4), stats(1, 0, 0, 0));
+    EXPECT_EQ(test::dump(*f.index), f.fresh());
+}
+
 TEST(Reconcile, IndexOfRootsOnly) {
     quorvanta::test::TempDir dir;
     const FixtureTree tree((dir.path() / "root").string());
