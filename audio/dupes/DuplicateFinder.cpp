@@ -1,0 +1,248 @@
+#include "audio/dupes/DuplicateFinder.h"
+
+#include "QuorvantaCore/search/AudioTable.h"
+#include "audio/dupes/FileHash.h"
+#include "platform/dispatch/ParallelFor.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace quorvanta::audio {
+
+namespace {
+
+// Flags that keep an entry out: folder, junk, root, deleted. Hidden files and links stay.
+constexpr std::uint8_t kNotCandidate = 0x99;
+
+// Splits the positions [begin, end) by the digest digestAt(position) gives; positions without one
+// drop out. Each sub-list keeps position order; sub-lists come in the order of their first
+// position, and only those of two or more positions are kept.
+template <class DigestAt>
+std::vector<std::vector<std::size_t>> splitByDigest(std::size_t begin, std::size_t end, const DigestAt& digestAt) {
+    std::unordered_map<Digest128, std::size_t> slot;
+    std::vector<std::vector<std::size_t>> lists;
+    for (std::size_t pos = begin; pos < end; ++pos) {
+        const std::optional<Digest128> digest = digestAt(pos);
+        if (!digest) continue;
+        const auto [it, fresh] = slot.try_emplace(*digest, lists.size());
+        if (fresh) lists.emplace_back();
+        lists[it->second].push_back(pos);
+    }
+    std::erase_if(lists, [](const auto& list) { return list.size() < 2; });
+    return lists;
+}
+
+}  // namespace
+
+DuplicateFinder::DuplicateFinder(std::vector<std::shared_ptr<core::VolumeIndex>> volumes, Options options)
+    : volumes_(std::move(volumes)), options_(std::move(options)) {}
+
+void DuplicateFinder::cancel() {
+    std::lock_guard guard(lock_);
+    cancelled_ = true;
+}
+
+bool DuplicateFinder::isCancelled() const {
+    std::lock_guard guard(lock_);
+    return cancelled_;
+}
+
+std::string DuplicateFinder::path(const Cand& c) const {
+    return volumes_[static_cast<std::size_t>(c.vol)]->path(static_cast<std::uint32_t>(c.entry));
+}
+
+std::vector<DupGroup> DuplicateFinder::run(const ProgressFn& progress) {
+    const ProgressFn report = [&](const Progress& p) {
+        if (progress) progress(p);
+    };
+    const CandList all = candidates();
+    const std::vector<CandList> buckets = sizeStage(all, report);
+    // Without either hash stage nothing can be proven identical, so neither is worth its reads.
+    if (isCancelled() || !enabled(DupStage::quickHash) || !enabled(DupStage::fullHash)) return {};
+    const std::vector<QuickGroup> quickGroups = quickHashStage(buckets, report);
+    if (isCancelled()) return {};
+    const std::vector<CandList> settled = fullHashStage(quickGroups, report);
+    std::vector<DupGroup> groups = identicalGroups(settled);
+    if (!isCancelled() && enabled(DupStage::sameSong)) {
+        const auto identicalCount = static_cast<std::int64_t>(groups.size());
+        for (DupGroup& group : songStages(all, settled, report)) {
+            group.id += identicalCount;
+            groups.push_back(std::move(group));
+        }
+    }
+    finalOrder(groups);
+    return groups;
+}
+
+DuplicateFinder::CandList DuplicateFinder::candidates() const {
+    const std::set<std::string> unique(options_.extensions.begin(), options_.extensions.end());
+    const std::vector<std::string> extensions(unique.begin(), unique.end());
+    CandList out;
+    std::vector<bool> mask;
+    for (std::size_t v = 0; v < volumes_.size(); ++v) {
+        const core::VolumeIndex& volume = *volumes_[v];
+        const std::uint32_t count = volume.count();
+        if (count == 0) continue;
+        mask.assign(65536, false);
+        for (const std::uint16_t id : volume.extIDs(extensions)) mask[id] = true;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if ((volume.flags(i).rawValue & kNotCandidate) != 0 || !mask[volume.extID(i)]) continue;
+            const std::uint64_t size = volume.size(i);
+            if (size >= options_.minSize) out.push_back({static_cast<std::int64_t>(v), i, size});
+        }
+    }
+    return out;
+}
+
+std::vector<DuplicateFinder::CandList> DuplicateFinder::sizeStage(const CandList& candidates,
+                                                                   const ProgressFn& progress) const {
+    std::unordered_map<std::uint64_t, std::size_t> slot;
+    std::vector<CandList> buckets;
+    for (const Cand& c : candidates) {
+        const auto [it, fresh] = slot.try_emplace(c.size, buckets.size());
+        if (fresh) buckets.emplace_back();
+        buckets[it->second].push_back(c);
+    }
+    std::erase_if(buckets, [](const CandList& bucket) { return bucket.size() < 2; });
+    const auto n = static_cast<std::int64_t>(candidates.size());
+    progress({DupStage::size, n, n, static_cast<std::int64_t>(buckets.size())});
+    return buckets;
+}
+
+std::vector<DuplicateFinder::QuickGroup> DuplicateFinder::quickHashStage(const std::vector<CandList>& buckets,
+                                                                        const ProgressFn& progress) const {
+    CandList flat;
+    for (const CandList& bucket : buckets) flat.insert(flat.end(), bucket.begin(), bucket.end());
+    const auto t = static_cast<std::int64_t>(flat.size());
+    const auto b = static_cast<std::int64_t>(buckets.size());
+    const auto results = parallelMap<Cand, QuickHash>(
+        flat, [&](std::int64_t done) { progress({DupStage::quickHash, done, t, b}); },
+        [&](const Cand& c) { return FileHash::quick(path(c), c.size); });
+
+    std::vector<QuickGroup> groups;
+    std::size_t begin = 0;
+    for (const CandList& bucket : buckets) {
+        const std::size_t end = begin + bucket.size();
+        const auto lists = splitByDigest(begin, end, [&](std::size_t pos) -> std::optional<Digest128> {
+            if (!results[pos]) return std::nullopt;
+            return results[pos]->digest;
+        });
+        for (const auto& list : lists) {
+            // Paths naming one file (hardlinks, overlapping roots) count once: the first stays.
+            QuickGroup group;
+            std::vector<FileIdentity> seen;
+            for (const std::size_t pos : list) {
+                const FileIdentity identity = results[pos]->identity;
+                if (std::find(seen.begin(), seen.end(), identity) != seen.end()) continue;
+                seen.push_back(identity);
+                group.members.push_back(flat[pos]);
+            }
+            if (group.members.size() < 2) continue;
+            group.whole = results[list.front()]->whole;  // equal sizes: all whole or none
+            groups.push_back(std::move(group));
+        }
+        begin = end;
+    }
+    progress({DupStage::quickHash, t, t, static_cast<std::int64_t>(groups.size())});
+    return groups;
+}
+
+std::vector<DuplicateFinder::CandList> DuplicateFinder::fullHashStage(const std::vector<QuickGroup>& quickGroups,
+                                                                      const ProgressFn& progress) const {
+    std::vector<CandList> settled;
+    std::vector<const QuickGroup*> open;
+    CandList flat;
+    for (const QuickGroup& group : quickGroups) {
+        if (group.whole) {
+            settled.push_back(group.members);
+        } else {
+            open.push_back(&group);
+            flat.insert(flat.end(), group.members.begin(), group.members.end());
+        }
+    }
+    const auto k = static_cast<std::int64_t>(flat.size());
+    const auto s = static_cast<std::int64_t>(settled.size());
+    const std::function<bool()> cancelled = [this] { return isCancelled(); };
+    const auto results = parallelMap<Cand, Digest128>(
+        flat, [&](std::int64_t done) { progress({DupStage::fullHash, done, k, s}); },
+        [&](const Cand& c) { return FileHash::full(path(c), c.size, cancelled); });
+
+    std::size_t begin = 0;
+    for (const QuickGroup* group : open) {
+        const std::size_t end = begin + group->members.size();
+        for (const auto& list : splitByDigest(begin, end, [&](std::size_t pos) { return results[pos]; })) {
+            CandList members;
+            for (const std::size_t pos : list) members.push_back(flat[pos]);
+            settled.push_back(std::move(members));
+        }
+        begin = end;
+    }
+    progress({DupStage::fullHash, k, k, static_cast<std::int64_t>(settled.size())});
+    return settled;
+}
+
+std::vector<DupGroup> DuplicateFinder::identicalGroups(const std::vector<CandList>& settled) const {
+    std::vector<std::shared_ptr<core::AudioTable>> tables;
+    for (const auto& volume : volumes_) tables.push_back(volume->audio());
+    std::vector<DupGroup> groups;
+    for (std::size_t i = 0; i < settled.size(); ++i) {
+        DupGroup group;
+        group.id = static_cast<std::int64_t>(i) + 1;
+        group.kind = DupKind::identical;
+        for (const Cand& c : settled[i]) {
+            const core::VolumeIndex& volume = *volumes_[static_cast<std::size_t>(c.vol)];
+            const auto& table = tables[static_cast<std::size_t>(c.vol)];
+            const auto entry = static_cast<std::uint32_t>(c.entry);
+            group.members.push_back({c.vol, c.entry, volume.path(entry), c.size, volume.mtime(entry),
+                                     table ? table->meta(c.entry) : std::nullopt});
+        }
+        group.keep = best(group.members);
+        groups.push_back(std::move(group));
+    }
+    return groups;
+}
+
+std::vector<DupGroup> DuplicateFinder::songStages(const CandList&, const std::vector<CandList>&,
+                                                  const ProgressFn&) const {
+    return {};
+}
+
+void DuplicateFinder::finalOrder(std::vector<DupGroup>& groups) {
+    std::stable_sort(groups.begin(), groups.end(), [](const DupGroup& x, const DupGroup& y) {
+        const std::uint64_t sx = x.surplusBytes();
+        const std::uint64_t sy = y.surplusBytes();
+        if (sx != sy) return sx > sy;
+        return x.id < y.id;
+    });
+}
+
+void DuplicateFinder::pull(std::size_t count, const std::function<void(std::int64_t)>& tick,
+                           const std::function<void(std::size_t)>& work) const {
+    std::mutex mutex;
+    std::size_t next = 0;  // mutex
+    std::size_t done = 0;  // mutex
+    // More workers than items would only find the list empty.
+    const std::size_t workers =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(options_.threads, 1, std::max<std::int64_t>(1, static_cast<std::int64_t>(count))));
+    platform::parallelFor(workers, [&](std::size_t) {
+        if (isCancelled()) return;
+        for (;;) {
+            std::size_t i = 0;
+            {
+                std::lock_guard guard(mutex);
+                if (next >= count) return;
+                i = next++;
+            }
+            work(i);
+            {
+                std::lock_guard guard(mutex);
+                ++done;
+                if ((done == count || done % 64 == 0) && tick) tick(static_cast<std::int64_t>(done));
+            }
+            if (isCancelled()) return;
+        }
+    });
+}
+
+}  // namespace quorvanta::audio

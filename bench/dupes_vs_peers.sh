@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# Duplicate-finder benchmark: the finder's hash stages (bench_duplicate_finder --root) against
+# jdupes and rmlint on one generated set of audio-named files, warm cache. Prints, per tool, the
+# best wall time of RUNS runs, the peak resident size, and the duplicate sets and files it
+# reports, then checks that our sets equal jdupes'. With hyperfine installed it also runs the
+# three under hyperfine.
+#
+#   bench/dupes_vs_peers.sh [build-dir]      build-dir defaults to build-release
+#
+#   ORIGINALS=28000  distinct files, sizes log-uniform from 1 to 256 KiB
+#   COPIES=5000      originals copied once each (the duplicate sets to find)
+#   TRAPS=2000       near misses: copies of originals above 128 KiB with one middle byte flipped,
+#                    so size, first and last 64 KiB all match
+#   RUNS=5           timed runs per tool, after one untimed warm-up run
+#   REUSE=1          keep an existing set instead of generating it again
+#   KEEP=1           leave the set in place afterwards
+#
+# The set is $TMPDIR/quorvanta-dupes-peers (default /tmp). Peers that are not installed are
+# named with their Debian package and skipped: jdupes (jdupes), rmlint (rmlint), hyperfine
+# (hyperfine), /usr/bin/time (time). They are benchmark peers, not dependencies.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build-release}
+finder="$build/bench/bench_duplicate_finder"
+[[ -x "$finder" ]] || finder="$build/bench_duplicate_finder"
+runs=${RUNS:-5}
+set_dir="${TMPDIR:-/tmp}/quorvanta-dupes-peers"
+work=$(mktemp -d)
+
+if [[ ! -x "$finder" ]]; then
+  echo "dupes_vs_peers: bench_duplicate_finder is not built in $build (cmake --preset release && cmake --build --preset release)" >&2
+  exit 1
+fi
+
+missing=()
+have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1 ($2)"); return 1; }; }
+have_jdupes=0; have jdupes jdupes && have_jdupes=1
+have_rmlint=0; have rmlint rmlint && have_rmlint=1
+have_hyperfine=0; have hyperfine hyperfine && have_hyperfine=1
+timer=""
+if [[ -x /usr/bin/time ]]; then timer=/usr/bin/time; else missing+=("/usr/bin/time (time)"); fi
+[[ ${#missing[@]} -gt 0 ]] && echo "dupes_vs_peers: not installed, skipped: ${missing[*]}" >&2
+
+cleanup() {
+  rm -rf "$work"
+  [[ "${KEEP:-0}" == 1 ]] || rm -rf "$set_dir"
+}
+trap cleanup EXIT
+
+echo "machine: $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo)," \
+     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+
+if [[ "${REUSE:-0}" == 1 && -f "$set_dir/.complete" ]]; then
+  echo "reusing $set_dir"
+else
+  rm -rf "$set_dir"
+  python3 - "$set_dir" "${ORIGINALS:-28000}" "${COPIES:-5000}" "${TRAPS:-2000}" <<'PY'
+import os, random, sys
+root, originals, copies, traps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+rng = random.Random(2026)
+exts = ["mp3", "flac", "wav", "m4a", "ogg", "aiff", "opus"]
+count = 0
+def write(data):
+    global count
+    folder = os.path.join(root, "d%03d" % (count % 100))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%06d.%s" % (count, exts[count % len(exts)])), "wb") as f:
+        f.write(data)
+    count += 1
+sizes = [int(2 ** rng.uniform(10, 18)) for _ in range(originals)]
+large = [i for i, s in enumerate(sizes) if s > 131072]
+trapped = set(rng.sample(large, min(traps, len(large))))
+copied = set(rng.sample([i for i in range(originals) if i not in trapped], copies))
+for i, size in enumerate(sizes):
+    data = rng.randbytes(size)
+    write(data)
+    if i in copied:
+        write(data)
+    if i in trapped:
+        flipped = bytearray(data)
+        flipped[size // 2] ^= 1
+        write(bytes(flipped))
+open(os.path.join(root, ".complete"), "w").close()
+print("generated %d files: %d originals, %d copies, %d near misses" % (count, originals, len(copied), len(trapped)))
+PY
+fi
+echo "set: $(find "$set_dir" -type f ! -name .complete | wc -l) files, $(du -sh "$set_dir" | cut -f1)"
+cat "$set_dir"/*/* >/dev/null   # warm the cache
+echo
+
+echo "our finder, one run (stage times; the scan is reported apart):"
+"$finder" --root "$set_dir" --list "$work/ours.sets"
+echo
+
+# Each tool's duplicate sets as sorted lines of sorted, tab-joined paths.
+sets_from_blank_separated() {  # jdupes: one path a line, sets separated by empty lines
+  python3 -c '
+import sys
+sets, cur = [], []
+for line in sys.stdin.read().split("\n"):
+    if line: cur.append(line)
+    elif cur: sets.append("\t".join(sorted(cur))); cur = []
+if cur: sets.append("\t".join(sorted(cur)))
+print("\n".join(sorted(sets)), end="\n" if sets else "")'
+}
+sets_from_rmlint_json() {
+  python3 -c '
+import json, sys, collections
+groups = collections.defaultdict(list)
+for item in json.load(sys.stdin):
+    if item.get("type") == "duplicate_file": groups[item["checksum"]].append(item["path"])
+sets = sorted("\t".join(sorted(g)) for g in groups.values() if len(g) > 1)
+print("\n".join(sets), end="\n" if sets else "")'
+}
+count_sets() { awk -F'\t' '{ files += NF } END { printf "%d sets, %d files", NR, files }' "$1"; }
+
+q_set=$(printf %q "$set_dir")
+names=("finder" "$(printf %q "$finder") --root $q_set")
+if [[ $have_jdupes == 1 ]]; then
+  jdupes -r -q "$set_dir" | sets_from_blank_separated >"$work/jdupes.sets"
+  names+=("jdupes -r -q" "jdupes -r -q $q_set")
+fi
+if [[ $have_rmlint == 1 ]]; then
+  (cd "$work" && rmlint -T df -o json:"$work/rmlint.json" "$set_dir" >/dev/null 2>&1) || true
+  sets_from_rmlint_json <"$work/rmlint.json" >"$work/rmlint.sets"
+  names+=("rmlint -T df" "cd $(printf %q "$work") && rmlint -T df -o json:/dev/null $q_set")
+fi
+
+seconds() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"$1\", $2 }"; }
+printf '%-14s %10s %12s   %s\n' tool "best s" "peak RSS MB" "reported"
+for ((i = 0; i < ${#names[@]}; i += 2)); do
+  name=${names[i]}
+  cmd=${names[i + 1]}
+  sh -c "$cmd" >/dev/null 2>&1 || true   # warm-up
+  best=""
+  peak=0
+  for ((r = 0; r < runs; r++)); do
+    start=$(seconds)
+    if [[ -n "$timer" ]]; then
+      "$timer" -f %M -o "$work/rss" sh -c "$cmd" >/dev/null 2>&1 || true
+      rss=$(tail -1 "$work/rss")
+      (( rss > peak )) && peak=$rss
+    else
+      sh -c "$cmd" >/dev/null 2>&1 || true
+    fi
+    wall=$(calc %.6f "$(seconds) - $start")
+    if [[ -z "$best" ]] || [[ $(calc %d "$wall < $best") == 1 ]]; then best=$wall; fi
+  done
+  case "$name" in
+    finder) sets="$work/ours.sets" ;;
+    jdupes*) sets="$work/jdupes.sets" ;;
+    *) sets="$work/rmlint.sets" ;;
+  esac
+  printf '%-14s %10.3f %12s   %s\n' "$name" "$best" "$([[ -n "$timer" ]] && calc %.1f "$peak / 1024" || echo -)" \
+    "$(count_sets "$sets")"
+done
+
+if [[ $have_jdupes == 1 ]]; then
+  if cmp -s "$work/ours.sets" "$work/jdupes.sets"; then
+    echo "sets: ours equal jdupes'"
+  else
+    echo "sets: ours DIFFER from jdupes' (first differences below)"
+    diff "$work/ours.sets" "$work/jdupes.sets" | head -20
+    status=1
+  fi
+fi
+
+if [[ $have_hyperfine == 1 ]]; then
+  echo
+  hyperfine_args=(--warmup 1 --runs "$runs" --output null)
+  for ((i = 0; i < ${#names[@]}; i += 2)); do hyperfine_args+=(-n "${names[i]}" "${names[i + 1]}"); done
+  hyperfine "${hyperfine_args[@]}"
+fi
+exit ${status:-0}
