@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace quorvanta::audio {
 
@@ -97,14 +96,16 @@ DuplicateFinder::CandList DuplicateFinder::candidates() const {
 
 std::vector<DuplicateFinder::CandList> DuplicateFinder::sizeStage(const CandList& candidates,
                                                                    const ProgressFn& progress) const {
-    std::unordered_map<std::uint64_t, std::size_t> slot;
+    // Sorting by size (stably, so candidate order holds inside a bucket) finds the buckets
+    // without a table entry or a list per distinct size; the buckets come smallest size first.
+    CandList sorted = candidates;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Cand& x, const Cand& y) { return x.size < y.size; });
     std::vector<CandList> buckets;
-    for (const Cand& c : candidates) {
-        const auto [it, fresh] = slot.try_emplace(c.size, buckets.size());
-        if (fresh) buckets.emplace_back();
-        buckets[it->second].push_back(c);
+    for (auto begin = sorted.begin(); begin != sorted.end();) {
+        const auto end = std::find_if(begin, sorted.end(), [&](const Cand& c) { return c.size != begin->size; });
+        if (end - begin > 1) buckets.emplace_back(begin, end);
+        begin = end;
     }
-    std::erase_if(buckets, [](const CandList& bucket) { return bucket.size() < 2; });
     const auto n = static_cast<std::int64_t>(candidates.size());
     progress({DupStage::size, n, n, static_cast<std::int64_t>(buckets.size())});
     return buckets;

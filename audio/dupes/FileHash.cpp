@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace quorvanta::audio {
@@ -105,22 +106,33 @@ std::optional<Digest128> FileHash::full(const std::string& path, std::uint64_t s
                                         const std::function<bool()>& cancelled) {
     const auto file = SizedFile::open(path, size);
     if (!file) return std::nullopt;
-    // One pass over possibly gigabytes: read ahead, and drop each block from the page cache once
-    // it is hashed so that a run over a large library does not push everything else out.
-    posix_fadvise(file->fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    const int fd = file->fd();
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     Blake3 hasher = seededHasher(size);
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kFullBlock);
+    // One pass over possibly gigabytes should not push the rest of the page cache out. Bytes that
+    // are cached already are taken from the cache (a read that must not wait for the disk), and
+    // left there; bytes read from the disk are dropped from the cache once hashed.
+    bool cacheProbe = true;
     std::uint64_t count = 0;
     for (;;) {
         if (cancelled && cancelled()) return std::nullopt;
-        const ssize_t r = read(file->fd(), buffer.get(), kFullBlock);
+        bool fromDisk = !cacheProbe;
+        ssize_t r = -1;
+        if (cacheProbe) {
+            iovec span{buffer.get(), kFullBlock};
+            r = preadv2(fd, &span, 1, static_cast<off_t>(count), RWF_NOWAIT);
+            if (r < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) cacheProbe = false;
+            fromDisk = r < 0 && (errno == EAGAIN || !cacheProbe);
+        }
+        if (fromDisk) r = pread(fd, buffer.get(), kFullBlock, static_cast<off_t>(count));
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR || errno == EAGAIN) continue;
             return std::nullopt;
         }
         if (r == 0) break;
         hasher.update(buffer.get(), static_cast<std::size_t>(r));
-        posix_fadvise(file->fd(), static_cast<off_t>(count), static_cast<off_t>(r), POSIX_FADV_DONTNEED);
+        if (fromDisk) posix_fadvise(fd, static_cast<off_t>(count), static_cast<off_t>(r), POSIX_FADV_DONTNEED);
         count += static_cast<std::uint64_t>(r);
         if (count > size) return std::nullopt;  // grew while being read
     }

@@ -4,8 +4,9 @@
 //
 // - `quick` covers at most 128 KiB: the whole file when it holds at most 131,072 bytes (`whole`
 //   is then true and the file never needs the full hash), else its first and last 64 KiB.
-// - `full` covers every byte, read sequentially in 1 MiB blocks that are dropped from the page
-//   cache once hashed, and checks the cancel callback before each block.
+// - `full` covers every byte, read sequentially in 1 MiB blocks, and checks the cancel callback
+//   before each block. Blocks it had to read from the disk are dropped from the page cache once
+//   hashed; blocks that were cached already stay cached.
 //
 // A file is hashed only when it is a regular file whose current size equals the recorded size:
 // a file that changed since it was indexed, vanished, cannot be read, or is a FIFO, socket,

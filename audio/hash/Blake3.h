@@ -15,7 +15,10 @@ namespace quorvanta::audio {
 
 class Blake3 {
 public:
-    Blake3() { blake3_hasher_init(&state_); }
+    Blake3() {
+        settleCpuFeatures();
+        blake3_hasher_init(&state_);
+    }
 
     void update(const void* data, std::size_t size) { blake3_hasher_update(&state_, data, size); }
     void update(std::span<const std::uint8_t> bytes) { update(bytes.data(), bytes.size()); }
@@ -32,6 +35,12 @@ public:
     }
 
 private:
+    // The C library picks its SIMD code on first use and records the choice in a plain global;
+    // two hashers starting at once on different threads would race on it. The first hasher of
+    // the process makes that choice under a once-only initialisation that every later one waits
+    // for.
+    static void settleCpuFeatures();
+
     blake3_hasher state_;
 };
 

@@ -184,6 +184,19 @@ TEST(DuplicateFinderProgress, ThreadCountsBelowOneRunOneWorker) {
         EXPECT_EQ(pathSets(runFinder({volume}, options, &log)), expected) << "threads " << threads;
         EXPECT_EQ(log.reports(), reference.reports()) << "threads " << threads;
     }
+    for (const std::int64_t threads : {0, -1}) {
+        DuplicateFinder::Options options;
+        options.threads = threads;
+        DuplicateFinder finder({}, options);
+        std::mutex mutex;
+        std::set<std::thread::id> workers;
+        finder.parallelMap<int, int>(std::vector<int>(200, 0), {}, [&](const int&) -> std::optional<int> {
+            std::lock_guard guard(mutex);
+            workers.insert(std::this_thread::get_id());
+            return 1;
+        });
+        EXPECT_EQ(workers.size(), 1u) << "threads " << threads;
+    }
     const std::vector<P> reports = reference.reports();
     ASSERT_GE(reports.size(), 4u);
     const std::vector<P> ticks(reports.begin() + 1, reports.begin() + 4);
