@@ -38,8 +38,7 @@ have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1 ($2)"); return 1; };
 have_jdupes=0; have jdupes jdupes && have_jdupes=1
 have_rmlint=0; have rmlint rmlint && have_rmlint=1
 have_hyperfine=0; have hyperfine hyperfine && have_hyperfine=1
-timer=""
-if [[ -x /usr/bin/time ]]; then timer=/usr/bin/time; else missing+=("/usr/bin/time (time)"); fi
+[[ -x /usr/bin/time ]] || missing+=("/usr/bin/time (time)")
 [[ ${#missing[@]} -gt 0 ]] && echo "dupes_vs_peers: not installed, skipped: ${missing[*]}" >&2
 
 cleanup() {
@@ -122,39 +121,25 @@ if [[ $have_jdupes == 1 ]]; then
   names+=("jdupes -r -q" "jdupes -r -q $q_set")
 fi
 if [[ $have_rmlint == 1 ]]; then
-  (cd "$work" && rmlint -T df -o json:"$work/rmlint.json" "$set_dir" >/dev/null 2>&1) || true
+  rmlint -T df -o json:"$work/rmlint.json" "$set_dir" >/dev/null 2>&1 || true
   sets_from_rmlint_json <"$work/rmlint.json" >"$work/rmlint.sets"
-  names+=("rmlint -T df" "cd $(printf %q "$work") && rmlint -T df -o json:/dev/null $q_set")
+  names+=("rmlint -T df" "rmlint -T df -o json:/dev/null $q_set")
 fi
 
-seconds() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"$1\", $2 }"; }
+source bench/peer_timing.sh
 printf '%-14s %10s %12s   %s\n' tool "best s" "peak RSS MB" "reported"
 for ((i = 0; i < ${#names[@]}; i += 2)); do
   name=${names[i]}
-  cmd=${names[i + 1]}
-  sh -c "$cmd" >/dev/null 2>&1 || true   # warm-up
-  best=""
-  peak=0
-  for ((r = 0; r < runs; r++)); do
-    start=$(seconds)
-    if [[ -n "$timer" ]]; then
-      "$timer" -f %M -o "$work/rss" sh -c "$cmd" >/dev/null 2>&1 || true
-      rss=$(tail -1 "$work/rss")
-      (( rss > peak )) && peak=$rss
-    else
-      sh -c "$cmd" >/dev/null 2>&1 || true
-    fi
-    wall=$(calc %.6f "$(seconds) - $start")
-    if [[ -z "$best" ]] || [[ $(calc %d "$wall < $best") == 1 ]]; then best=$wall; fi
-  done
+  if ! best_of "$runs" "${names[i + 1]}"; then
+    printf '%-14s failed: %s\n' "$name" "${names[i + 1]}"
+    continue
+  fi
   case "$name" in
     finder) sets="$work/ours.sets" ;;
     jdupes*) sets="$work/jdupes.sets" ;;
     *) sets="$work/rmlint.sets" ;;
   esac
-  printf '%-14s %10.3f %12s   %s\n' "$name" "$best" "$([[ -n "$timer" ]] && calc %.1f "$peak / 1024" || echo -)" \
-    "$(count_sets "$sets")"
+  printf '%-14s %10.3f %12s   %s\n' "$name" "$BEST" "$PEAK_MB" "$(count_sets "$sets")"
 done
 
 if [[ $have_jdupes == 1 ]]; then

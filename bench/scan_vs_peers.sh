@@ -32,12 +32,10 @@ have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1"); return 1; }; }
 have_find=0; have find && have_find=1
 have_fd=0; have fdfind && have_fd=1
 have_hyperfine=0; have hyperfine && have_hyperfine=1
-timer=""
-if [[ -x /usr/bin/time ]]; then timer=/usr/bin/time; else missing+=("/usr/bin/time"); fi
+[[ -x /usr/bin/time ]] || missing+=("/usr/bin/time")
 [[ ${#missing[@]} -gt 0 ]] && echo "scan_vs_peers: not installed, skipped: ${missing[*]}" >&2
 
-seconds() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"$1\", $2 }"; }   # calc FORMAT EXPRESSION
+source bench/peer_timing.sh
 
 echo "machine: $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo)," \
      "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
@@ -78,28 +76,12 @@ printf '%-18s %10s %14s %12s\n' command "best s" "entries/s" "peak RSS MB"
 for ((i = 0; i < ${#commands[@]}; i += 2)); do
   name=${commands[i]}
   cmd=${commands[i + 1]}
-  if ! sh -c "exec $cmd" >/dev/null 2>&1; then   # warm-up
+  if ! best_of "$runs" "$cmd"; then
     printf '%-18s failed: %s\n' "$name" "$cmd"
     continue
   fi
-  best=""
-  peak=0
-  for ((r = 0; r < runs; r++)); do
-    start=$(seconds)
-    if [[ -n "$timer" ]]; then
-      "$timer" -f %M -o /tmp/scan_vs_peers.$$ sh -c "exec $cmd" >/dev/null 2>&1 || true
-      rss=$(tail -1 /tmp/scan_vs_peers.$$)
-      (( rss > peak )) && peak=$rss
-    else
-      sh -c "exec $cmd" >/dev/null 2>&1 || true
-    fi
-    wall=$(calc %.6f "$(seconds) - $start")
-    if [[ -z "$best" ]] || [[ $(calc %d "$wall < $best") == 1 ]]; then best=$wall; fi
-  done
-  peakText=$([[ -n "$timer" ]] && calc %.1f "$peak / 1024" || echo -)
-  printf '%-18s %10.3f %14s %12s\n' "$name" "$best" "$(calc %.0f "$entries / $best")" "$peakText"
+  printf '%-18s %10.3f %14s %12s\n' "$name" "$BEST" "$(calc %.0f "$entries / $BEST")" "$PEAK_MB"
 done
-rm -f /tmp/scan_vs_peers.$$
 
 if [[ $have_hyperfine == 1 ]]; then
   echo

@@ -111,20 +111,20 @@ std::optional<Digest128> FileHash::full(const std::string& path, std::uint64_t s
     Blake3 hasher = seededHasher(size);
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kFullBlock);
     // One pass over possibly gigabytes should not push the rest of the page cache out. Bytes that
-    // are cached already are taken from the cache (a read that must not wait for the disk), and
-    // left there; bytes read from the disk are dropped from the cache once hashed.
+    // are cached already are taken from the cache (a read that must not wait for the disk) and
+    // left there. From the first block that has to come from the disk on, every block is read
+    // and then dropped from the cache: the read-ahead that brought the later blocks in was ours.
     bool cacheProbe = true;
     std::uint64_t count = 0;
     for (;;) {
         if (cancelled && cancelled()) return std::nullopt;
-        bool fromDisk = !cacheProbe;
         ssize_t r = -1;
         if (cacheProbe) {
             iovec span{buffer.get(), kFullBlock};
             r = preadv2(fd, &span, 1, static_cast<off_t>(count), RWF_NOWAIT);
-            if (r < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) cacheProbe = false;
-            fromDisk = r < 0 && (errno == EAGAIN || !cacheProbe);
+            if (r < 0 && errno != EINTR) cacheProbe = false;  // not cached, or no such read here
         }
+        const bool fromDisk = !cacheProbe;
         if (fromDisk) r = pread(fd, buffer.get(), kFullBlock, static_cast<off_t>(count));
         if (r < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;

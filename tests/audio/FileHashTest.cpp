@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <vector>
 
 #include <cstdio>
 #include <random>
@@ -149,6 +154,41 @@ TEST(FileHash, OtherFileTypesGiveNoneAtOnce) {
         EXPECT_FALSE(FileHash::quick(path, 4096)) << path;
         EXPECT_FALSE(FileHash::full(path, 4096, neverCancelled)) << path;
     }
+}
+
+// The share of the file's pages that are in the page cache.
+double residentShare(const fs::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto size = static_cast<std::size_t>(fs::file_size(file));
+    void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    close(fd);
+    if (map == MAP_FAILED) return -1;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> pages((size + page - 1) / page);
+    const bool ok = mincore(map, size, pages.data()) == 0;
+    munmap(map, size);
+    if (!ok) return -1;
+    return static_cast<double>(std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; })) /
+           static_cast<double>(pages.size());
+}
+
+TEST(FileHash, FullHashLeavesThePageCacheAsItFoundIt) {
+    test::TempDir dir;
+    const std::string bytes = seededBytes(8 * FileHash::kFullBlock, 6);
+    const fs::path file = dir.write("cache.flac", bytes);
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+    if (residentShare(file) != 0) GTEST_SKIP() << "this file system keeps the pages (tmpfs?)";
+
+    ASSERT_TRUE(FileHash::full(file, bytes.size(), neverCancelled));
+    EXPECT_EQ(residentShare(file), 0) << "blocks read from the disk are dropped once hashed";
+    ASSERT_EQ(test::readFile(file).size(), bytes.size());  // now the whole file is cached
+    ASSERT_EQ(residentShare(file), 1);
+    ASSERT_TRUE(FileHash::full(file, bytes.size(), neverCancelled));
+    EXPECT_EQ(residentShare(file), 1) << "blocks that were cached stay cached";
 }
 
 TEST(FileHash, CancelledFullHashGivesNone) {
