@@ -52,6 +52,7 @@ endfunction()
 
 include(GoogleTest)
 file(GLOB_RECURSE _support_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(FILTER _support_srcs EXCLUDE REGEX "/tests/support/api_testhost/")  # a program of its own
 add_library(quorvanta_test_support STATIC ${_support_srcs})
 target_include_directories(quorvanta_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quorvanta_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads)

@@ -55,6 +55,8 @@ public:
     // none came within the timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     void closeInput();
+    // The child's process id, for sending it signals.
+    pid_t pid() const { return pid_; }
     // Closes standard input, reads standard output to its end (what readLine has not taken) and
     // waits for the program to exit.
     RunResult finish();
