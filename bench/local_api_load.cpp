@@ -1,10 +1,14 @@
 // Load on the local API over its Unix socket: 1, 8 and 16 concurrent clients, each request a
 // fresh connection, a fixed number of requests per run with a time cap.
 //   trivial: a back-end that answers 50 fixed rows at once (transport, handler and encoding)
+//   scanned: the volume search over a scanned tree of 20,200 entries (200 folders of 100 files,
+//            one name in seven holding "remix"), as the application's back-end answers
 // Counters: req/s, p50 and p99 latency in ms, refused connections (more clients than the
 // server's eight slots). A wrong reply, or a server whose active count does not return to 0,
 // fails the run.
 #include "QuorvantaCore/api/LocalAPIServer.h"
+#include "QuorvantaCore/api/VolumeSearch.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/json/JSONText.h"
 #include "bench/LocalAPILoad.h"
 
@@ -12,6 +16,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -38,6 +43,27 @@ core::LocalAPI::Backend trivialBackend() {
                                    "remix.flac", "file", 31'457'280, 1'700'000'000});
         }
         return result;
+    };
+    return backend;
+}
+
+// A tree of 200 folders of 100 empty files, one name in seven holding "remix"; made once per run
+// under a fresh temporary folder and removed with it.
+core::LocalAPI::Backend scannedBackend(const std::filesystem::path& root) {
+    for (int d = 0; d < 200; ++d) {
+        const std::filesystem::path dir = root / ("Album " + std::to_string(d));
+        std::filesystem::create_directories(dir);
+        for (int f = 0; f < 100; ++f) {
+            const int n = d * 100 + f;
+            std::ofstream(dir / ("track " + std::to_string(n) + (n % 7 == 0 ? " (Remix).flac" : ".mp3")));
+        }
+    }
+    auto volumes = std::make_shared<std::vector<core::LocalAPI::SearchVolume>>();
+    volumes->push_back({"tree", root.string(), core::VolumeIndex::scanned({root.string()}, 4)});
+    core::LocalAPI::Backend backend;
+    backend.volumes = [volumes] { return core::LocalAPI::volumeStatuses(*volumes); };
+    backend.search = [volumes](const core::Query& query, std::int64_t limit) {
+        return core::LocalAPI::searchVolumes(*volumes, query, limit);
     };
     return backend;
 }
@@ -74,6 +100,13 @@ void runAgainst(benchmark::State& state, const core::LocalAPI::Backend& backend)
 
 void BM_LocalAPI_Trivial(benchmark::State& state) { runAgainst(state, trivialBackend()); }
 
+void BM_LocalAPI_Scanned(benchmark::State& state) {
+    const std::filesystem::path tree = socketFolder();
+    runAgainst(state, scannedBackend(tree));
+    std::filesystem::remove_all(tree);
+}
+
 }  // namespace
 
 BENCHMARK(BM_LocalAPI_Trivial)->Arg(1)->Arg(8)->Arg(16)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocalAPI_Scanned)->Arg(1)->Arg(8)->Arg(16)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
