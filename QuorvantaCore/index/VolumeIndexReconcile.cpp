@@ -2,6 +2,7 @@
 // against the disk, then one refresh of the roots, the changed folders and the parents of
 // vanished ones. The check runs outside the refresh lock; only the refresh waits for others.
 #include "QuorvantaCore/index/Reconcile.h"
+#include "QuorvantaCore/index/FolderPaths.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/index_engine/FolderReader.h"
@@ -32,30 +33,7 @@ std::string parentPath(std::string_view path) {
 }
 
 RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
-    const fidx* h = s_.get();
-    const std::uint32_t n = count();
-
-    // The folders that are neither roots nor deleted, with their paths, each built from its
-    // parent's (parents precede children); a parent outside the list gives the path the long way.
-    std::vector<std::uint32_t> folders;
-    std::vector<std::string> paths;
-    std::vector<std::uint32_t> slotOf(n, 0xFFFFFFFFu);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint8_t f = flags(i).rawValue;
-        if ((f & (FIDX_FOLDER | FIDX_ROOT | FIDX_DELETED)) != FIDX_FOLDER) continue;
-        const std::uint32_t p = h->parent[i];
-        std::string full;
-        if (p < n && slotOf[p] != 0xFFFFFFFFu) {
-            full = paths[slotOf[p]];
-            if (full.empty() || full.back() != '/') full.push_back('/');
-            full.append(reinterpret_cast<const char*>(h->names + h->name_off[i]));
-        } else {
-            full = path(i);
-        }
-        slotOf[i] = static_cast<std::uint32_t>(folders.size());
-        folders.push_back(i);
-        paths.push_back(std::move(full));
-    }
+    const std::vector<FolderPath> folders = liveFolderPaths(*this, false);
 
     const ReconcileChunks chunks = reconcileChunks(folders.size(), threads);
     const std::unique_ptr<bool[]> changed(new bool[folders.size()]());
@@ -64,8 +42,8 @@ RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
         const std::size_t end = std::min((k + 1) * chunks.size, folders.size());
         for (std::size_t j = k * chunks.size; j < end; ++j) {
             index_engine::EntryTimes now;
-            if (index_engine::statTimes(paths[j].c_str(), now))
-                changed[j] = now.mtime != mtime(folders[j]);
+            if (index_engine::statTimes(folders[j].path.c_str(), now))
+                changed[j] = now.mtime != mtime(folders[j].entry);
             else if (errno == ENOENT || errno == ENOTDIR)
                 gone[j] = true;
         }
@@ -74,8 +52,8 @@ RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
     std::set<std::string> targets;
     for (auto& [entry, root] : rootEntries()) targets.insert(std::move(root));
     for (std::size_t j = 0; j < folders.size(); ++j) {
-        if (changed[j]) targets.insert(paths[j]);
-        if (gone[j]) targets.insert(parentPath(paths[j]));
+        if (changed[j]) targets.insert(folders[j].path);
+        if (gone[j]) targets.insert(parentPath(folders[j].path));
     }
     return refresh(targets, {}, std::max(threads, 1));
 }
