@@ -3,6 +3,7 @@
 // refuses more watches.
 #include "platform/events/InotifySource.h"
 
+#include "tests/platform/ManualExecutor.h"
 #include "tests/support/TempDir.h"
 
 #include <fcntl.h>
@@ -19,22 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct ManualExecutor final : Executor {
-    std::mutex mutex;
-    std::vector<Task> tasks;
-    void post(Task t) override {
-        std::lock_guard guard(mutex);
-        tasks.push_back(std::move(t));
-    }
-    void run() {
-        std::vector<Task> now;
-        {
-            std::lock_guard guard(mutex);
-            now.swap(tasks);
-        }
-        for (auto& t : now) t();
-    }
-};
+using test_support::ManualExecutor;
 
 void addRecord(std::string& buffer, int wd, std::uint32_t mask, std::uint32_t cookie, const std::string& name) {
     inotify_event ev{};

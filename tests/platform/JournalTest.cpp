@@ -3,6 +3,7 @@
 #include "platform/events/JournalFile.h"
 #include "platform/events/RecordedSource.h"
 
+#include "tests/platform/ManualExecutor.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,15 +18,7 @@ Journal sample() {
     return Journal{"log-7", {{10, 0, "/a/b\xff.txt"}, {11, kMustScanSubDirs, "/a"}, {25, 0, "/c/\xfe\xfd/x"}, {30, kUnmount, "/m"}}};
 }
 
-// Runs the batches an executor is handed, on the test's thread, when told.
-struct ManualExecutor final : Executor {
-    std::vector<Task> tasks;
-    void post(Task t) override { tasks.push_back(std::move(t)); }
-    void run() {
-        for (std::size_t k = 0; k < tasks.size(); ++k) tasks[k]();
-        tasks.clear();
-    }
-};
+using test_support::ManualExecutor;
 
 TEST(Journal, RoundTripKeepsRawPaths) {
     const Journal j = sample();
