@@ -194,6 +194,28 @@ TEST(SearcherNarrowing, ChangesOfTheIndexOrItsTablesForceAFullEvaluation) {
     EXPECT_EQ(searcher.narrowingsForTesting(), 1u);
 }
 
+TEST(SearcherNarrowing, ARefreshThatChangedEntriesForcesAFullEvaluation) {
+    quorvanta::test::TempDir dir;
+    const std::string root = (dir / "tree").string();
+    dir.write("tree/report.txt", "small");
+    dir.write("tree/repo.txt", "small");
+    for (int i = 0; i < 40; ++i) dir.write("tree/other" + std::to_string(i) + ".txt", "x");
+    const auto index = VolumeIndex::scanned({root}, 1);
+    Searcher searcher(index);
+    const Term big = sizeTerm(1000, ~std::uint64_t(0));
+    EXPECT_EQ(hitsOrMarker(searcher.search(query({{big, nameTerm("rep")}}), false)), Hits{});
+    // The file grows in place: same entry, same count, a new size.
+    dir.write("tree/repo.txt", std::string(2000, 'x'));
+    const std::int64_t before = index->mutations();
+    index->refresh({root}, {}, 1);
+    ASSERT_GT(index->mutations(), before);
+    const auto hits = searcher.search(query({{big, nameTerm("repo")}}), false);
+    ASSERT_TRUE(hits);
+    ASSERT_EQ(hits->size(), 1u);
+    EXPECT_EQ(index->name(hits->front()), "repo.txt");
+    EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
+}
+
 TEST(SearcherNarrowing, AContentWriteForcesAFullEvaluation) {
     quorvanta::test::TempDir dir;
     const std::string root = (dir / "tree").string();
