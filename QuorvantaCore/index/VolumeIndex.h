@@ -21,8 +21,10 @@
 #include "QuorvantaCore/index/IndexError.h"
 #include "QuorvantaCore/index/RefreshStats.h"
 #include "QuorvantaCore/index/RootPresence.h"
+#include "QuorvantaCore/index/SnapshotInfo.h"
 #include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/index_engine/fidx.h"
+#include "platform/volumes/ExternalDrives.h"
 
 #include <array>
 #include <condition_variable>
@@ -207,6 +209,55 @@ public:
     bool rootWasMountPoint(const std::string& root) const;
     // Test seam: replaces the probe of the root check (empty: the real one).
     void setRootProbeForTesting(RootProbe probe);
+
+    // Snapshots and catalogs (VolumeIndexSnapshot.cpp). Failures are results (false, none),
+    // never exceptions. Saves of one index are serialised by `saveLock_`; searches go on while a
+    // snapshot is written.
+
+    // Writes the snapshot: the header from `info` (its texts cut to whole characters within
+    // 47, 47 and 1,023 bytes, `savedAt` as whole seconds clamped to 0..2^64-1) with the index's
+    // own deleted count and store id, the entries and every key's permutation. Afterwards the
+    // saved permutations are read from the file's pages. False, with nothing written and the
+    // unsaved changes kept, while a scan runs, when entries were appended meanwhile, or when
+    // the file cannot be written.
+    bool save(const std::string& path, const SnapshotInfo& info);
+    // Whether a change was counted after the last successful save started.
+    bool hasUnsavedChanges() const;
+
+    struct Loaded {
+        std::shared_ptr<VolumeIndex> index;
+        SnapshotInfo info;
+    };
+    struct Peeked {
+        SnapshotInfo info;
+        std::uint32_t entries = 0;
+    };
+    // A snapshot as a new index with its saved permutations (those that are whole permutations
+    // of the entries they claim to cover) and its deleted count. The header texts come back as
+    // the raw bytes before the first zero byte. None for a file that fails any check.
+    static std::optional<Loaded> load(const std::string& path, std::vector<std::string> excludes);
+    // The identity and entry count of a snapshot; the whole file is checked as by `load`.
+    static std::optional<Peeked> peek(const std::string& path);
+
+    // The audio side file of a snapshot: a final ".idx" replaced by ".aud", else ".aud" added.
+    static std::string audioPath(std::string_view forSnapshot);
+    // Writes the audio table beside the snapshot, stamped with the store id. False, writing
+    // nothing, without a table or with an empty one.
+    bool saveAudio(const std::string& snapshotPath);
+    // Attaches the side file's table when it carries this index's store id and reads whole;
+    // otherwise the current table stays. Call before the index is shared with other threads.
+    void loadAudio(const std::string& snapshotPath);
+
+    // Whole-file atomic write of a cache file (".idx", ".ord", ".aud"), mode 0600, refused in
+    // a folder that is or lies below one of `externalFolders` (tests pass their own).
+    static bool writeCache(std::string_view data, const std::string& path,
+                           std::span<const std::string_view> externalFolders = platform::kExternalDriveFolders);
+    // Deletes a snapshot and its side file; true when the snapshot was removed.
+    static bool forgetCatalog(const std::string& snapshotPath);
+
+    // Test seam: counts `changes` mutations and `deleted` more deleted entries, as a refresh does
+    // after changing the entries.
+    void countChangesForTesting(std::int64_t changes, std::int64_t deleted);
 
     // Test seam, told on the requesting thread when a build of a key has taken its entry count
     // and is about to sort (`build`, outside `lock_`: it may hold the build open), and when a

@@ -1,0 +1,30 @@
+// When each network volume was last scanned completely, kept across runs in "scan-times.json"
+// in the data directory so that the rescan schedule survives a restart. A plain value: a user
+// loads the file, changes its copy and saves it whole.
+//
+// The file is one compact JSON object {"times":{"<volume key>":<date>,…}}; a date is a number of
+// seconds, with fraction, since 2001-01-01 00:00:00 UTC. `load` gives an empty record for
+// anything else (missing, unreadable, not JSON, no "times", a value that is not a number or lies
+// outside the clock's range, deeper nesting than the file needs). `save` replaces the file
+// atomically; a failure returns false and leaves the old file.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace quorvanta::core {
+
+struct ScanTimes {
+    std::map<std::string, std::chrono::system_clock::time_point> times;
+
+    // The data directory's "scan-times.json".
+    static std::filesystem::path fileURL();
+    static ScanTimes load(const std::filesystem::path& path);
+    bool save(const std::filesystem::path& path) const;
+
+    bool operator==(const ScanTimes&) const = default;
+};
+
+}  // namespace quorvanta::core
