@@ -61,8 +61,11 @@ std::filesystem::path ScanTimes::fileURL() { return VolumeID::directory() / kFil
 
 ScanTimes ScanTimes::load(const std::filesystem::path& path) {
     const auto bytes = platform::readWholeFile(path, kMaxFileBytes);
-    if (!bytes) return {};
-    const auto json = parseJSONStrict(*bytes, kMaxDepth);
+    return bytes ? fromJSON(*bytes) : ScanTimes{};
+}
+
+ScanTimes ScanTimes::fromJSON(std::string_view text) {
+    const auto json = parseJSONStrict(text, kMaxDepth);
     if (!json || !json->is_object()) return {};
     const auto found = json->find("times");
     if (found == json->end() || !found->is_object()) return {};
@@ -75,11 +78,14 @@ ScanTimes ScanTimes::load(const std::filesystem::path& path) {
     return record;
 }
 
-bool ScanTimes::save(const std::filesystem::path& path) const {
+std::string ScanTimes::toJSON() const {
     nlohmann::json dates = nlohmann::json::object();
     for (const auto& [key, date] : times) dates[key] = encodeDate(date);
-    const nlohmann::json json = {{"times", std::move(dates)}};
-    return !platform::writeFileAtomically(path, writeJSONCompact(json), 0600);
+    return writeJSONCompact(nlohmann::json{{"times", std::move(dates)}});
+}
+
+bool ScanTimes::save(const std::filesystem::path& path) const {
+    return !platform::writeFileAtomically(path, toJSON(), 0600);
 }
 
 }  // namespace quorvanta::core

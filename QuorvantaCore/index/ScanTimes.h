@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace quorvanta::core {
 
@@ -22,6 +23,10 @@ struct ScanTimes {
     // The data directory's "scan-times.json".
     static std::filesystem::path fileURL();
     static ScanTimes load(const std::filesystem::path& path);
+    // The record the file's text holds, or an empty one (as `load`).
+    static ScanTimes fromJSON(std::string_view text);
+    // The file's text: compact JSON, no white space.
+    std::string toJSON() const;
     bool save(const std::filesystem::path& path) const;
 
     bool operator==(const ScanTimes&) const = default;

@@ -2,9 +2,12 @@
 // file's exact form, and failed saves.
 #include "QuorvantaCore/index/ScanTimes.h"
 
+#include "tests/fuzz/ScanTimesOracle.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace quorvanta::core {
 namespace {
@@ -91,6 +94,25 @@ TEST(ScanTimes, FailedSaveKeepsTheOldFile) {
     std::vector<fs::path> left;
     for (const auto& e : fs::directory_iterator(dir / "ro")) left.push_back(e.path().filename());
     EXPECT_EQ(left, std::vector<fs::path>{"scan-times.json"}) << "no temporary file left";
+}
+
+TEST(ScanTimes, SurvivesSeededMutations) {
+    const std::string valid = R"({"times":{"a":0,"b":-12.5,"c":786692800.25,"d":1e9,"e":1234567890}})";
+    ASSERT_EQ(ScanTimes::fromJSON(valid).times.size(), 5u);
+    std::mt19937 rng(14);
+    const std::string alphabet = "{}[]\":,.-+eE0123456789 \\tnul\x80\xff";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = valid;
+        for (int edits = 1 + int(rng() % 4); edits > 0 && !text.empty(); --edits) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 3) {
+            case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
+            case 1: text.erase(at, 1 + rng() % 3); break;
+            case 2: text.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+            }
+        }
+        EXPECT_TRUE(fuzz::scanTimesRoundTrip(text)) << text;
+    }
 }
 
 }  // namespace
