@@ -6,6 +6,7 @@
 //  - BM_FirstFindAfterLoad: one fidx_find over the whole folded store of a fresh load (its pages
 //    come from the file on first touch).
 #include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "bench/SyntheticIndex.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -27,25 +28,7 @@ fidx* syntheticIndex(uint32_t entries) {
     fidx*& h = made[entries];
     if (h) return h;
     h = fidx_new(kMaxEntries, kMaxNameBytes);
-    fidx_listing batch{};
-    const char* words[] = {"Report", "holiday", "IMG", "track", "invoice", "draft", "backup", "notes"};
-    const char* exts[] = {"pdf", "jpg", "mp3", "txt", "docx", "png"};
-    addRecord(batch, "/data", 5, 0, 0, 0, FIDX_FOLDER | FIDX_ROOT);
-    commit(h, batch, FIDX_NONE);
-    for (uint32_t folder = 0; fidx_count(h) < entries; ++folder) {
-        resetBatch(batch);
-        const std::string dir = "folder " + std::to_string(folder);
-        addRecord(batch, dir.data(), dir.size(), 0, folder, folder, FIDX_FOLDER);
-        const uint32_t first = commit(h, batch, 0);
-        resetBatch(batch);
-        for (uint32_t i = 0; i < 50; ++i) {
-            const uint32_t n = folder * 50 + i;
-            const std::string name = std::string(words[n % 8]) + " " + std::to_string(n) + "." + exts[n % 6];
-            addRecord(batch, name.data(), name.size(), n * 1000ull, n, n, 0);
-        }
-        commit(h, batch, first);
-    }
-    fidx_listing_free(&batch);
+    quorvanta::bench::fillSyntheticEntries(h, entries);
     return h;
 }
 

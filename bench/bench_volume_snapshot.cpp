@@ -1,12 +1,11 @@
-// Snapshots of a VolumeIndex of 1M synthetic entries (50 files per folder, names like
-// "track 1234567.mp3") with all five sort orders built, written to $QUORVANTA_BENCH_DIR
-// (default /dev/shm):
+// Snapshots of a VolumeIndex of 1M synthetic entries (bench/SyntheticIndex.h) with all five sort
+// orders built, written to $QUORVANTA_BENCH_DIR (default /dev/shm):
 //  - BM_VolumeSave: VolumeIndex::save, the permutations moved onto the file's pages included; bytes
 //    of file per second, the counter file_mb giving the file size.
 //  - BM_VolumeLoad: VolumeIndex::load, the check of every saved permutation included.
 //  - BM_VolumePeek: VolumeIndex::peek (the whole file is checked).
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "bench/SyntheticIndex.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -18,34 +17,13 @@ namespace {
 
 using quorvanta::core::SnapshotInfo;
 using quorvanta::core::VolumeIndex;
-using namespace quorvanta::index_engine;
 
 constexpr uint32_t kEntries = 1000000;
 
 std::shared_ptr<VolumeIndex> syntheticIndex() {
     static std::shared_ptr<VolumeIndex> index = [] {
         auto made = VolumeIndex::create(VolumeIndex::defaultMaxEntries, VolumeIndex::defaultMaxNameBytes, {});
-        fidx* h = made->s();
-        fidx_listing batch{};
-        const char* words[] = {"Report", "holiday", "IMG", "track", "invoice", "draft", "backup", "notes"};
-        const char* exts[] = {"pdf", "jpg", "mp3", "txt", "docx", "png"};
-        addRecord(batch, "/data", 5, 0, 0, 0, FIDX_FOLDER | FIDX_ROOT);
-        commit(h, batch, FIDX_NONE);
-        for (uint32_t folder = 0; fidx_count(h) < kEntries; ++folder) {
-            resetBatch(batch);
-            const std::string dir = "folder " + std::to_string(folder);
-            addRecord(batch, dir.data(), dir.size(), 0, folder, folder, FIDX_FOLDER);
-            const uint32_t first = commit(h, batch, 0);
-            resetBatch(batch);
-            for (uint32_t i = 0; i < 50; ++i) {
-                const uint32_t n = folder * 50 + i;
-                const uint32_t scrambled = n * 2654435761u;
-                const std::string name = std::string(words[scrambled % 8]) + " " + std::to_string(scrambled) + "." + exts[n % 6];
-                addRecord(batch, name.data(), name.size(), scrambled % 100000000, scrambled, n, 0);
-            }
-            commit(h, batch, first);
-        }
-        fidx_listing_free(&batch);
+        quorvanta::bench::fillSyntheticEntries(made->s(), kEntries);
         for (const auto key : quorvanta::core::allSortKeys) made->rebuildPermutation(key);
         return made;
     }();

@@ -16,13 +16,9 @@ namespace quorvanta::core {
 namespace {
 
 namespace fs = std::filesystem;
+using quorvanta::test::fileMode;
 using quorvanta::test::readFile;
 using quorvanta::test::TempDir;
-
-unsigned modeOf(const fs::path& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 mode_t currentUmask() {
     const mode_t mask = umask(0);
@@ -71,7 +67,7 @@ TEST(SnapshotAudio, SideFileRoundTripsWithTheSnapshot) {
     const std::string snapshot = (dir / "v.idx").string();
     ASSERT_TRUE(index->save(snapshot, {}));
     ASSERT_TRUE(index->saveAudio(snapshot));
-    EXPECT_EQ(modeOf(dir / "v.aud"), 0600u & ~currentUmask());
+    EXPECT_EQ(fileMode(dir / "v.aud"), 0600u & ~currentUmask());
 
     auto loaded = VolumeIndex::load(snapshot, {});
     ASSERT_TRUE(loaded);
@@ -212,7 +208,7 @@ TEST(ExportFile, CacheAndExportWritersFollowTheirRulesAndModes) {
         EXPECT_EQ(fs::exists(c.path), c.written) << c.path;
         if (!c.written) continue;
         EXPECT_EQ(readFile(c.path), bytes) << c.path;
-        EXPECT_EQ(modeOf(c.path), (c.cache ? 0600u : 0644u) & ~mask) << c.path;
+        EXPECT_EQ(fileMode(c.path), (c.cache ? 0600u : 0644u) & ~mask) << c.path;
     }
     // Without an injected list the platform's folders apply.
     EXPECT_TRUE(ExportFile::save(bytes, (dir / "local/plain.csv").string()));
