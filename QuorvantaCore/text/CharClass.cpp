@@ -43,6 +43,8 @@ bool isNumeric(char32_t cp) {
     return c == UTF8PROC_CATEGORY_ND || c == UTF8PROC_CATEGORY_NL || c == UTF8PROC_CATEGORY_NO;
 }
 
+bool isDecimalDigit(char32_t cp) { return category(cp) == UTF8PROC_CATEGORY_ND; }
+
 bool isAlphanumeric(char32_t cp) {
     switch (category(cp)) {
     case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:

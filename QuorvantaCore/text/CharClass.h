@@ -11,6 +11,8 @@ namespace quorvanta::core::text {
 
 // Numbers: categories Nd, Nl and No ("5", "٣", "½", "Ⅻ").
 bool isNumeric(char32_t cp);
+// Decimal digits: category Nd ("5", "٣", "３"), what a regular expression's \d matches.
+bool isDecimalDigit(char32_t cp);
 // Letters, marks and numbers: categories L*, M* and N*.
 bool isAlphanumeric(char32_t cp);
 // The White_Space property: Zs, U+0009-000D, U+0085, U+2028 and U+2029 (not U+200B).

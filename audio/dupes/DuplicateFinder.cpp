@@ -52,9 +52,7 @@ std::string DuplicateFinder::path(const Cand& c) const {
 }
 
 std::vector<DupGroup> DuplicateFinder::run(const ProgressFn& progress) {
-    const ProgressFn report = [&](const Progress& p) {
-        if (progress) progress(p);
-    };
+    const ProgressFn report = [&](const Progress& p) { notify(progress, p); };
     const CandList all = candidates();
     const std::vector<CandList> buckets = sizeStage(all, report);
     // Without either hash stage nothing can be proven identical, so neither is worth its reads.
@@ -64,9 +62,11 @@ std::vector<DupGroup> DuplicateFinder::run(const ProgressFn& progress) {
     const std::vector<CandList> settled = fullHashStage(quickGroups, report);
     std::vector<DupGroup> groups = identicalGroups(settled);
     if (!isCancelled() && enabled(DupStage::sameSong)) {
-        const auto identicalCount = static_cast<std::int64_t>(groups.size());
-        for (DupGroup& group : songStages(all, settled, report)) {
-            group.id += identicalCount;
+        std::vector<DupGroup> songs = sameSongGroups(all, settled, report);
+        if (enabled(DupStage::fingerprint)) songs = confirmWithFingerprints(std::move(songs), report);
+        std::int64_t id = static_cast<std::int64_t>(groups.size());
+        for (DupGroup& group : songs) {
+            group.id = ++id;
             groups.push_back(std::move(group));
         }
     }
@@ -202,11 +202,6 @@ std::vector<DupGroup> DuplicateFinder::identicalGroups(const std::vector<CandLis
         groups.push_back(std::move(group));
     }
     return groups;
-}
-
-std::vector<DupGroup> DuplicateFinder::songStages(const CandList&, const std::vector<CandList>&,
-                                                  const ProgressFn&) const {
-    return {};
 }
 
 void DuplicateFinder::finalOrder(std::vector<DupGroup>& groups) {

@@ -6,7 +6,9 @@
 //   quickHash   equal hash of size + first and last 64 KiB (or of the whole file when small)
 //   fullHash    equal hash of size + every byte, for the groups the quick hash did not cover
 //   identical   one group per set of byte-identical files, with a suggested keeper
-//   sameSong, fingerprint   the later stages, on what the identical groups leave
+//   sameSong    files of one song in other formats, by tags or "Artist - Title" names and
+//               nearly equal durations
+//   fingerprint those same-song groups checked by listening with fpcalc (off by default)
 // The groups come back ordered by the bytes their surplus members waste, most first.
 //
 // One finder serves one run. A caller creates it over the volumes it wants searched, calls `run`
@@ -24,7 +26,9 @@
 
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "audio/dupes/DupModel.h"
+#include "audio/dupes/Fingerprint.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,6 +98,23 @@ public:
         return results;
     }
 
+    // Same song in another format: the candidates grouped by song key (SongKey.h) and runs of
+    // durations at most `durationToleranceMs` apart, each identical group and each file counting
+    // as one unit. Groups have id 0 and kind sameSong. Empty when the finder is cancelled.
+    std::vector<DupGroup> sameSongGroups(const CandList& candidates, const std::vector<CandList>& identical,
+                                         const ProgressFn& progress) const;
+    // The fingerprint check of same-song groups: only members that sound alike stay, in groups
+    // marked confirmed. Without the fingerprint program the groups come back unchanged.
+    std::vector<DupGroup> confirmWithFingerprints(std::vector<DupGroup> groups, const ProgressFn& progress) const;
+
+    // Where the fingerprint program is looked for and how long one run of it may take; tests
+    // replace them. Set before `run`.
+    struct FingerprintProgram {
+        std::function<std::optional<std::string>()> locate = fpcalcPath;
+        std::chrono::milliseconds timeLimit = kFingerprintTimeLimit;
+    };
+    void setFingerprintProgramForTesting(FingerprintProgram program);
+
     const std::vector<std::shared_ptr<core::VolumeIndex>>& volumes() const { return volumes_; }
     const Options& options() const { return options_; }
 
@@ -110,13 +131,13 @@ private:
     std::vector<QuickGroup> quickHashStage(const std::vector<CandList>& buckets, const ProgressFn& progress) const;
     std::vector<CandList> fullHashStage(const std::vector<QuickGroup>& quickGroups, const ProgressFn& progress) const;
     std::vector<DupGroup> identicalGroups(const std::vector<CandList>& settled) const;
-    // Same song in another format and its fingerprint check, over what the identical groups
-    // leave; the groups found come back numbered from 1.
-    std::vector<DupGroup> songStages(const CandList& candidates, const std::vector<CandList>& settled,
-                                     const ProgressFn& progress) const;
     static void finalOrder(std::vector<DupGroup>& groups);
 
     bool enabled(DupStage stage) const { return options_.stages.contains(stage); }
+    // Calls progress unless it is empty.
+    static void notify(const ProgressFn& progress, const Progress& p) {
+        if (progress) progress(p);
+    }
     std::string path(const Cand& c) const;
     // Calls work(0) ... work(count - 1) as `parallelMap` describes.
     void pull(std::size_t count, const std::function<void(std::int64_t)>& tick,
@@ -124,6 +145,7 @@ private:
 
     const std::vector<std::shared_ptr<core::VolumeIndex>> volumes_;
     const Options options_;
+    FingerprintProgram fingerprintProgram_;
     mutable std::mutex lock_;
     bool cancelled_ = false;  // lock_; never cleared
 };

@@ -1,0 +1,122 @@
+#include "platform/process/ChildProgram.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace quorvanta::platform {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+fs::path script(const test::TempDir& dir, const std::string& name, const std::string& body) {
+    const fs::path path = dir.write(name, "#!/bin/sh\n" + body);
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
+// Whether a process is gone (or only a zombie waiting for whoever adopted it).
+bool gone(const std::string& pid) {
+    std::ifstream status("/proc/" + pid + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("State:", 0) == 0) return line.find('Z') != std::string::npos;
+    }
+    return true;
+}
+
+TEST(ChildProgram, ReadsOutputAndExitStatus) {
+    test::TempDir dir;
+    const auto run = runChildProgram(script(dir, "p", "echo \"$#|$1|$2\"; echo err >&2; exit 3"), "name",
+                                     {"a b", "$HOME"}, 10s, 1 << 20);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->output, "2|a b|$HOME\n") << "arguments reach the program unchanged, without a shell";
+    EXPECT_EQ(run->exitStatus, 3);
+    EXPECT_FALSE(run->succeeded());
+    EXPECT_FALSE(run->timedOut);
+}
+
+TEST(ChildProgram, MissingOrNotExecutableProgramsDoNotStart) {
+    test::TempDir dir;
+    const fs::path plain = dir.write("plain", "#!/bin/sh\necho hi\n");
+    for (const fs::path& program : {dir / "missing", plain, dir.path()})
+        EXPECT_FALSE(runChildProgram(program, "x", {}, 10s, 1024)) << program;
+}
+
+TEST(ChildProgram, NoInheritedDescriptorsAndAGroupOfItsOwn) {
+    test::TempDir dir;
+    // A descriptor of ours without close-on-exec, which a careless spawn would hand down.
+    const int leaked = 37;
+    ASSERT_EQ(dup2(open("/dev/null", O_RDONLY), leaked), leaked);
+    const auto run = runChildProgram(
+        script(dir, "p", "ls /proc/$$/fd | sort -n | tr '\\n' ' '; echo; "
+                         "set -- $(cut -d' ' -f5 /proc/$$/stat); [ \"$1\" = $$ ] && echo own-group; "
+                         "readlink /proc/$$/fd/0 /proc/$$/fd/2"),
+        "p", {}, 10s, 1 << 20);
+    close(leaked);
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->succeeded());
+    const std::string fds = " " + run->output.substr(0, run->output.find('\n'));
+    EXPECT_EQ(fds.find(" 37 "), std::string::npos) << "descriptors:" << fds;
+    EXPECT_NE(fds.find(" 0 1 2 "), std::string::npos) << "descriptors:" << fds;
+    EXPECT_NE(run->output.find("own-group"), std::string::npos) << run->output;
+    EXPECT_NE(run->output.find("\n/dev/null\n/dev/null\n"), std::string::npos)
+        << "standard input and error are /dev/null; the child printed:\n" << run->output;
+}
+
+TEST(ChildProgram, LargeStandardErrorDoesNotBlock) {
+    test::TempDir dir;
+    const auto run = runChildProgram(script(dir, "p", "head -c 4000000 /dev/zero >&2; echo done"), "p", {}, 30s,
+                                     1 << 20);
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->succeeded());
+    EXPECT_EQ(run->output, "done\n");
+}
+
+TEST(ChildProgram, TimeLimitKillsTheWholeGroup) {
+    test::TempDir dir;
+    const fs::path pids = dir / "pids";
+    // The child starts a grandchild that keeps the output open, then both wait.
+    const auto run = runChildProgram(
+        script(dir, "p", "sleep 600 & echo $$ $! > '" + pids.string() + "'; echo started; wait"), "p", {}, 500ms,
+        1 << 20);
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->timedOut);
+    EXPECT_FALSE(run->succeeded());
+    EXPECT_EQ(run->output, "started\n");
+    std::ifstream in(pids);
+    std::string child, grandchild;
+    in >> child >> grandchild;
+    ASSERT_FALSE(grandchild.empty());
+    EXPECT_TRUE(gone(child));
+    for (int i = 0; i < 100 && !gone(grandchild); ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(gone(grandchild)) << "no process is left behind";
+}
+
+TEST(ChildProgram, OutputBeyondTheBoundIsRefused) {
+    test::TempDir dir;
+    const auto run = runChildProgram(script(dir, "p", "head -c 100000 /dev/zero; sleep 600"), "p", {}, 30s, 4096);
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->tooLong);
+    EXPECT_FALSE(run->succeeded());
+    EXPECT_LE(run->output.size(), 4096u);
+}
+
+TEST(ChildProgram, ClosedOutputButStillRunningIsKilledAtTheLimit) {
+    test::TempDir dir;
+    const auto run = runChildProgram(script(dir, "p", "exec >&-; sleep 600"), "p", {}, 500ms, 1024);
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->timedOut);
+}
+
+}  // namespace
+}  // namespace quorvanta::platform
