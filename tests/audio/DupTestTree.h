@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,19 @@ inline std::int64_t entryOf(const core::VolumeIndex& volume, const std::filesyst
     }
     ADD_FAILURE() << path << " is not in the index";
     return -1;
+}
+
+// The member paths of a group, and of each group in order.
+inline std::set<std::string> memberPaths(const DupGroup& group) {
+    std::set<std::string> out;
+    for (const DupMember& m : group.members) out.insert(m.path);
+    return out;
+}
+
+inline std::vector<std::set<std::string>> memberPathSets(const std::vector<DupGroup>& groups) {
+    std::vector<std::set<std::string>> out;
+    for (const DupGroup& g : groups) out.push_back(memberPaths(g));
+    return out;
 }
 
 // Every report of a run, in order; safe from the finder's worker threads.

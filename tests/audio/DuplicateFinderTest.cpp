@@ -22,17 +22,6 @@ using test::scanned;
 using test::seededBytes;
 using P = DuplicateFinder::Progress;
 
-// The member paths of each group, in group order.
-std::vector<std::set<std::string>> pathSets(const std::vector<DupGroup>& groups) {
-    std::vector<std::set<std::string>> out;
-    for (const DupGroup& g : groups) {
-        std::set<std::string> paths;
-        for (const DupMember& m : g.members) paths.insert(m.path);
-        out.push_back(paths);
-    }
-    return out;
-}
-
 // The hash stages only: these suites look at stages 1-3.
 DuplicateFinder::Options hashStages() {
     DuplicateFinder::Options options;
@@ -81,7 +70,7 @@ TEST(DuplicateFinderTraps, OnlyByteIdenticalDistinctFilesAreGrouped) {
         {(dir / "large-1.wav").string(), (dir / "sub/large-2.m4a").string()},
         {(dir / "small-1.mp3").string(), (dir / "small-2.flac").string()},
     };
-    EXPECT_EQ(pathSets(groups), expected);
+    EXPECT_EQ(test::memberPathSets(groups), expected);
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0].id, 2) << "settled by the full hash, after the quick-hash settled group";
     EXPECT_EQ(groups[1].id, 1);
@@ -126,7 +115,7 @@ TEST(DuplicateFinderTraps, OneFileThroughOverlappingRootsCountsOnce) {
     const auto groups = runFinder({outer, inner});
     ASSERT_EQ(groups.size(), 1u);
     ASSERT_EQ(groups[0].members.size(), 2u);
-    const std::set<std::string> paths(pathSets(groups)[0]);
+    const std::set<std::string> paths(test::memberPathSets(groups)[0]);
     EXPECT_EQ(paths, (std::set<std::string>{(dir / "music/x.mp3").string(), (dir / "music/y.mp3").string()}));
     for (const DupMember& m : groups[0].members) EXPECT_EQ(m.vol, 0) << "the first in candidate order stays";
 }
@@ -182,13 +171,13 @@ TEST(DuplicateFinderProgress, ThreadCountsBelowOneRunOneWorker) {
     DuplicateFinder::Options one;
     one.threads = 1;
     ProgressLog reference;
-    const auto expected = pathSets(runFinder({volume}, one, &reference));
+    const auto expected = test::memberPathSets(runFinder({volume}, one, &reference));
     EXPECT_EQ(expected.size(), 70u);
     for (const std::int64_t threads : {0, -1}) {
         DuplicateFinder::Options options;
         options.threads = threads;
         ProgressLog log;
-        EXPECT_EQ(pathSets(runFinder({volume}, options, &log)), expected) << "threads " << threads;
+        EXPECT_EQ(test::memberPathSets(runFinder({volume}, options, &log)), expected) << "threads " << threads;
         EXPECT_EQ(log.reports(), reference.reports()) << "threads " << threads;
     }
     for (const std::int64_t threads : {0, -1}) {

@@ -116,16 +116,6 @@ DupGroup groupOf(const std::vector<std::string>& paths) {
     return g;
 }
 
-std::vector<std::set<std::string>> memberSets(const std::vector<DupGroup>& groups) {
-    std::vector<std::set<std::string>> out;
-    for (const DupGroup& g : groups) {
-        std::set<std::string> s;
-        for (const DupMember& m : g.members) s.insert(m.path);
-        out.push_back(s);
-    }
-    return out;
-}
-
 TEST(FingerprintStage, SeededClustersWithAFakeProgram) {
     FakeFpcalc fake;
     const Fingerprint x = randomPrint(100, 2);
@@ -155,7 +145,7 @@ TEST(FingerprintStage, SeededClustersWithAFakeProgram) {
         log.callback());
     const std::vector<std::set<std::string>> expected = {
         {chainA, chainB, chainC}, {seedA, seedC}, {pairA, pairB}, {stderrOk, pairA}};
-    EXPECT_EQ(memberSets(out), expected);
+    EXPECT_EQ(test::memberPathSets(out), expected);
     for (const DupGroup& g : out) {
         EXPECT_EQ(g.confirmed, true);
         EXPECT_EQ(g.id, 9);
@@ -176,7 +166,7 @@ TEST(FingerprintStage, HangingProgramIsKilledAtTheLimit) {
     DuplicateFinder finder({}, {});
     finder.setFingerprintProgramForTesting({[&] { return std::optional(fake.program().string()); }, 300ms});
     const auto out = finder.confirmWithFingerprints({groupOf({hang, a, b})}, {});
-    EXPECT_EQ(memberSets(out), (std::vector<std::set<std::string>>{{a, b}}));
+    EXPECT_EQ(test::memberPathSets(out), (std::vector<std::set<std::string>>{{a, b}}));
     std::string pid;
     std::ifstream(pidFile) >> pid;
     ASSERT_FALSE(pid.empty());
@@ -195,7 +185,7 @@ TEST(FingerprintStage, WithoutTheProgramGroupsPassUnchanged) {
     ProgressLog log;
     const std::vector<DupGroup> in = {groupOf({"/x/a.mp3", "/x/b.mp3"}), groupOf({"/x/c.mp3", "/x/d.mp3"})};
     const auto out = finder.confirmWithFingerprints(in, log.callback());
-    EXPECT_EQ(memberSets(out), memberSets(in));
+    EXPECT_EQ(test::memberPathSets(out), test::memberPathSets(in));
     for (const DupGroup& g : out) EXPECT_FALSE(g.confirmed.has_value());
     EXPECT_EQ(log.reports(), (std::vector<DuplicateFinder::Progress>{{DupStage::fingerprint, 0, 0, 2}}));
     ProgressLog none;

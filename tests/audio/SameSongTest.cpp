@@ -43,12 +43,6 @@ std::vector<DupGroup> songGroups(const std::vector<DupGroup>& groups) {
     return out;
 }
 
-std::set<std::string> paths(const DupGroup& group) {
-    std::set<std::string> out;
-    for (const DupMember& m : group.members) out.insert(m.path);
-    return out;
-}
-
 TEST(SameSongGroups, CopiesCountOnceAndFormatsJoin) {
     quorvanta::test::TempDir dir;
     const std::string mp3 = seededBytes(40'000, 1);
@@ -72,7 +66,7 @@ TEST(SameSongGroups, CopiesCountOnceAndFormatsJoin) {
     const auto songs = songGroups(all);
     ASSERT_EQ(songs.size(), 1u);
     EXPECT_EQ(songs[0].members.size(), 2u);
-    EXPECT_TRUE(paths(songs[0]).contains((two / "lossless.flac").string()));
+    EXPECT_TRUE(test::memberPaths(songs[0]).contains((two / "lossless.flac").string()));
     EXPECT_EQ(songs[0].members[songs[0].keep].path, (two / "lossless.flac").string());
     EXPECT_EQ(songs[0].id, 2) << "numbered after the identical group";
     EXPECT_FALSE(songs[0].confirmed.has_value());
@@ -131,7 +125,7 @@ TEST(SameSongGroups, FileNameKeysAndKeeper) {
     attach(*volume, {{a, untagged}, {b, untagged}});
     const auto songs = songGroups(DuplicateFinder({volume}, {}).run({}));
     ASSERT_EQ(songs.size(), 1u);
-    EXPECT_EQ(paths(songs[0]), (std::set<std::string>{a.string(), b.string()}));
+    EXPECT_EQ(test::memberPaths(songs[0]), (std::set<std::string>{a.string(), b.string()}));
     EXPECT_EQ(songs[0].members[songs[0].keep].path, a.string()) << "equal facts and times: the shorter path";
 }
 
