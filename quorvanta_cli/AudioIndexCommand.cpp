@@ -2,9 +2,7 @@
 // with progress on standard error while a second thread keeps searching the same index, then
 // answers the final audio queries.
 #include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/Calendar.h"
 #include "QuorvantaCore/search/Query.h"
-#include "QuorvantaCore/search/QueryParser.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "audio/indexer/AudioIndexer.h"
 #include "platform/dispatch/Qos.h"
@@ -29,10 +27,6 @@ constexpr std::array kProbeQueries{"remix ext:mp3", "artist:a bitrate:>=256", "e
 constexpr std::array kFinalQueries{"ext:mp3 bitrate:<192", "lossless:", "bpm:120..128",
                                    "dur:>6m", "ext:flac !lossless:", "artist:daft"};
 constexpr double kProgressEvery = 5;  // seconds between progress lines
-
-core::Query parseQuery(const std::string& text) {
-    return core::QueryParser::parse(text, std::chrono::system_clock::now(), core::Calendar::current());
-}
 
 // Searches the index over and over on a thread of its own, recording each search's milliseconds,
 // until stopped. The thread is joined before the object goes.
@@ -139,13 +133,7 @@ int audioIndexCommand(Cli& cli) {
     core::Searcher searcher(index);
     for (const std::string& text : finals) {
         const double start = now();
-        core::Query query;
-        try {
-            query = parseQuery(text);
-        } catch (const core::QueryError& e) {
-            cli.out << "query error: " << e.description() << '\n';
-            return kRefused;
-        }
+        const core::Query query = parseQueryOrEnd(cli, text);
         const auto hits = searcher.search(query, false);
         cli.out << text << " => " << (hits ? hits->size() : 0) << " hits in " << fmt((now() - start) * 1000)
                 << " ms\n";

@@ -7,6 +7,8 @@ struct Cli;
 
 int scanCommand(Cli& cli);      // ScanCommand.cpp
 int genTreeCommand(Cli& cli);   // GenTreeCommand.cpp
+int searchCommand(Cli& cli);       // SearchCommand.cpp
+int benchSearchCommand(Cli& cli);  // BenchSearchCommand.cpp
 int apiCommand(Cli& cli);       // ApiCommand.cpp
 int mcpCommand(Cli& cli);       // McpCommand.cpp
 int audioInfoCommand(Cli& cli);   // AudioCommands.cpp

@@ -2,9 +2,13 @@
 
 #include "quorvanta_cli/Tool.h"
 
+#include "QuorvantaCore/search/Calendar.h"
+#include "QuorvantaCore/search/QueryParser.h"
+
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -98,6 +102,19 @@ std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string
             << ", enoent " << stats.enoent << ", nested skipped " << stats.nested << "); arrays "
             << fmt(bytesPerEntry) << " B/entry, rss " << fmt(rssMB()) << " MB\n";
     return index;
+}
+
+core::Query parseQuery(const std::string& text) {
+    return core::QueryParser::parse(text, std::chrono::system_clock::now(), core::Calendar::current());
+}
+
+core::Query parseQueryOrEnd(Cli& cli, const std::string& text) {
+    try {
+        return parseQuery(text);
+    } catch (const core::QueryError& error) {
+        cli.out << "query error: " << error.description() << '\n';
+        endRun(kRefused);
+    }
 }
 
 void printHits(std::ostream& out, const core::VolumeIndex& index, const std::vector<std::uint32_t>& hits) {

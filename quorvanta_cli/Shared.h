@@ -4,6 +4,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "QuorvantaCore/search/Query.h"
 #include "QuorvantaCore/index_engine/fidx.h"
 
 #include <cstdint>
@@ -17,6 +18,9 @@
 namespace quorvanta::cli {
 
 struct Cli;
+
+// At most this many hits are sorted directly when their key has no usable order.
+inline constexpr std::size_t kDirectSortLimit = 300'000;
 
 double now();                       // seconds of the monotonic clock
 std::string fmt(double x);          // "%.2f"
@@ -39,6 +43,11 @@ void report(std::ostream& out, std::string_view label, const scan_stats& stats, 
 // scan is cancelled, prints "error: " and the error's printed form on cli.out and ends the run
 // with status 1.
 std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string>& roots);
+
+// The query text parsed with the current time and the local calendar; throws QueryError.
+core::Query parseQuery(const std::string& text);
+// As parseQuery, but a text the parser rejects prints "query error: " and the error's printed form on cli.out and ends the run with status 2.
+core::Query parseQueryOrEnd(Cli& cli, const std::string& text);
 
 // One line per hit, in the given order: "d" for a folder or "-", TAB, the size (0 for folders),
 // TAB, the full path.

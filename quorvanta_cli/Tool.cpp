@@ -16,8 +16,8 @@ constexpr std::array kCommands{
     Command{"search",
             "usage: quorvanta-cli search \"<query>\" --volume <path> [--limit N] [--sort name|size|date] "
             "[--desc] [--junk] [--json]",
-            3, nullptr},
-    Command{"bench-search", "", 6, nullptr},
+            3, searchCommand},
+    Command{"bench-search", "", 6, benchSearchCommand},
     Command{"snap-save", "", 7, nullptr},
     Command{"snap-load", "", 8, nullptr},
     Command{"snap-reconcile", "", 0, nullptr},
