@@ -14,5 +14,6 @@ int mcpCommand(Cli& cli);       // McpCommand.cpp
 int audioInfoCommand(Cli& cli);   // AudioCommands.cpp
 int audioCheckCommand(Cli& cli);  // AudioCommands.cpp
 int audioIndexCommand(Cli& cli);  // AudioIndexCommand.cpp
+int dupesCommand(Cli& cli);       // DupesCommand.cpp
 
 }  // namespace quorvanta::cli

@@ -92,4 +92,10 @@ std::string_view graphemePrefix(std::string_view text, std::size_t n) {
     return text.substr(0, at);
 }
 
+std::string_view graphemeSuffix(std::string_view text, std::size_t n) {
+    const std::size_t count = graphemeCount(text);
+    if (count <= n) return text;
+    return text.substr(graphemePrefix(text, count - n).size());
+}
+
 }  // namespace quorvanta::core::text

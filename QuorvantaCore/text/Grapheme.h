@@ -38,5 +38,7 @@ std::size_t graphemeCount(std::string_view text);
 
 // The first n clusters of text (all of it when it has fewer).
 std::string_view graphemePrefix(std::string_view text, std::size_t n);
+// The last n clusters of text (all of it when it has fewer).
+std::string_view graphemeSuffix(std::string_view text, std::size_t n);
 
 }  // namespace quorvanta::core::text

@@ -3,6 +3,7 @@
 #include "quorvanta_cli/Decimal.h"
 #include "tests/audio/ToolFiles.h"
 #include "tests/quorvanta_cli/CliRun.h"
+#include "tests/quorvanta_cli/PcmFiles.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,44 +29,14 @@ namespace {
 namespace fs = std::filesystem;
 using core::AudioMeta;
 using quorvanta::test::TempDir;
+using test::pcm16;
+using test::putBE;
+using test::putLE;
 using test::runCli;
+using test::wavFile;
 
-// WAV and AIFF written here; the other files made by the tools once for the suite.
-void putLE(std::string& b, std::uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<char>(v >> (8 * i)));
-}
-void putBE(std::string& b, std::uint64_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) b.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-// 16-bit PCM of a 440 Hz sine, interleaved, little- or big-endian.
-std::string pcm16(int rate, int channels, double seconds, bool bigEndian) {
-    std::string out;
-    const int frames = static_cast<int>(rate * seconds);
-    for (int i = 0; i < frames; ++i) {
-        const auto s = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
-        for (int c = 0; c < channels; ++c) (bigEndian ? putBE : putLE)(out, static_cast<std::uint16_t>(s), 2);
-    }
-    return out;
-}
-
-std::string wavFile(int rate, int channels, double seconds, int formatTag = 1) {
-    const std::string data = pcm16(rate, channels, seconds, false);
-    std::string b = "RIFF";
-    putLE(b, 36 + data.size(), 4);
-    b += "WAVEfmt ";
-    putLE(b, 16, 4);
-    putLE(b, formatTag, 2);
-    putLE(b, channels, 2);
-    putLE(b, rate, 4);
-    putLE(b, rate * channels * 2, 4);
-    putLE(b, channels * 2, 2);
-    putLE(b, 16, 2);
-    b += "data";
-    putLE(b, data.size(), 4);
-    return b + data;
-}
-
+// WAV (tests/quorvanta_cli/PcmFiles.h) and AIFF written here; the other files made by the tools
+// once for the suite.
 // The 80-bit extended form of a whole sample rate.
 std::string extended80(std::uint32_t rate) {
     int exponent = 31;

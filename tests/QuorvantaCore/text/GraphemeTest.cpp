@@ -52,25 +52,30 @@ TEST(Grapheme, TableOfClusters) {
     }
 }
 
-TEST(Grapheme, PrefixOfFirstClusters) {
+TEST(Grapheme, PrefixAndSuffixOfClusters) {
     struct Case {
         std::string text;
         std::size_t n;
         std::string prefix;
+        std::string suffix;
     };
     const std::vector<Case> cases = {
-        {"abc", 0, ""},
-        {"abc", 2, "ab"},
-        {"abc", 10, "abc"},
-        {"e\u0301e\u0301e\u0301", 2, "e\u0301e\u0301"},
-        {"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", 1, "\U0001F1E9\U0001F1EA"},
-        {"a\r\nb", 2, "a\r\n"},
-        {"\x80\x80x", 1, "\x80"},
-        {"", 3, ""},
+        {"abc", 0, "", ""},
+        {"abc", 2, "ab", "bc"},
+        {"abc", 10, "abc", "abc"},
+        {"e\u0301e\u0301e\u0301", 2, "e\u0301e\u0301", "e\u0301e\u0301"},
+        {"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", 1, "\U0001F1E9\U0001F1EA", "\U0001F1EB\U0001F1F7"},
+        {"a\r\nb", 2, "a\r\n", "\r\nb"},
+        {"\x80\x80x", 1, "\x80", "x"},
+        {"x\xe2\x82", 2, "x\xe2", "\xe2\x82"},
+        {"", 3, "", ""},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(escaped(graphemePrefix(c.text, c.n)), escaped(c.prefix))
             << "first " << c.n << " clusters of " << escaped(c.text);
+        EXPECT_EQ(escaped(graphemeSuffix(c.text, c.n)), escaped(c.suffix))
+            << "last " << c.n << " clusters of " << escaped(c.text);
+    }
 }
 
 // Every code point of the six conjunct-forming scripts, as the consonant after a virama, as the
