@@ -9,6 +9,12 @@ int scanCommand(Cli& cli);      // ScanCommand.cpp
 int genTreeCommand(Cli& cli);   // GenTreeCommand.cpp
 int searchCommand(Cli& cli);       // SearchCommand.cpp
 int benchSearchCommand(Cli& cli);  // BenchSearchCommand.cpp
+int snapSaveCommand(Cli& cli);       // SnapCommands.cpp
+int snapLoadCommand(Cli& cli);       // SnapCommands.cpp
+int snapFseuuidCommand(Cli& cli);    // SnapCommands.cpp
+int snapTopCommand(Cli& cli);        // SnapCommands.cpp
+int snapReconcileCommand(Cli& cli);  // SnapCatchUpCommands.cpp
+int snapReplayCommand(Cli& cli);     // SnapCatchUpCommands.cpp
 int apiCommand(Cli& cli);       // ApiCommand.cpp
 int mcpCommand(Cli& cli);       // McpCommand.cpp
 int audioInfoCommand(Cli& cli);   // AudioCommands.cpp
