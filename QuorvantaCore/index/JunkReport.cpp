@@ -4,6 +4,7 @@
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/CharClass.h"
 #include "QuorvantaCore/text/Grapheme.h"
+#include "QuorvantaCore/util/Csv.h"
 
 #include <algorithm>
 #include <array>
@@ -98,15 +99,6 @@ private:
     std::vector<std::uint32_t> walked_;
 };
 
-void appendQuoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 }  // namespace
 
 std::optional<std::string> kind(std::string_view ofName, bool isDir) {
@@ -129,9 +121,9 @@ std::string csv(const std::vector<VolumeRows>& volumes) {
     std::string out = "volume,kind,files,size_bytes\n";
     for (const VolumeRows& v : volumes) {
         for (const Row& row : v.rows) {
-            appendQuoted(out, v.volume);
+            appendCsvQuoted(out, v.volume);
             out += ',';
-            appendQuoted(out, row.kind);
+            appendCsvQuoted(out, row.kind);
             out += ',' + std::to_string(row.files) + ',' + std::to_string(row.bytes) + '\n';
         }
     }

@@ -1,20 +1,13 @@
 #include "audio/dupes/DupExport.h"
 
+#include "QuorvantaCore/util/Csv.h"
+
 #include <charconv>
 #include <ctime>
 
 namespace quorvanta::audio::DupExport {
 
 namespace {
-
-void appendQuoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 // "%.1f" without a locale: never a decimal comma.
 std::string oneDecimal(double value) {
@@ -79,7 +72,7 @@ std::string csv(const std::vector<DupGroup>& groups) {
             out += ',';
             out += static_cast<std::int64_t>(i) == group.keep ? "keep" : "surplus";
             out += ',';
-            appendQuoted(out, m.path);
+            core::appendCsvQuoted(out, m.path);
             out += ',';
             out += std::to_string(m.size);
             out += ',';
@@ -93,9 +86,9 @@ std::string csv(const std::vector<DupGroup>& groups) {
                 out += ",,";
             }
             out += ',';
-            appendQuoted(out, m.meta ? m.meta->artist : std::string_view{});
+            core::appendCsvQuoted(out, m.meta ? m.meta->artist : std::string_view{});
             out += ',';
-            appendQuoted(out, m.meta ? m.meta->title : std::string_view{});
+            core::appendCsvQuoted(out, m.meta ? m.meta->title : std::string_view{});
             out += ',';
             out += isoUTC(m.mtime);
             out += '\n';

@@ -21,14 +21,8 @@ namespace fs = std::filesystem;
 using quorvanta::test::readFile;
 using quorvanta::test::RunResult;
 using quorvanta::test::TempDir;
+using test::lines;
 using test::runCli;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 // Three identical WAV files (one of them behind a path of more than 150 characters with
 // multi-byte characters around where its last 100 characters begin), one of another length, and

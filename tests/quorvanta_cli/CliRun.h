@@ -16,6 +16,14 @@ inline quorvanta::test::RunResult runCli(const std::vector<std::string>& args,
     return quorvanta::test::runProgram(QUORVANTA_CLI_PATH, args, options);
 }
 
+// The lines of a program's output, without their line feeds.
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
 // The fields of one scan report line: "label" plus every key=value field.
 inline std::map<std::string, std::string> reportFields(const std::string& line) {
     std::map<std::string, std::string> fields;

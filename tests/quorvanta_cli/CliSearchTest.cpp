@@ -18,14 +18,8 @@ namespace fs = std::filesystem;
 using quorvanta::test::RunOptions;
 using quorvanta::test::RunResult;
 using quorvanta::test::TempDir;
+using test::lines;
 using test::runCli;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 // find's output lines for the given tests (printing with -print unless they print), leaving out
 // what the scan's loop guard leaves out: gen-tree's chain of folders "d0" reaches a path that

@@ -19,14 +19,8 @@ namespace fs = std::filesystem;
 using core::test::FixtureTree;
 using quorvanta::test::RunResult;
 using quorvanta::test::TempDir;
+using test::lines;
 using test::runCli;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 std::size_t findCount(const fs::path& root, std::vector<std::string> tests) {
     tests.insert(tests.begin(), root.string());

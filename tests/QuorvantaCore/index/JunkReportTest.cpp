@@ -5,6 +5,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "tests/QuorvantaCore/index/IndexTestSupport.h"
+#include "tests/support/CsvReader.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -191,49 +192,6 @@ TEST(JunkReport, AParentChainThatLoopsEnds) {
     EXPECT_EQ(JunkReport::aggregate(*index), (std::vector<Row>{{"other", 2, 10}}));
 }
 
-// A reader of RFC 4180 text written here, apart from the writer: records of fields, quoted fields
-// with doubled quotes, CRLF or LF line ends. Fails the test on malformed text.
-std::vector<std::vector<std::string>> readCsv(std::string_view text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == '"') {
-            for (++i;; ++i) {
-                if (i >= text.size()) {
-                    ADD_FAILURE() << "unterminated quoted field";
-                    return records;
-                }
-                if (text[i] == '"') {
-                    if (i + 1 < text.size() && text[i + 1] == '"') {
-                        field += '"';
-                        ++i;
-                    } else {
-                        ++i;
-                        break;
-                    }
-                } else {
-                    field += text[i];
-                }
-            }
-        } else {
-            while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') field += text[i++];
-        }
-        record.push_back(std::move(field));
-        field.clear();
-        if (i < text.size() && text[i] == ',') {
-            ++i;
-            continue;
-        }
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
-        records.push_back(std::move(record));
-        record.clear();
-    }
-    return records;
-}
-
 TEST(JunkReport, CsvExport) {
     EXPECT_EQ(JunkReport::csv({}), "volume,kind,files,size_bytes\n");
     EXPECT_EQ(JunkReport::csv({{"Empty", {}}}), "volume,kind,files,size_bytes\n");
@@ -258,13 +216,13 @@ TEST(JunkReport, CsvExport) {
     EXPECT_EQ(quorvanta::test::fileMode(out), 0644u & ~mask);
     const std::string back = quorvanta::test::readFile(out);
     EXPECT_EQ(back, text);
-    const std::vector<std::vector<std::string>> expected = {
+    const quorvanta::test::CsvRows expected = {
         {"volume", "kind", "files", "size_bytes"},
         {"Disk \"A\", backup", "._*", "2", "10"},
         {"Disk \"A\", backup", "Icon\\r", "1", "18446744073709551615"},
         {"B", "other", "1", "0"},
     };
-    EXPECT_EQ(readCsv(back), expected);
+    EXPECT_EQ(quorvanta::test::readCsv(back), expected);
 }
 
 }  // namespace
