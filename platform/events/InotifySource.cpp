@@ -131,7 +131,12 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
     void startReader() {
         fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (fd < 0 || wakeFd < 0) return;  // no instance: every folder is polled
+        if (fd < 0 || wakeFd < 0) {  // no instance, or no way to end a reader: every folder is polled
+            if (fd >= 0) ::close(fd);
+            if (wakeFd >= 0) ::close(wakeFd);
+            fd = wakeFd = -1;
+            return;
+        }
         reader = std::thread([this] {
             setCurrentThreadName("quorvanta.inotify");
             for (;;) {

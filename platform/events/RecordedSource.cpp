@@ -60,7 +60,7 @@ std::unique_ptr<EventStream> RecordedSource::open(const std::vector<std::string>
     std::lock_guard guard(mutex_);
     std::vector<FileEvent> replay;
     for (const FileEvent& e : journal_.events)
-        if (e.id > since && channel->covers(e.path)) replay.push_back(e);
+        if (e.id > since) channel->select(e, replay);
     const std::uint64_t current = journal_.events.empty() ? since : std::max(since, journal_.events.back().id);
     replay.push_back(FileEvent{current, kHistoryDone, ""});
     channel->post(std::move(replay));
@@ -84,8 +84,7 @@ void RecordedSource::push(std::vector<FileEvent> events) {
     }
     for (const auto& channel : channels_->open) {
         std::vector<FileEvent> mine;
-        for (const FileEvent& e : kept)
-            if (channel->covers(e.path)) mine.push_back(e);
+        for (const FileEvent& e : kept) channel->select(e, mine);
         channel->post(std::move(mine));
     }
 }

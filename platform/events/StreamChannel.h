@@ -33,6 +33,19 @@ public:
         return false;
     }
 
+    // Appends what this stream receives of `e`: the event itself when its path is in a scope; for a
+    // rescan event on a folder above a scope (a drop recorded for "/", say), one such event per
+    // scope below it, since that scope's changes were lost too.
+    void select(const FileEvent& e, std::vector<FileEvent>& out) const {
+        if (covers(e.path)) {
+            out.push_back(e);
+            return;
+        }
+        if (!(e.flags & (kMustScanSubDirs | kUserDropped | kKernelDropped))) return;
+        for (const std::string& s : scopes_)
+            if (pathUnderScope(s, e.path)) out.push_back(FileEvent{e.id, e.flags, s});
+    }
+
     // Posts one batch; nothing for an empty one.
     void post(std::vector<FileEvent> events) const {
         if (events.empty()) return;

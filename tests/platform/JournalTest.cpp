@@ -87,5 +87,23 @@ TEST(Journal, ReplayFromAnIdThenHistoryDoneThenLive) {
     EXPECT_EQ(seen.size(), 2u) << "nothing after the stream is gone";
 }
 
+TEST(Journal, DropsRecordedAboveAScopeReachItAsRescans) {
+    // A recording listens on "/", so a queue overflow is written for "/": a stream on a volume
+    // below must still learn that its changes were lost, at replay and live.
+    RecordedSource source(Journal{"", {{5, kKernelDropped, "/"}, {6, kMustScanSubDirs, "/v"}, {7, 0, "/"}}});
+    ManualExecutor target;
+    std::vector<std::vector<FileEvent>> seen;
+    auto stream = source.open({"/v/w", "/x"}, 0, Clock::Duration::zero(), target,
+                              [&](const std::vector<FileEvent>& events) { seen.push_back(events); });
+    source.push({{8, kUserDropped, "/"}, {9, kMustScanSubDirs, "/x/y"}, {10, kUnmount, "/"}});
+    target.run();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], (std::vector<FileEvent>{{5, kKernelDropped, "/v/w"},
+                                               {5, kKernelDropped, "/x"},
+                                               {6, kMustScanSubDirs, "/v/w"},
+                                               {7, kHistoryDone, ""}}));
+    EXPECT_EQ(seen[1], (std::vector<FileEvent>{{8, kUserDropped, "/v/w"}, {8, kUserDropped, "/x"}, {9, kMustScanSubDirs, "/x/y"}}));
+}
+
 }  // namespace
 }  // namespace quorvanta::platform

@@ -1,6 +1,8 @@
 // The test host itself: it listens once it says "ready", refuses bad command lines, and stops with
 // its socket removed at the end of its input and on SIGTERM.
+#include "QuorvantaCore/json/JSONText.h"
 #include "tests/quorvanta_cli/ApiTestSupport.h"
+#include "tests/quorvanta_cli/CliRun.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 
@@ -41,6 +43,44 @@ TEST(ApiTestHost, BadCommandLinesAndRootsFail) {
                                                                       (dir / "missing").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "s"));
+}
+
+TEST(ApiTestHost, TwoRootsFillTheLimitInNameOrderWithoutJunk) {
+    if (testHostPath().empty()) GTEST_SKIP() << "quorvanta-api-testhost is not built";
+    TempDir dir;
+    // Written out of name order; the junk names hold the word too and must never come back.
+    for (const char* name : {"c remix.mp3", "A remix.mp3", "b remix.mp3", "._remix.mp3", "$RECYCLE.BIN/remix x.mp3"})
+        dir.write(std::string("one/") + name, "x");
+    for (int i = 9; i >= 0; --i) dir.write("two/remix " + std::to_string(i) + ".mp3", "x");
+    dir.write("two/Thumbs.db", "x");
+    dir.write("two/.DS_Store", "remix");
+    const auto one = std::filesystem::canonical(dir / "one");
+    const auto two = std::filesystem::canonical(dir / "two");
+    const std::filesystem::path socket = dir / "api.sock";
+    TestHost host(socket, {one, two});
+
+    const auto status = runCli({"api", "status", "--socket", socket.string()});
+    ASSERT_EQ(status.status, 0) << status.err;
+    const auto statusReply = core::parseJSONStrict(status.out.substr(0, status.out.find('\n')));
+    ASSERT_TRUE(statusReply) << status.out;
+    ASSERT_EQ((*statusReply)["volumes"].size(), 2u) << status.out;
+    EXPECT_EQ((*statusReply)["volumes"][0]["root"], one.string());
+    EXPECT_EQ((*statusReply)["volumes"][0]["entries"], findCount(one));
+    EXPECT_EQ((*statusReply)["volumes"][1]["root"], two.string());
+    EXPECT_EQ((*statusReply)["volumes"][1]["entries"], findCount(two));
+
+    const auto search = runCli({"api", "search", "remix", "--limit", "5", "--socket", socket.string()});
+    ASSERT_EQ(search.status, 0) << search.err;
+    const auto reply = core::parseJSONStrict(search.out.substr(0, search.out.find('\n')));
+    ASSERT_TRUE(reply) << search.out;
+    EXPECT_EQ((*reply)["total"], 13) << search.out;
+    EXPECT_EQ((*reply)["shown"], 5) << search.out;
+    std::vector<std::string> paths;
+    for (const auto& row : (*reply)["results"]) paths.push_back(row["path"].get<std::string>());
+    EXPECT_EQ(paths, (std::vector<std::string>{(one / "A remix.mp3").string(), (one / "b remix.mp3").string(),
+                                               (one / "c remix.mp3").string(), (two / "remix 0.mp3").string(),
+                                               (two / "remix 1.mp3").string()}))
+        << search.out;
 }
 
 }  // namespace
