@@ -229,7 +229,9 @@ RefreshStats VolumeIndex::refresh(const std::set<std::string>& dirs, const std::
             ~Release() { fidx_listing_free(&l); }
         } release{listing};
         const std::uint8_t inherited = flagsAt(h, f) & kInheritedBits;
-        if (path.find('\0') != std::string::npos || fidx_list(h, path.c_str(), inherited, &listing) != 0) {
+        // A root is listed as the scan read it, through a link if it was given as one.
+        if (path.find('\0') != std::string::npos ||
+            index_engine::listFolder(h, path.c_str(), inherited, isRoot, &listing) != 0) {
             const int error = path.find('\0') != std::string::npos ? ENOENT : errno;
             // A vanished folder goes only while every root is still there: a volume that left
             // takes no entry with it.

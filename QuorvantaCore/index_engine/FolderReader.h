@@ -57,6 +57,10 @@ struct ReadContext {
 int readFolder(int fd, const ReadContext& ctx, uint8_t inherited, char* buffer, fidx_listing& batch,
                scan_stats& stats);
 
+// fidx_list with the choice of following a final symbolic link made explicit: a scan follows a
+// root given as a link, so listing that root again must too (fidx_list never follows one).
+int listFolder(fidx* h, const char* path, uint8_t inherited, bool followLink, fidx_listing* out);
+
 // Prints "open PATH: ERROR" on standard error when QUORVANTA_VERBOSE is set.
 void reportOpenFailure(const char* path, int error);
 

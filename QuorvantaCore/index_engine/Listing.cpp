@@ -9,7 +9,9 @@
 
 using namespace quorvanta::index_engine;
 
-int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out) {
+namespace quorvanta::index_engine {
+
+int listFolder(fidx* h, const char* path, uint8_t inherited, bool followLink, fidx_listing* out) {
     *out = fidx_listing{};
     std::vector<std::string> includeExts;
     if (h) {
@@ -23,7 +25,7 @@ int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out) {
         }
         if (hook) hook(ctx, path);
     }
-    const int fd = openFolder(path, false);
+    const int fd = openFolder(path, followLink);
     if (fd < 0) return -1;
     ReadContext ctx{{}, &includeExts};
     int result = deviceOf(fd, ctx.device) ? 0 : -1;
@@ -39,4 +41,10 @@ int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out) {
         errno = err;
     }
     return result;
+}
+
+}  // namespace quorvanta::index_engine
+
+int fidx_list(fidx* h, const char* path, uint8_t inherited, fidx_listing* out) {
+    return listFolder(h, path, inherited, false, out);
 }

@@ -207,6 +207,28 @@ TEST(Refresh, ALinkTargetIsNotListedThroughTheLink) {
     EXPECT_EQ(test::dump(*index), test::freshDump(*index, {tree.root()}));
 }
 
+TEST(Refresh, ARootGivenAsALinkIsListedThroughIt) {
+    // The scan follows a root given as a link; refresh and reconcile must list it the same way,
+    // or changes directly inside such a root are never picked up.
+    quorvanta::test::TempDir dir;
+    const FixtureTree tree((dir.path() / "real").string());
+    test::buildFixture(tree);
+    const std::string root = (dir.path() / "root").string();
+    ASSERT_EQ(::symlink("real", root.c_str()), 0);
+    const auto index = test::scanOf({root});
+
+    tree.file("new", 3);
+    EXPECT_EQ(index->refresh({root}, {}, 4), stats(1, 1, 0, 0));
+    EXPECT_EQ(test::dump(*index), test::freshDump(*index, {root}));
+
+    tree.remove("new");
+    tree.file("other", 5);
+    const RefreshStats reconciled = index->reconcileByFolderMtime(4);
+    EXPECT_EQ(reconciled.added, 1) << describe(reconciled);
+    EXPECT_EQ(reconciled.removed, 1) << describe(reconciled);
+    EXPECT_EQ(test::dump(*index), test::freshDump(*index, {root}));
+}
+
 TEST(Refresh, CallsThatChangeNothing) {
     quorvanta::test::TempDir dir;
     const FixtureTree tree((dir.path() / "root").string());
