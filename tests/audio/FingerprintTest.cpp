@@ -206,7 +206,7 @@ TEST(FingerprintStage, CancelledGroupsPassThroughUnconfirmed) {
     EXPECT_FALSE(out[0].confirmed.has_value());
 }
 
-TEST(FpcalcPath, FindsTheInstalledProgramOrNone) {
+TEST(FingerprintProgramPath, FindsTheInstalledProgramOrNone) {
     const auto path = fpcalcPath();
     if (fs::exists("/usr/bin/fpcalc") || fs::exists("/usr/local/bin/fpcalc")) {
         ASSERT_TRUE(path);

@@ -15,7 +15,7 @@
 namespace quorvanta::audio {
 namespace {
 
-TEST(SongKeyNormalize, Table) {
+TEST(SameSongNormalize, Table) {
     const std::pair<std::string, std::string> cases[] = {
         {"01 - Song Title (320 kbps)", "song title"},
         {"1-05 Song", "song"},
@@ -39,7 +39,7 @@ TEST(SongKeyNormalize, Table) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(normalize(text), expected) << text;
 }
 
-TEST(SongKeyNormalize, LongAndHostileTextsStayLinear) {
+TEST(SameSongNormalize, LongAndHostileTextsStayLinear) {
     std::string title(1 << 20, 'a');
     for (std::size_t i = 0; i < title.size(); i += 7) title[i] = i % 3 ? ' ' : '(';
     EXPECT_FALSE(normalize(title).empty());
@@ -55,7 +55,7 @@ core::AudioMeta tags(std::string artist, std::string title) {
     return m;
 }
 
-TEST(SongKey, TagsThenFileName) {
+TEST(SameSongKey, TagsThenFileName) {
     struct Case {
         const char* name;
         std::optional<core::AudioMeta> meta;
@@ -142,7 +142,7 @@ std::string icuNormalize(const std::string& text) {
     return toU8(words);
 }
 
-TEST(SongKeyNormalize, AgreesWithIcuRegularExpressionsOnRandomTexts) {
+TEST(SameSongNormalize, AgreesWithIcuRegularExpressionsOnRandomTexts) {
     const std::vector<std::string> pieces = {
         "(", ")", "[", "]", "-", "_", ".", " ", " ", "cd", "CD", "c", "d", "0", "1", "2", "3", "05", "320", "128",
         "kbps", "KBIT", "Flac", "mp3", "wav", "aiff", "aac", "alac", "lossless", "vbr", "cbr", "lo", "ss",
