@@ -135,16 +135,20 @@ TEST(FingerprintStage, SeededClustersWithAFakeProgram) {
     const auto silent = fake.file("silent.mp3", "");
     const auto noisy = fake.file("noisy.mp3", "", "head -c 1048576 /dev/zero >&2");
     const auto stderrOk = fake.file("stderr.mp3", printLine(x), "head -c 1048576 /dev/zero >&2");
+    // Status 3 (the decoder stopped early, as at the end of a short file) keeps the fingerprint;
+    // any other failure status loses it.
+    const auto status3 = fake.file("status3.mp3", printLine(x), "exit 3");
+    const auto status2 = fake.file("status2.mp3", printLine(x), "exit 2");
 
     DuplicateFinder finder({}, {});
     finder.setFingerprintProgramForTesting({[&] { return std::optional(fake.program().string()); }, 30s});
     ProgressLog log;
     const auto out = finder.confirmWithFingerprints(
         {groupOf({chainA, chainB, chainC}), groupOf({seedA, seedB, seedC}), groupOf({pairA, failing, pairB}),
-         groupOf({silent, noisy}), groupOf({stderrOk, pairA})},
+         groupOf({silent, noisy}), groupOf({stderrOk, pairA}), groupOf({status3, status2, pairB})},
         log.callback());
     const std::vector<std::set<std::string>> expected = {
-        {chainA, chainB, chainC}, {seedA, seedC}, {pairA, pairB}, {stderrOk, pairA}};
+        {chainA, chainB, chainC}, {seedA, seedC}, {pairA, pairB}, {stderrOk, pairA}, {status3, pairB}};
     EXPECT_EQ(test::memberPathSets(out), expected);
     for (const DupGroup& g : out) {
         EXPECT_EQ(g.confirmed, true);
@@ -152,9 +156,9 @@ TEST(FingerprintStage, SeededClustersWithAFakeProgram) {
         EXPECT_EQ(g.kind, DupKind::sameSong);
     }
     const auto reports = log.reports();
-    ASSERT_EQ(reports.size(), 13u);
-    EXPECT_EQ(reports[3], (DuplicateFinder::Progress{DupStage::fingerprint, 4, 13, 1}));
-    EXPECT_EQ(reports.back(), (DuplicateFinder::Progress{DupStage::fingerprint, 13, 13, 3}));
+    ASSERT_EQ(reports.size(), 16u);
+    EXPECT_EQ(reports[3], (DuplicateFinder::Progress{DupStage::fingerprint, 4, 16, 1}));
+    EXPECT_EQ(reports.back(), (DuplicateFinder::Progress{DupStage::fingerprint, 16, 16, 4}));
 }
 
 TEST(FingerprintStage, HangingProgramIsKilledAtTheLimit) {
