@@ -3,6 +3,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "QuorvantaCore/search/AudioTable.h"
 #include "audio/dupes/DuplicateFinder.h"
 #include "tests/support/TempDir.h"
 
@@ -14,6 +15,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvanta::audio::test {
@@ -36,6 +38,16 @@ inline std::int64_t entryOf(const core::VolumeIndex& volume, const std::filesyst
     }
     ADD_FAILURE() << path << " is not in the index";
     return -1;
+}
+
+// Gives every listed file of the volume its facts.
+inline void attach(core::VolumeIndex& volume,
+                   const std::vector<std::pair<std::filesystem::path, core::AudioMeta>>& facts) {
+    auto table = std::make_shared<core::AudioTable>();
+    std::vector<core::AudioTable::Row> rows;
+    for (const auto& [path, meta] : facts) rows.push_back({entryOf(volume, path), 0, meta});
+    table->upsert(rows);
+    volume.setAudio(table);
 }
 
 // The member paths of a group, and of each group in order.

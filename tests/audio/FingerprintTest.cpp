@@ -1,14 +1,15 @@
 #include "audio/dupes/DuplicateFinder.h"
 #include "audio/dupes/Fingerprint.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
 #include "tests/audio/DupTestTree.h"
 #include "tests/audio/ToolFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -210,6 +211,86 @@ TEST(FingerprintStage, CancelledGroupsPassThroughUnconfirmed) {
     EXPECT_FALSE(out[0].confirmed.has_value());
 }
 
+// Stages 1-5 over one scanned tree: two identical groups, and three same-song groups that the
+// fake program splits (beta), trims (gamma: one member without a fingerprint) and drops (delta:
+// nothing alike). The groups left are numbered 1..n, identical ones first, and come most surplus
+// bytes first, then by number.
+TEST(FingerprintStage, WholeRunNumbersAndOrdersTheGroups) {
+    FakeFpcalc fake;
+    quorvanta::test::TempDir dir;
+    const std::string copy = test::seededBytes(30'000, 20);
+    const std::string small = test::seededBytes(9'000, 21);
+    for (const char* name : {"a/copy.mp3", "b/copy.mp3"}) dir.write(name, copy);
+    for (const char* name : {"c/small.mp3", "d/small.mp3"}) dir.write(name, small);
+    const Fingerprint x = randomPrint(100, 5), y = randomPrint(100, 6), z = randomPrint(100, 7);
+    struct Song {
+        const char* path;
+        const char* title;
+        std::size_t size;
+        core::AudioCodec codec;
+        std::optional<Fingerprint> print;
+    };
+    const Song songs[] = {
+        {"beta/b1.mp3", "Beta", 20'000, core::AudioCodec::mp3, x},
+        {"beta/b2.flac", "Beta", 45'000, core::AudioCodec::flac, x},
+        {"beta/b3.mp3", "Beta", 12'000, core::AudioCodec::mp3, y},
+        {"beta/b4.flac", "Beta", 40'000, core::AudioCodec::flac, y},
+        {"gamma/c1.mp3", "Gamma", 9'000, core::AudioCodec::mp3, z},
+        {"gamma/c2.flac", "Gamma", 50'000, core::AudioCodec::flac, z},
+        {"gamma/c3.mp3", "Gamma", 8'000, core::AudioCodec::mp3, std::nullopt},
+        {"delta/d1.mp3", "Delta", 7'000, core::AudioCodec::mp3, x},
+        {"delta/d2.flac", "Delta", 60'000, core::AudioCodec::flac, y},
+    };
+    std::vector<std::pair<fs::path, core::AudioMeta>> facts;
+    for (std::size_t i = 0; i < std::size(songs); ++i) {
+        const Song& s = songs[i];
+        const fs::path file = dir.write(s.path, test::seededBytes(s.size, 30 + static_cast<unsigned>(i)));
+        if (s.print) dir.write(std::string(s.path) + ".out", printLine(*s.print));
+        core::AudioMeta meta;
+        meta.artist = "The Band";
+        meta.title = s.title;
+        meta.durationMs = 200'000;
+        meta.codec = s.codec;
+        meta.bitrateKbps = 256;
+        facts.push_back({file, meta});
+    }
+    const auto volume = test::scanned(dir.path());
+    test::attach(*volume, facts);
+
+    DuplicateFinder::Options options;
+    options.stages.insert(DupStage::fingerprint);
+    DuplicateFinder finder({volume}, options);
+    finder.setFingerprintProgramForTesting({[&] { return std::optional(fake.program().string()); }, 30s});
+    const auto groups = finder.run({});
+
+    auto paths = [&](std::initializer_list<const char*> names) {
+        std::set<std::string> out;
+        for (const char* name : names) out.insert((dir / name).string());
+        return out;
+    };
+    const std::vector<std::set<std::string>> expected = {
+        paths({"a/copy.mp3", "b/copy.mp3"}),      // 30,000 surplus bytes
+        paths({"beta/b1.mp3", "beta/b2.flac"}),   // 20,000
+        paths({"beta/b3.mp3", "beta/b4.flac"}),   // 12,000
+        paths({"c/small.mp3", "d/small.mp3"}),    //  9,000, the lower number
+        paths({"gamma/c1.mp3", "gamma/c2.flac"}), //  9,000
+    };
+    ASSERT_EQ(test::memberPathSets(groups), expected);
+    std::set<std::int64_t> ids;
+    for (const DupGroup& g : groups) {
+        ids.insert(g.id);
+        EXPECT_EQ(g.confirmed, g.kind == DupKind::sameSong ? std::optional(true) : std::nullopt) << g.id;
+    }
+    EXPECT_EQ(ids, (std::set<std::int64_t>{1, 2, 3, 4, 5})) << "numbered 1..n with no gap for the dropped group";
+    EXPECT_LT(groups[3].id, groups[4].id) << "equal surplus: the lower number first";
+    for (const DupGroup& g : groups) {
+        if (g.kind == DupKind::identical) {
+            EXPECT_LE(g.id, 2) << "identical groups are numbered first";
+        }
+    }
+    EXPECT_EQ(std::abs(groups[1].id - groups[2].id), 1) << "the halves of one split group are numbered in turn";
+}
+
 TEST(FingerprintProgramPath, FindsTheInstalledProgramOrNone) {
     const auto path = fpcalcPath();
     if (fs::exists("/usr/bin/fpcalc") || fs::exists("/usr/local/bin/fpcalc")) {
@@ -238,17 +319,14 @@ TEST(FingerprintReal, FormatsOfOneSweepConfirmAndAnotherSweepDrops) {
     ASSERT_TRUE(failed.empty()) << failed;
 
     const auto volume = test::scanned(dir.path());
-    auto table = std::make_shared<core::AudioTable>();
-    std::vector<core::AudioTable::Row> rows;
-    for (const fs::path& file : {wav, other, dir / "sweep.flac", dir / "sweep.mp3", dir / "sweep.m4a"}) {
-        core::AudioMeta meta;
-        meta.artist = "Test Tones";
-        meta.title = "Sweep";
-        meta.durationMs = 12'000;
-        rows.push_back({test::entryOf(*volume, file), 0, meta});
-    }
-    table->upsert(rows);
-    volume->setAudio(table);
+    core::AudioMeta meta;
+    meta.artist = "Test Tones";
+    meta.title = "Sweep";
+    meta.durationMs = 12'000;
+    std::vector<std::pair<fs::path, core::AudioMeta>> facts;
+    for (const fs::path& file : {wav, other, dir / "sweep.flac", dir / "sweep.mp3", dir / "sweep.m4a"})
+        facts.push_back({file, meta});
+    test::attach(*volume, facts);
 
     const auto wavPrint = fingerprint(wav, *fpcalcPath(), kFingerprintSeconds);
     const auto otherPrint = fingerprint(other, *fpcalcPath(), kFingerprintSeconds);

@@ -1,6 +1,5 @@
 #include "audio/dupes/DuplicateFinder.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
 #include "tests/audio/DupTestTree.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@ namespace quorvanta::audio {
 namespace {
 
 namespace fs = std::filesystem;
+using test::attach;
 using test::entryOf;
 using test::ProgressLog;
 using test::scanned;
@@ -25,15 +25,6 @@ core::AudioMeta song(std::uint32_t durationMs, core::AudioCodec codec = core::Au
     m.codec = codec;
     m.bitrateKbps = 256;
     return m;
-}
-
-// Gives every listed file of the volume its facts.
-void attach(core::VolumeIndex& volume, const std::vector<std::pair<fs::path, core::AudioMeta>>& facts) {
-    auto table = std::make_shared<core::AudioTable>();
-    std::vector<core::AudioTable::Row> rows;
-    for (const auto& [path, meta] : facts) rows.push_back({entryOf(volume, path), 0, meta});
-    table->upsert(rows);
-    volume.setAudio(table);
 }
 
 std::vector<DupGroup> songGroups(const std::vector<DupGroup>& groups) {
