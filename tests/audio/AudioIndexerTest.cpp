@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -35,15 +33,6 @@ std::uint32_t entryOf(const VolumeIndex& index, const fs::path& p) {
         if (index.path(i) == p.string()) return i;
     ADD_FAILURE() << "no entry for " << p;
     return index.count();
-}
-
-// What a refresh does for a file whose facts changed: the entry takes the file's current size
-// and modification time.
-void refreshEntry(VolumeIndex& index, std::uint32_t e) {
-    struct stat st {};
-    ASSERT_EQ(::lstat(index.path(e).c_str(), &st), 0);
-    fidx_set_meta(index.s(), e, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint32_t>(st.st_mtime),
-                  index.ctime(e));
 }
 
 void touch(const fs::path& p, const std::string& date) {
@@ -179,7 +168,7 @@ TEST(AudioIndexerStaleness, ChangedTimeIsPendingAgainAndUnreadableFileStaysDone)
     EXPECT_EQ(indexer.run(), 0);
 
     touch(file, "2001-02-03 04:05:06");
-    refreshEntry(*index, e);
+    ASSERT_EQ(index->refresh({dir.path().string()}, {}, 1).updated, 1);
     EXPECT_EQ(indexer.pending().todo, std::vector<std::uint32_t>{e});
     EXPECT_EQ(indexer.run(), 1);
     EXPECT_EQ(table->analyzedMTime(e), index->mtime(e));
@@ -201,7 +190,7 @@ TEST(AudioIndexerStaleness, FileChangedDuringParseIsReadAgain) {
         // The file is rewritten while it is read, and the index takes its new time meanwhile.
         dir.write("song.mp3", std::string(400, 'y'));
         touch(path, "2020-01-01 00:00:00");
-        refreshEntry(*index, e);
+        index->refresh({dir.path().string()}, {}, 1);
         AudioMeta stale;
         stale.title = "old";
         return std::optional<AudioMeta>(stale);
