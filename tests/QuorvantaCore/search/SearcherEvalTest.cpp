@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -219,12 +220,12 @@ TEST(SearcherNarrowing, ARefreshThatChangedEntriesForcesAFullEvaluation) {
 TEST(SearcherNarrowing, AContentWriteForcesAFullEvaluation) {
     quorvanta::test::TempDir dir;
     const std::string root = (dir / "tree").string();
-    dir.write("tree/notes1.txt", "hello world");
-    dir.write("tree/notes2.txt", "goodbye");
-    for (int i = 0; i < 40; ++i) dir.write("tree/other" + std::to_string(i) + ".txt", "other text");
+    dir.write("tree/a/notes1.txt", "hello world");
+    dir.write("tree/b/notes2.txt", "hello again");
+    for (int i = 0; i < 40; ++i) dir.write("tree/a/other" + std::to_string(i) + ".txt", "other text");
     const auto index = VolumeIndex::scanned({root}, 1);
     auto content = std::make_shared<ContentIndex>((dir / "content.sqlite").string());
-    content->update(*index, root, {root});
+    content->update(*index, root, {root + "/a"});
     index->setContent(content);
 
     Searcher searcher(index);
@@ -233,13 +234,13 @@ TEST(SearcherNarrowing, AContentWriteForcesAFullEvaluation) {
     auto names = [&](const std::optional<Hits>& hits) {
         std::vector<std::string> out;
         for (const std::uint32_t e : hitsOrMarker(hits)) out.push_back(index->name(e));
+        std::ranges::sort(out);  // the two files sit in two folders, in the order they were read
         return out;
     };
     EXPECT_EQ(names(searcher.search(before, false)), std::vector<std::string>{"notes1.txt"});
-    // The index itself is not refreshed: the content index reads the file again after a clear.
-    dir.write("tree/notes2.txt", "hello again");
-    content->clear();
-    content->update(*index, root, {root});
+    // Widening the content folders writes notes2.txt and nothing else: the volume index is not
+    // touched, only the content index's generation tells the searcher.
+    ASSERT_EQ(content->update(*index, root, {root}), (ContentIndex::Stats{1, 0, 0, 41, false}));
     EXPECT_EQ(names(searcher.search(after, false)), (std::vector<std::string>{"notes1.txt", "notes2.txt"}));
     EXPECT_EQ(searcher.narrowingsForTesting(), 0u);
     // With nothing written since, the same step narrows.
