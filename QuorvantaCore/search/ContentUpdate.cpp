@@ -66,6 +66,26 @@ bool writeDocument(sqlite3* db, const std::string& path, std::int64_t mtime, std
     return add.bind(1, id) && add.bindText(2, text) && add.run();
 }
 
+// How one document's statements went.
+enum class Outcome { written, failed, batchLost };
+
+// Runs `write` (true when every statement worked) in its own savepoint of the open transaction:
+// when a statement fails, whatever the document wrote is undone and the batch goes on. Some
+// errors (a full disk, an I/O error, RAISE(ROLLBACK) in a trigger) make SQLite roll back the
+// whole transaction instead: the batch is lost, and nothing more may be written for it, since
+// each later statement would commit on its own, uncounted.
+template <class Write>
+Outcome inSavepoint(sqlite3* db, const Write& write) {
+    bool written = false;
+    if (sqliteExec(db, "SAVEPOINT doc")) {
+        written = write();
+        if (!written) sqliteExec(db, "ROLLBACK TO doc");
+        sqliteExec(db, "RELEASE doc");
+    }
+    if (sqlite3_get_autocommit(db)) return Outcome::batchLost;
+    return written ? Outcome::written : Outcome::failed;
+}
+
 }  // namespace
 
 void ContentIndex::flush(std::vector<Pending>& pending, Stats& stats) {
@@ -75,15 +95,12 @@ void ContentIndex::flush(std::vector<Pending>& pending, Stats& stats) {
         std::lock_guard guard(lock_);
         if (!pending.empty() && sqliteExec(db_, "BEGIN")) {
             for (const Pending& p : pending) {
-                // Each document in its own savepoint: one that fails leaves no half row behind
-                // and is not recorded, so the next update tries it again.
-                if (!sqliteExec(db_, "SAVEPOINT doc")) continue;
-                if (writeDocument(db_, p.path, p.mtime, p.size, p.text)) {
-                    ++(p.hasText ? indexed : skipped);
-                } else {
-                    sqliteExec(db_, "ROLLBACK TO doc");
-                }
-                sqliteExec(db_, "RELEASE doc");
+                // A document that fails leaves no half row behind and is not recorded, so the
+                // next update tries it again.
+                const Outcome outcome =
+                    inSavepoint(db_, [&] { return writeDocument(db_, p.path, p.mtime, p.size, p.text); });
+                if (outcome == Outcome::batchLost) break;  // and COMMIT fails: nothing is counted
+                if (outcome == Outcome::written) ++(p.hasText ? indexed : skipped);
             }
             committed = sqliteExec(db_, "COMMIT");
             if (!committed) sqliteExec(db_, "ROLLBACK");
@@ -174,11 +191,15 @@ ContentIndex::Stats ContentIndex::update(const VolumeIndex& index, const std::st
         if (sqliteExec(db_, "BEGIN")) {
             for (const auto& [path, doc] : recorded) {
                 if (seen.contains(path)) continue;
-                SqliteStatement dropText(db_, "DELETE FROM fts WHERE rowid = ?1");
-                SqliteStatement dropDoc(db_, "DELETE FROM docs WHERE id = ?1");
-                if (dropText.bind(1, doc.id) && dropText.run() && dropDoc.bind(1, doc.id) && dropDoc.run() &&
-                    sqlite3_changes(db_) > 0)
-                    ++removed;
+                // A document whose removal fails keeps its text.
+                const Outcome outcome = inSavepoint(db_, [&, id = doc.id] {
+                    SqliteStatement dropText(db_, "DELETE FROM fts WHERE rowid = ?1");
+                    SqliteStatement dropDoc(db_, "DELETE FROM docs WHERE id = ?1");
+                    return dropText.bind(1, id) && dropText.run() && dropDoc.bind(1, id) && dropDoc.run() &&
+                           sqlite3_changes(db_) > 0;
+                });
+                if (outcome == Outcome::batchLost) break;
+                if (outcome == Outcome::written) ++removed;
             }
             committed = sqliteExec(db_, "COMMIT");
             if (!committed) sqliteExec(db_, "ROLLBACK");

@@ -46,6 +46,16 @@ inline void addDocuments(const ContentIndex& index, const Documents& docs) {
     sqlite3_close(db);
 }
 
+// Runs `sql` on the database of `index` through a connection of the test's own, e.g. to add a
+// trigger that makes the index's own statements fail.
+inline void execute(const ContentIndex& index, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(index.path().c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 // Two columns of every row of `sql` (an integer and a text), read through a connection of the
 // test's own.
 inline std::map<std::int64_t, std::string> rows(const ContentIndex& index, const char* sql) {

@@ -55,8 +55,8 @@ protected:
         limits.textFileBytes = 64;
         open(limits);
     }
-    void open(const ContentIndex::Limits& limits) {
-        content = std::make_unique<ContentIndex>((dir / "content.sqlite").string(), limits);
+    void open(const ContentIndex::Limits& limits, const std::string& file = "content.sqlite") {
+        content = std::make_unique<ContentIndex>((dir / file).string(), limits);
     }
 
     std::string write(const std::string& relative, const std::string& bytes) {
@@ -277,6 +277,113 @@ TEST_F(ContentUpdate, TwoLiveEntriesWithOnePathMakeOneDocument) {
     EXPECT_EQ(texts.at(idOf(dup)), "dup words");
     EXPECT_EQ(texts.at(idOf(other)), "other words");
     EXPECT_EQ(content->update(*index, root.string(), {docs}), (Stats{0, 0, 0, 2, false}));
+}
+
+// In the two tests below, statements are made to fail by a trigger that a connection of the
+// test's adds to the database, as a full disk or a damaged row would in use.
+TEST_F(ContentUpdate, AFailingDocumentIsNeitherStoredNorCountedAndIsTakenNextTime) {
+    struct FailingWrite {
+        const char* what;
+        const char* trigger;
+        bool batchLost;  // SQLite rolls back the whole transaction
+    };
+    const FailingWrite cases[] = {
+        {"refused before its row is written",
+         "CREATE TRIGGER failing BEFORE INSERT ON docs WHEN NEW.path LIKE '%/fail.txt' "
+         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+         false},
+        // FAIL keeps the row the statement wrote: only the savepoint takes it away.
+        {"failing after its row is written",
+         "CREATE TRIGGER failing AFTER INSERT ON docs WHEN NEW.path LIKE '%/fail.txt' "
+         "BEGIN SELECT RAISE(FAIL, 'refused'); END",
+         false},
+        {"failing at the second document with the whole transaction",
+         "CREATE TRIGGER failing BEFORE INSERT ON docs WHEN (SELECT count(*) FROM docs) > 0 "
+         "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END",
+         true},
+    };
+    const std::string a = write("docs/a.txt", "alpha words");
+    const std::string fail = write("docs/fail.txt", "fail words");
+    const std::string c = write("docs/c.txt", "gamma words");
+    int round = 0;
+    for (const FailingWrite& failing : cases) {
+        SCOPED_TRACE(failing.what);
+        open(ContentIndex::Limits{}, "content" + std::to_string(round++) + ".sqlite");
+        test::execute(*content, failing.trigger);
+        const std::uint64_t g = content->generation();
+        if (failing.batchLost) {
+            EXPECT_EQ(update({docs}), Stats{});
+            EXPECT_EQ(content->count(), 0);
+            EXPECT_EQ(content->generation(), g);
+        } else {
+            EXPECT_EQ(update({docs}), (Stats{2, 0, 0, 0, false}));
+            EXPECT_EQ(idOf(fail), 0);
+            EXPECT_EQ(found("fail words"), std::set<std::string>{});
+            EXPECT_EQ(found("alpha words"), std::set<std::string>{a});
+            EXPECT_EQ(found("gamma words"), std::set<std::string>{c});
+            EXPECT_GT(content->generation(), g);
+        }
+        expectOneTextPerDocument();
+
+        test::execute(*content, "DROP TRIGGER failing");
+        EXPECT_EQ(update({docs}), failing.batchLost ? (Stats{3, 0, 0, 0, false}) : (Stats{1, 0, 0, 2, false}));
+        EXPECT_EQ(content->count(), 3);
+        EXPECT_EQ(found("fail words"), std::set<std::string>{fail});
+        expectOneTextPerDocument();
+    }
+}
+
+TEST_F(ContentUpdate, AFailingChangeOrRemovalLeavesTheDocumentsAsTheyWere) {
+    struct Case {
+        const char* what;
+        const char* trigger;
+        std::vector<std::string> removed;  // files deleted before the failing update; else a.txt changes
+        Stats during, after;               // the failing update, and the next once the trigger is gone
+    };
+    const Case cases[] = {
+        {"a changed file failing after its row is updated",
+         "CREATE TRIGGER failing AFTER UPDATE ON docs WHEN NEW.path LIKE '%/a.txt' "
+         "BEGIN SELECT RAISE(FAIL, 'refused'); END",
+         {},
+         Stats{0, 0, 0, 3, false},
+         Stats{1, 0, 0, 3, false}},
+        {"a removal refused after its text is deleted",
+         "CREATE TRIGGER failing BEFORE DELETE ON docs WHEN OLD.path LIKE '%/b.txt' "
+         "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+         {"b.txt"},
+         Stats{0, 0, 0, 3, false},
+         Stats{0, 0, 1, 3, false}},
+        {"removals failing at the second with the whole transaction",
+         "CREATE TRIGGER failing BEFORE DELETE ON docs WHEN (SELECT count(*) FROM docs) < 4 "
+         "BEGIN SELECT RAISE(ROLLBACK, 'refused'); END",
+         {"b.txt", "c.txt", "d.txt"},
+         Stats{0, 0, 0, 1, false},
+         Stats{0, 0, 3, 1, false}},
+    };
+    int round = 0;
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        open(ContentIndex::Limits{}, "content" + std::to_string(round++) + ".sqlite");
+        for (const std::string name : {"a", "b", "c", "d"}) write("docs/" + name + ".txt", name + " words");
+        ASSERT_EQ(update({docs}), (Stats{4, 0, 0, 0, false}));
+        if (row.removed.empty()) rewrite("docs/a.txt", "new words");
+        for (const std::string& name : row.removed) fs::remove(docs + "/" + name);
+
+        const auto paths = test::docPaths(*content);
+        const auto texts = test::ftsTexts(*content);
+        const std::uint64_t g = content->generation();
+        test::execute(*content, row.trigger);
+        EXPECT_EQ(update({docs}), row.during);
+        EXPECT_EQ(test::docPaths(*content), paths);
+        EXPECT_EQ(test::ftsTexts(*content), texts);
+        EXPECT_EQ(content->generation(), g);
+
+        test::execute(*content, "DROP TRIGGER failing");
+        EXPECT_EQ(update({docs}), row.after);
+        if (row.removed.empty()) EXPECT_EQ(found("new words"), std::set<std::string>{docs + "/a.txt"});
+        for (const std::string& name : row.removed) EXPECT_EQ(idOf(docs + "/" + name), 0) << name;
+        expectOneTextPerDocument();
+    }
 }
 
 TEST_F(ContentUpdate, FifoNamedLikeTextIsSkipped) {
