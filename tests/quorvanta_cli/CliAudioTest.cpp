@@ -223,6 +223,16 @@ TEST_F(CliAudio, InfoLinesOfAnUnknownCodec) {
     EXPECT_EQ(out.str(), "/x/a.bin\n"
                          "   8000 Hz 0 bit 1 ch, 1500 ms, 0 kbit/s, lossless=false\n"
                          "  artist='' title='' album='' genre='' year=0 bpm=124.5 key=''\n");
+
+    // Through the command, a WAV file whose format tag names no codec we know is "other" ("?"),
+    // not unknown: the label is there and the line keeps its two blanks.
+    TempDir dir;
+    const fs::path odd = dir / "odd.wav";
+    std::ofstream(odd, std::ios::binary) << wavFile(8000, 1, 1.5, 0x1234);
+    const auto r = runCli({"audio-info", odd.string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with(odd.string() + "\n  ? 8000 Hz 16 bit 1 ch, 1500 ms, 128 kbit/s, lossless=false\n"))
+        << r.out;
 }
 
 // ---- End to end over the files ----
