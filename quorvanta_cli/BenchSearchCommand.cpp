@@ -121,9 +121,9 @@ void sortTest(Cli& cli, core::VolumeIndex& index, core::Searcher& searcher, int 
         timePermutation(cli, index, key);
         std::vector<double> times;
         for (int run = 0; run < runs; ++run) {
-            const auto start = std::chrono::steady_clock::now();
+            const double start = now();
             index.ordered(hits, key, false, 100, kDirectSortLimit);
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(millisSince(start));
         }
         std::sort(times.begin(), times.end());
         cli.out << "sort " << core::rawValue(key) << " on " << hits.size() << " hits: " << p50p95(times) << " ms\n";

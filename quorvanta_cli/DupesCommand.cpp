@@ -103,21 +103,20 @@ std::string volumeLine(const std::vector<std::shared_ptr<core::VolumeIndex>>& vo
 }
 
 void printSummary(Cli& cli, const std::vector<DupGroup>& groups) {
-    std::vector<DupGroup> identical, sameSong;
-    std::int64_t identicalSurplus = 0, sameSongSurplus = 0;
+    struct Tally {
+        std::size_t groups = 0;
+        std::int64_t surplusCopies = 0;
+        std::uint64_t surplusBytes = 0;
+    } identical, sameSong;
     for (const DupGroup& g : groups) {
-        const auto surplus = static_cast<std::int64_t>(g.members.size()) - 1;
-        if (g.kind == DupKind::identical) {
-            identical.push_back(g);
-            identicalSurplus += surplus;
-        } else {
-            sameSong.push_back(g);
-            sameSongSurplus += surplus;
-        }
+        Tally& t = g.kind == DupKind::identical ? identical : sameSong;
+        ++t.groups;
+        t.surplusCopies += static_cast<std::int64_t>(g.members.size()) - 1;
+        t.surplusBytes += g.surplusBytes();
     }
-    cli.out << "RESULT: identical groups " << identical.size() << " (" << identicalSurplus << " surplus copies, "
-            << gb(audio::DupExport::surplusBytes(identical)) << ") · same-song groups " << sameSong.size() << " ("
-            << sameSongSurplus << " surplus, " << gb(audio::DupExport::surplusBytes(sameSong)) << ")\n";
+    cli.out << "RESULT: identical groups " << identical.groups << " (" << identical.surplusCopies << " surplus copies, "
+            << gb(identical.surplusBytes) << ") · same-song groups " << sameSong.groups << " ("
+            << sameSong.surplusCopies << " surplus, " << gb(sameSong.surplusBytes) << ")\n";
 }
 
 void printGroup(Cli& cli, const DupGroup& group) {

@@ -72,7 +72,7 @@ int snapSaveCommand(Cli& cli) {
             << " MB eventID=" << eventID << '\n';
     const double after = footprintMB();
     cli.out << "footprint before save " << fmt(before) << " MB -> after " << fmt(after) << " MB ("
-            << fmt(footprintMB() / count * 1e6) << " MB per 1M entries)\n";
+            << fmt(after / count * 1e6) << " MB per 1M entries)\n";
     return kSuccess;
 }
 

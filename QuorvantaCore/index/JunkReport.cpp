@@ -1,27 +1,30 @@
 #include "QuorvantaCore/index/JunkReport.h"
 
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "QuorvantaCore/index_engine/ScanRules.h"
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/CharClass.h"
 #include "QuorvantaCore/text/Grapheme.h"
 #include "QuorvantaCore/util/Csv.h"
 
 #include <algorithm>
-#include <array>
 #include <span>
 #include <unordered_map>
 
 namespace quorvanta::core::JunkReport {
 namespace {
 
-// Lower-cased spellings; the kind is the name as spelled on disk.
-constexpr std::array<std::string_view, 7> kDotNames = {
-    ".ds_store", ".spotlight-v100", ".fseventsd", ".trashes", ".temporaryitems", ".apdisk", ".documentrevisions-v100"};
-constexpr std::array<std::string_view, 6> kPlainNames = {
-    "thumbs.db", "desktop.ini", "ehthumbs.db", "$recycle.bin", "recycled", "system volume information"};
+using index_engine::kDotJunkNames;
+using index_engine::kJunkNamesAnyCase;
 
+// Whether the lower-cased name is one of the scan's junk names (all ASCII) ignoring case. The
+// report matches every spelling, where the scan takes the dot names as spelled only.
 bool isOneOf(std::string_view lower, std::span<const std::string_view> names) {
-    return std::find(names.begin(), names.end(), lower) != names.end();
+    return std::any_of(names.begin(), names.end(), [&](std::string_view name) {
+        return std::equal(name.begin(), name.end(), lower.begin(), lower.end(), [](char a, char b) {
+            return text::asciiLower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+        });
+    });
 }
 
 // Whether the seventh character (grapheme cluster) of text exists and is a number character.
@@ -104,12 +107,12 @@ private:
 std::optional<std::string> kind(std::string_view ofName, bool isDir) {
     if (ofName.starts_with("._")) return "._*";
     if (ofName.starts_with(".")) {
-        if (isOneOf(text::lowercased(ofName), kDotNames)) return std::string(ofName);
+        if (isOneOf(text::lowercased(ofName), kDotJunkNames)) return std::string(ofName);
         return std::nullopt;
     }
     if (ofName == "Icon\r") return "Icon\\r";
     const std::string lower = text::lowercased(ofName);
-    if (isOneOf(lower, kPlainNames)) return std::string(ofName);
+    if (isOneOf(lower, kJunkNamesAnyCase)) return std::string(ofName);
     if (isDir && lower.starts_with("found.") && seventhIsNumeric(lower)) return "FOUND.*";
     if (lower.starts_with("file") && lower.ends_with(".chk") && text::graphemeCount(lower) == 12) return "FILE*.CHK";
     return std::nullopt;

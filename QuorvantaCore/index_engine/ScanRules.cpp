@@ -1,6 +1,5 @@
 #include "QuorvantaCore/index_engine/ScanRules.h"
 
-#include <array>
 #include <cctype>
 
 namespace quorvanta::index_engine {
@@ -21,11 +20,6 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && equalsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-constexpr std::array<std::string_view, 7> kDotJunk = {
-    ".DS_Store", ".Spotlight-V100", ".fseventsd", ".Trashes", ".TemporaryItems", ".apdisk", ".DocumentRevisions-V100"};
-constexpr std::array<std::string_view, 6> kJunkAnyCase = {
-    "Thumbs.db", "desktop.ini", "ehthumbs.db", "$RECYCLE.BIN", "RECYCLED", "System Volume Information"};
-
 constexpr size_t kGuardComponents = 18;  // six repetitions of a block of three names
 
 }  // namespace
@@ -42,12 +36,12 @@ std::string joinPath(std::string_view folder, std::string_view name) {
 bool isJunkName(std::string_view name, bool isFolder) {
     if (!name.empty() && name[0] == '.') {
         if (name.size() >= 2 && name[1] == '_') return true;
-        for (std::string_view j : kDotJunk)
+        for (std::string_view j : kDotJunkNames)
             if (name == j) return true;
         return false;
     }
     if (name == "Icon\r") return true;
-    for (std::string_view j : kJunkAnyCase)
+    for (std::string_view j : kJunkNamesAnyCase)
         if (equalsIgnoringCase(name, j)) return true;
     if (isFolder && name.size() > 6 && startsWithIgnoringCase(name, "FOUND.") &&
         std::isdigit(static_cast<unsigned char>(name[6])))

@@ -2,11 +2,18 @@
 // include-only filter and the loop guard. Byte-wise; names are never required to be UTF-8.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvanta::index_engine {
+
+// The junk names: those starting with "." match as spelled, the others ignoring ASCII case.
+inline constexpr std::array<std::string_view, 7> kDotJunkNames = {
+    ".DS_Store", ".Spotlight-V100", ".fseventsd", ".Trashes", ".TemporaryItems", ".apdisk", ".DocumentRevisions-V100"};
+inline constexpr std::array<std::string_view, 6> kJunkNamesAnyCase = {
+    "Thumbs.db", "desktop.ini", "ehthumbs.db", "$RECYCLE.BIN", "RECYCLED", "System Volume Information"};
 
 // The folder's path, "/" unless it already ends in one, and the name ("/" + "x" is "/x").
 std::string joinPath(std::string_view folder, std::string_view name);

@@ -1,6 +1,5 @@
 // The test host itself: it listens once it says "ready", refuses bad command lines, and stops with
 // its socket removed at the end of its input and on SIGTERM.
-#include "QuorvantaCore/json/JSONText.h"
 #include "tests/quorvanta_cli/ApiTestSupport.h"
 #include "tests/quorvanta_cli/CliRun.h"
 #include "tests/support/RunProgram.h"
@@ -61,22 +60,20 @@ TEST(ApiTestHost, TwoRootsFillTheLimitInNameOrderWithoutJunk) {
 
     const auto status = runCli({"api", "status", "--socket", socket.string()});
     ASSERT_EQ(status.status, 0) << status.err;
-    const auto statusReply = core::parseJSONStrict(status.out.substr(0, status.out.find('\n')));
-    ASSERT_TRUE(statusReply) << status.out;
-    ASSERT_EQ((*statusReply)["volumes"].size(), 2u) << status.out;
-    EXPECT_EQ((*statusReply)["volumes"][0]["root"], one.string());
-    EXPECT_EQ((*statusReply)["volumes"][0]["entries"], findCount(one));
-    EXPECT_EQ((*statusReply)["volumes"][1]["root"], two.string());
-    EXPECT_EQ((*statusReply)["volumes"][1]["entries"], findCount(two));
+    const nlohmann::json statusReply = parsedLine(status.out);
+    ASSERT_EQ(statusReply["volumes"].size(), 2u) << status.out;
+    EXPECT_EQ(statusReply["volumes"][0]["root"], one.string());
+    EXPECT_EQ(statusReply["volumes"][0]["entries"], findCount(one));
+    EXPECT_EQ(statusReply["volumes"][1]["root"], two.string());
+    EXPECT_EQ(statusReply["volumes"][1]["entries"], findCount(two));
 
     const auto search = runCli({"api", "search", "remix", "--limit", "5", "--socket", socket.string()});
     ASSERT_EQ(search.status, 0) << search.err;
-    const auto reply = core::parseJSONStrict(search.out.substr(0, search.out.find('\n')));
-    ASSERT_TRUE(reply) << search.out;
-    EXPECT_EQ((*reply)["total"], 13) << search.out;
-    EXPECT_EQ((*reply)["shown"], 5) << search.out;
+    const nlohmann::json reply = parsedLine(search.out);
+    EXPECT_EQ(reply["total"], 13) << search.out;
+    EXPECT_EQ(reply["shown"], 5) << search.out;
     std::vector<std::string> paths;
-    for (const auto& row : (*reply)["results"]) paths.push_back(row["path"].get<std::string>());
+    for (const auto& row : reply["results"]) paths.push_back(row["path"].get<std::string>());
     EXPECT_EQ(paths, (std::vector<std::string>{(one / "A remix.mp3").string(), (one / "b remix.mp3").string(),
                                                (one / "c remix.mp3").string(), (two / "remix 0.mp3").string(),
                                                (two / "remix 1.mp3").string()}))

@@ -2,8 +2,11 @@
 // and a recording server that answers every request with a canned reply.
 #pragma once
 
+#include "QuorvantaCore/json/JSONText.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -38,6 +41,14 @@ inline std::int64_t findCount(const std::filesystem::path& root, const std::stri
     std::int64_t lines = 0;
     for (char c : found.out) lines += c == '\n';
     return lines;
+}
+
+// The one JSON line a command printed (a failed expectation, and null, when it is not one).
+inline nlohmann::json parsedLine(const std::string& out) {
+    EXPECT_TRUE(!out.empty() && out.back() == '\n') << out;
+    const auto parsed = core::parseJSONStrict(out.substr(0, out.size() - 1));
+    EXPECT_TRUE(parsed) << out;
+    return parsed.value_or(nlohmann::json());
 }
 
 // The test host program, empty when this build has none (the tests that need it then skip, and

@@ -16,13 +16,6 @@ const std::string kApiUsage =
     "usage: quorvanta-cli api status|search \"<query>\" [--limit N] [--socket PATH]\n"
     "       quorvanta-cli mcp [--socket PATH]   (MCP server on stdio)\n";
 
-nlohmann::json parsedLine(const std::string& out) {
-    EXPECT_TRUE(!out.empty() && out.back() == '\n') << out;
-    const auto parsed = core::parseJSONStrict(out.substr(0, out.size() - 1));
-    EXPECT_TRUE(parsed) << out;
-    return parsed.value_or(nlohmann::json());
-}
-
 class CliApiHosted : public ::testing::Test {
 protected:
     void SetUp() override {

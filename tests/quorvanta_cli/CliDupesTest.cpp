@@ -174,13 +174,8 @@ TEST(CliDupes, NothingToFindAndRefusals) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "cannot load " + bad + "\n");
     }
-    const std::string usage =
-        "usage: quorvanta-cli dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5]\n";
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"dupes"}, {"dupes", "--stages", "1"}}) {
-        const RunResult result = runCli(args);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, usage);
-    }
+    test::expectEachRunGives({{"dupes"}, {"dupes", "--stages", "1"}}, 1,
+                             "usage: quorvanta-cli dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5]\n");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include "tests/support/RunProgram.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <regex>
 #include <sstream>
@@ -14,6 +16,16 @@ namespace quorvanta::cli::test {
 inline quorvanta::test::RunResult runCli(const std::vector<std::string>& args,
                                          const quorvanta::test::RunOptions& options = {}) {
     return quorvanta::test::runProgram(QUORVANTA_CLI_PATH, args, options);
+}
+
+// Runs the tool once with each argument list; every run must end with `status` and print exactly
+// `out` on standard output.
+inline void expectEachRunGives(const std::vector<std::vector<std::string>>& runs, int status, const std::string& out) {
+    for (const std::vector<std::string>& args : runs) {
+        const quorvanta::test::RunResult result = runCli(args);
+        EXPECT_EQ(result.status, status) << args.size() << " arguments";
+        EXPECT_EQ(result.out, out) << args.size() << " arguments";
+    }
 }
 
 // The lines of a program's output, without their line feeds.

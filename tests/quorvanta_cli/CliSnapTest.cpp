@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 using core::test::FixtureTree;
 using quorvanta::test::RunResult;
 using quorvanta::test::TempDir;
+using test::expectEachRunGives;
 using test::lines;
 using test::runCli;
 
@@ -73,11 +74,7 @@ TEST(CliSnapInspect, SaveWritesALoadableSnapshot) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "save failed\n");
     EXPECT_FALSE(fs::exists(s.dir / "t.snap"));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"snap-save"}, {"snap-save", s.tree.root()}}) {
-        const RunResult usage = runCli(args);
-        EXPECT_EQ(usage.status, 1);
-        EXPECT_EQ(usage.out, "usage: quorvanta-cli snap-save <root> <file.idx>\n");
-    }
+    expectEachRunGives({{"snap-save"}, {"snap-save", s.tree.root()}}, 1, "usage: quorvanta-cli snap-save <root> <file.idx>\n");
 }
 
 TEST(CliSnapInspect, LoadSearchesTheSnapshot) {
@@ -155,20 +152,11 @@ TEST(CliSnapInspect, TopFoldersAndDepth) {
     // Beyond the tree: only the summary.
     EXPECT_EQ(runCli({"snap-top", snapshot.string(), "--depth", "400"}).out, summary);
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"snap-top"}, {"snap-top", (dir / "missing.idx").string()}}) {
-        const RunResult result = runCli(args);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "cannot load\n");
-    }
+    expectEachRunGives({{"snap-top"}, {"snap-top", (dir / "missing.idx").string()}}, 1, "cannot load\n");
 }
 
 TEST(CliSnapInspect, EventLogIdentity) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"snap-fseuuid"}, {"snap-fseuuid", "/tmp"}}) {
-        const RunResult result = runCli(args);
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.out, "none\n");
-    }
+    expectEachRunGives({{"snap-fseuuid"}, {"snap-fseuuid", "/tmp"}}, 0, "none\n");
 }
 
 TEST(CliSnapCompare, ReconcileAgainstAFreshScan) {
@@ -216,13 +204,10 @@ TEST(CliSnapCompare, ReconcileAgainstAFreshScan) {
     EXPECT_TRUE(std::is_sorted(many.begin() + 2, many.end()));
     EXPECT_TRUE(many[2].starts_with("  " + s.tree.at("b/k10") + "|0|1|")) << many[2];
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"snap-reconcile"}, {"snap-reconcile", s.tree.root()},
-          {"snap-reconcile", s.tree.root(), (s.dir / "missing.idx").string()}}) {
-        const RunResult bad = runCli(args);
-        EXPECT_EQ(bad.status, 1);
-        EXPECT_EQ(bad.out, "cannot load\n");
-    }
+    expectEachRunGives({{"snap-reconcile"},
+                        {"snap-reconcile", s.tree.root()},
+                        {"snap-reconcile", s.tree.root(), (s.dir / "missing.idx").string()}},
+                       1, "cannot load\n");
 }
 
 TEST(CliSnapCompare, ReplayOnAVolumeWithoutEventHistory) {
@@ -232,11 +217,8 @@ TEST(CliSnapCompare, ReplayOnAVolumeWithoutEventHistory) {
     EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.out, "FSEvents log changed ( -> ): a rescan is needed\n");
 
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"snap-replay"}, {"snap-replay", s.tree.root()}}) {
-        const RunResult usage = runCli(args);
-        EXPECT_EQ(usage.status, 1);
-        EXPECT_EQ(usage.out, "usage: quorvanta-cli snap-replay <root> <file.idx> [--save]\n");
-    }
+    expectEachRunGives({{"snap-replay"}, {"snap-replay", s.tree.root()}}, 1,
+                       "usage: quorvanta-cli snap-replay <root> <file.idx> [--save]\n");
     const fs::path missing = s.dir / "missing.idx";
     const RunResult bad = runCli({"snap-replay", s.tree.root(), missing.string()});
     EXPECT_EQ(bad.status, 1);
