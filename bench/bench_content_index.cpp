@@ -4,7 +4,7 @@
 // phrase searches for a phrase in every other file and one in three files.
 // Run: build-release/bench/bench_content_index --benchmark_min_time=1
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/ContentIndex.h"
+#include "QuorvantaCore/content/ContentIndex.h"
 
 #include <benchmark/benchmark.h>
 

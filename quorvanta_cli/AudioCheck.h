@@ -2,7 +2,7 @@
 // a reference reader, and the report per extension. The command (AudioCommands.cpp) joins them.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "quorvanta_cli/ReferenceAudioProbe.h"
 
 #include <cstdint>

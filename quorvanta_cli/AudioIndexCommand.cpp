@@ -1,8 +1,8 @@
 // audio-index <root> [--threads N] [--query q]: scans the root, runs the audio indexer over it
 // with progress on standard error while a second thread keeps searching the same index, then
 // answers the final audio queries.
-#include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "audio/indexer/AudioIndexer.h"
 #include "platform/dispatch/Qos.h"

@@ -2,7 +2,7 @@
 // and a line of tags.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 
 #include <optional>
 #include <ostream>

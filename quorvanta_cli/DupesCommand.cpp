@@ -2,7 +2,7 @@
 // [--csv file] [--m3u file]: the staged duplicate finder over loaded and scanned volumes, its
 // stage times, a summary, the first groups and the exports.
 #include "QuorvantaCore/index/ExportFile.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/text/Grapheme.h"
 #include "audio/dupes/DupExport.h"
 #include "audio/dupes/DuplicateFinder.h"

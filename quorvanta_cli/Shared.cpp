@@ -2,8 +2,8 @@
 
 #include "quorvanta_cli/Tool.h"
 
-#include "QuorvantaCore/search/Calendar.h"
-#include "QuorvantaCore/search/QueryParser.h"
+#include "QuorvantaCore/query/Calendar.h"
+#include "QuorvantaCore/query/QueryParser.h"
 
 #include <unistd.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/index_engine/fidx.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "QuorvantaCore/api/LocalAPI.h"
 
 #include "QuorvantaCore/json/JSONText.h"
-#include "QuorvantaCore/search/Calendar.h"
-#include "QuorvantaCore/search/QueryParser.h"
+#include "QuorvantaCore/query/Calendar.h"
+#include "QuorvantaCore/query/QueryParser.h"
 
 #include <chrono>
 #include <limits>

@@ -7,7 +7,7 @@
 // back-end's duty. Nothing here changes the index or the file system.
 #pragma once
 
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 
 #include <nlohmann/json.hpp>
 

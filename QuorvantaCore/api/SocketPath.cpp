@@ -1,3 +1,4 @@
+// Fills in LocalAPI.h: the socket's path in the data directory.
 #include "QuorvantaCore/api/LocalAPI.h"
 #include "QuorvantaCore/index/VolumeID.h"
 

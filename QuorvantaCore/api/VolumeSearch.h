@@ -8,7 +8,7 @@
 #pragma once
 
 #include "QuorvantaCore/api/LocalAPI.h"
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
+// The audio-table members of VolumeIndex: the table attached to the index and its version.
 #include "QuorvantaCore/index/VolumeIndex.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 
 namespace quorvanta::core {
 

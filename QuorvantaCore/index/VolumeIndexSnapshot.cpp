@@ -9,7 +9,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/index_engine/CacheFiles.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/text/Utf8.h"
 
 #include <fcntl.h>

@@ -3,8 +3,8 @@
 // the cached result.
 #include "QuorvantaCore/search/Searcher.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/ContentIndex.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/content/ContentIndex.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "platform/dispatch/ParallelFor.h"
 

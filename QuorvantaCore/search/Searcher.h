@@ -14,7 +14,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Compiling one AND-group into cost-ordered ops, the exclusion mask, the literal run of a
 // wildcard pattern, and the test of one op on one entry.
-#include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/ContentIndex.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/content/ContentIndex.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "QuorvantaCore/text/Fold.h"

@@ -3,7 +3,7 @@
 // produced by DuplicateFinder and read by the exports, the tool and the duplicate window.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 
 #include <array>
 #include <cstdint>

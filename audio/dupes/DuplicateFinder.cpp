@@ -1,6 +1,6 @@
 #include "audio/dupes/DuplicateFinder.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/dupes/FileHash.h"
 #include "platform/dispatch/ParallelFor.h"
 

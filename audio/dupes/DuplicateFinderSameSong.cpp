@@ -4,7 +4,7 @@
 // one file, so that neither is reported again as "the same song".
 #include "audio/dupes/DuplicateFinder.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/dupes/FileHash.h"
 #include "audio/dupes/SongKey.h"
 

@@ -9,7 +9,7 @@
 // cost time in proportion to their length. Pure functions, safe from any thread.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 
 #include <optional>
 #include <string>

@@ -2,7 +2,7 @@
 // behind an ID3v2 tag whose texts the comments then add to or replace.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 // taken as they stand. Every inconsistency ends the frame walk quietly and keeps what was read.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 // from a walk of at most 200 frames, and an ID3v1 trailer for the texts.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 #include <array>

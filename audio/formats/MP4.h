@@ -4,7 +4,7 @@
 // measured by its box headers.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // "id3 "/"ID3 " chunk for the texts.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 namespace quorvanta::audio::WAV {

@@ -1,6 +1,6 @@
 #include "audio/indexer/AudioIndexer.h"
 
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/parser/AudioParser.h"
 #include "platform/dispatch/ParallelFor.h"
 

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 // none. Calls share no state and may run on many threads at once.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "audio/parser/Reader.h"
 
 #include <optional>

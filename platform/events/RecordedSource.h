@@ -8,7 +8,7 @@
 
 #include "platform/dispatch/SerialQueue.h"
 #include "platform/events/EventSource.h"
-#include "platform/events/JournalFile.h"
+#include "platform/events/JournalFormat.h"
 #include "platform/events/StreamChannel.h"
 
 #include <list>

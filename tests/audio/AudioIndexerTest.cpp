@@ -1,7 +1,7 @@
 #include "audio/indexer/AudioIndexer.h"
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/parser/AudioParser.h"
 #include "tests/audio/ToolFiles.h"
 #include "tests/support/TempDir.h"

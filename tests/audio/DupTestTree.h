@@ -3,7 +3,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/dupes/DuplicateFinder.h"
 #include "tests/support/TempDir.h"
 

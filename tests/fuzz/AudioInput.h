@@ -2,7 +2,7 @@
 // file, and the properties every parsed record must have whatever the bytes were.
 #pragma once
 
-#include "QuorvantaCore/search/AudioMeta.h"
+#include "QuorvantaCore/audio_table/AudioMeta.h"
 #include "QuorvantaCore/text/Utf8.h"
 #include "audio/parser/Reader.h"
 

@@ -3,7 +3,7 @@
 // from the image itself, so mutations get past that check.
 #pragma once
 
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 
 #include <algorithm>
 #include <cstdint>

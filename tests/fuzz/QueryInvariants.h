@@ -3,7 +3,7 @@
 // content and audio texts.
 #pragma once
 
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 
 #include <string>
 #include <variant>

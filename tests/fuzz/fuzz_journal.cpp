@@ -1,7 +1,7 @@
 // libFuzzer harness for the event journal reader: any bytes give a journal or none; a journal it
 // accepts writes back to the same bytes (so nothing was read past the end or invented), its ids
 // grow and its paths hold no NUL.
-#include "platform/events/JournalFile.h"
+#include "platform/events/JournalFormat.h"
 
 #include <cstdint>
 #include <cstdio>

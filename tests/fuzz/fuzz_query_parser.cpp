@@ -1,6 +1,6 @@
 // libFuzzer harness for the query parser: any bytes give a query that keeps the model's
 // invariants, or a QueryError with a message.
-#include "QuorvantaCore/search/QueryParser.h"
+#include "QuorvantaCore/query/QueryParser.h"
 #include "tests/fuzz/QueryInvariants.h"
 
 #include <chrono>

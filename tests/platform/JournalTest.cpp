@@ -1,6 +1,6 @@
 // The event journal: its file round trip with raw paths, damaged files refused, and the
 // recorded source's replay: later events, then history done, then live ones.
-#include "platform/events/JournalFile.h"
+#include "platform/events/JournalFormat.h"
 #include "platform/events/RecordedSource.h"
 
 #include "tests/platform/ManualExecutor.h"

@@ -1,7 +1,7 @@
 #include "QuorvantaCore/api/LocalAPI.h"
 #include "QuorvantaCore/json/JSONText.h"
-#include "QuorvantaCore/search/Calendar.h"
-#include "QuorvantaCore/search/QueryParser.h"
+#include "QuorvantaCore/query/Calendar.h"
+#include "QuorvantaCore/query/QueryParser.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // catalog, the side file's name, cache and export modes, and the path rules of both writers.
 #include "QuorvantaCore/index/ExportFile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 
 #include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/support/TempDir.h"

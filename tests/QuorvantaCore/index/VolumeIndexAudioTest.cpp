@@ -1,5 +1,5 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 
 #include <gtest/gtest.h>
 

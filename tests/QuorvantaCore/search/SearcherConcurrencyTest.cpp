@@ -1,7 +1,7 @@
 // Searches that overlap on one searcher, cancels from other threads and audio upserts during a
 // search: every search returns none or exactly what a quiet searcher returns. Run under
 // ThreadSanitizer too.
-#include "QuorvantaCore/search/AudioTable.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/search/Searcher.h"
 
 #include "tests/QuorvantaCore/search/InMemoryIndex.h"

@@ -1,5 +1,5 @@
-#include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/ContentIndex.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/content/ContentIndex.h"
 #include "QuorvantaCore/search/Searcher.h"
 
 #include "tests/QuorvantaCore/search/InMemoryIndex.h"

@@ -1,13 +1,13 @@
 // Searcher::search against a naive evaluator written from the meaning of each term: per entry,
 // its fold, its ancestors, its full path, its audio facts and its content, over a seeded random
 // index, for random queries at several thread counts with and without junk shown.
-#include "QuorvantaCore/search/AudioTable.h"
-#include "QuorvantaCore/search/ContentIndex.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/content/ContentIndex.h"
 #include "QuorvantaCore/search/PosixRegex.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/text/Fold.h"
 
-#include "tests/QuorvantaCore/search/ContentIndexTestSupport.h"
+#include "tests/QuorvantaCore/content/ContentIndexTestSupport.h"
 #include "tests/QuorvantaCore/search/InMemoryIndex.h"
 #include "tests/QuorvantaCore/search/SearcherTestSupport.h"
 

@@ -1,7 +1,7 @@
 // Term builders and small readers shared by the searcher tests.
 #pragma once
 
-#include "QuorvantaCore/search/Query.h"
+#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/search/Searcher.h"
 
 #include <cstdint>
