@@ -7,6 +7,7 @@
 #include "platform/trash/TrashInfo.h"
 #include "platform/trash/TrashName.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/EnvOverride.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
@@ -14,12 +15,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -339,6 +343,49 @@ TEST(TrashTopDirectory, HomeTrashOnAnotherMountOfTheSameDeviceGoesOnToTheTopTras
     ASSERT_EQ(outcome.status, Status::moved) << outcome.error;
     EXPECT_EQ(outcome.trashedPath, (f.top / (".Trash-" + f.uid) / "files/x.txt").string());
     EXPECT_EQ(namesIn(f.trashFolder() / "info"), std::vector<std::string>{});
+}
+
+// A real second device: a tmpfs mounted in a child process with a mount namespace of its own,
+// so nothing stays mounted; skipped where mounting is refused.
+TEST(TrashTopDirectory, TmpfsMountGetsItsOwnTrash) {
+    HomeTrashFixture f;
+    const fs::path drive = f.dir / "drive";
+    const fs::path readOnly = f.dir / "read-only";
+    fs::create_directory(drive);
+    fs::create_directory(readOnly);
+    const std::string uid = std::to_string(getuid());
+    const auto outcome = test::runInChild([&]() -> std::string {
+        if (unshare(CLONE_NEWNS) != 0) return std::string("skip unshare(CLONE_NEWNS): ") + std::strerror(errno);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return std::string("skip making mounts private: ") + std::strerror(errno);
+        if (mount("tmpfs", drive.c_str(), "tmpfs", 0, "size=1m") != 0)
+            return std::string("skip tmpfs mount: ") + std::strerror(errno);
+        if (mount("tmpfs", readOnly.c_str(), "tmpfs", 0, "size=1m") != 0)
+            return std::string("skip tmpfs mount: ") + std::strerror(errno);
+        const auto item = f.dir.write("drive/sub/x.txt", "x");
+        const auto stuck = f.dir.write("read-only/y.txt", "y");
+        if (mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            return std::string("skip read-only remount: ") + std::strerror(errno);
+
+        auto trash = f.trash();
+        const TrashOutcome moved = trash.trashItem(item.string());
+        const fs::path own = drive / (".Trash-" + uid);
+        if (moved.status != Status::moved) return "not moved, errno " + std::to_string(moved.error);
+        if (moved.trashedPath != (own / "files/x.txt").string()) return "moved to " + moved.trashedPath;
+        if (test::readFile(own / "info/x.txt.trashinfo") !=
+            "[Trash Info]\nPath=sub/x.txt\nDeletionDate=2023-11-14T22:13:20\n")
+            return "info file: " + test::readFile(own / "info/x.txt.trashinfo");
+        if (fs::exists(f.trashFolder())) return "the home trash was made";
+
+        const TrashOutcome refused = trash.trashItem(stuck.string());
+        if (refused.status != Status::noTrash)
+            return "read-only drive: not noTrash, errno " + std::to_string(refused.error);
+        if (test::readFile(stuck) != "y") return "the item on the read-only drive moved";
+        return "ok";
+    });
+    ASSERT_TRUE(outcome.succeeded) << outcome.output;
+    if (outcome.output.rfind("skip ", 0) == 0) GTEST_SKIP() << outcome.output.substr(5);
+    EXPECT_EQ(outcome.output, "ok");
 }
 
 std::optional<fs::path> onPath(const std::string& program) {
