@@ -3,9 +3,10 @@
 // queries, the application appends its category term with `andTerm`, the searcher evaluates them.
 // Values only: copy them freely and hand them between threads.
 //
-// A query from the parser keeps these invariants, and `andTerm` keeps them too: no group is
-// empty, an `Ext` list is never empty, every range has lo <= hi, and `Path` and `Content` texts
-// are never empty. The group list itself may be empty (a blank search text).
+// A query from the parser keeps these invariants: no group is empty, an `Ext` list is never
+// empty, every range has lo <= hi, and `Path` and `Content` texts are never empty. The group list
+// itself may be empty (a blank search text). `andTerm` keeps them, except that a result category
+// without extensions adds an empty `Ext` list, which matches nothing.
 #pragma once
 
 #include "QuorvantaCore/audio_table/AudioMeta.h"
