@@ -22,14 +22,15 @@ void mergeOrdered(std::vector<RowKey>& out, std::span<const std::span<const std:
     std::vector<Cursor> live;  // the lists with unread entries, positions ascending
     for (std::size_t i = 0; i < lists.size(); ++i)
         if (!lists[i].empty())
-            live.push_back({lists[i].data(), lists[i].data() + lists[i].size(), static_cast<std::uint32_t>(i),
-                            indexes[i].get()});
+            live.push_back(
+                {lists[i].data(), lists[i].data() + lists[i].size(), static_cast<std::uint32_t>(i), indexes[i].get()});
     while (live.size() > 1) {
         std::size_t best = 0;
         for (std::size_t c = 1; c < live.size(); ++c) {
             const Cursor& b = live[best];
             const Cursor& x = live[c];
-            const bool first = desc ? b.index->less(*b.at, *x.index, *x.at, key) : x.index->less(*x.at, *b.index, *b.at, key);
+            const bool first =
+                desc ? b.index->less(*b.at, *x.index, *x.at, key) : x.index->less(*x.at, *b.index, *b.at, key);
             if (first) best = c;
         }
         Cursor& won = live[best];

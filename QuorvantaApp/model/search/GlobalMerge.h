@@ -26,7 +26,9 @@ namespace quorvanta::app {
 //     names (then reversed when descending) and merged in; a tail row goes before a row of the
 //     order with an equal name, in both directions.
 // Rows of the order naming a position past the lists or an entry at or past its covered count
-// (a damaged file) are skipped, and each hit is given at most once.
+// (a damaged file) are skipped, and each hit is given at most once. Should the order not match
+// after all, nothing is read outside it: a covered count is taken at most up to its index's count,
+// and a position the order does not hold has all its hits in the tail.
 std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::vector<std::uint32_t>> lists,
                                 IndexList indexes, bool desc);
 

@@ -36,14 +36,13 @@ class GlobalOrder : public std::enable_shared_from_this<GlobalOrder> {
     };
 
 public:
-    // The rows of a file's mapping; unmapped when the order goes.
+    // A whole file mapped read-only; unmapped when the order holding it goes.
     struct Mapping {
         const unsigned char* base = nullptr;
         std::size_t bytes = 0;
     };
 
-    GlobalOrder(Passkey, std::vector<std::uint64_t> storeIDs, std::vector<std::uint64_t> ks,
-                std::vector<RowKey> array);
+    GlobalOrder(Passkey, std::vector<std::uint64_t> storeIDs, std::vector<std::uint64_t> ks, std::vector<RowKey> array);
     GlobalOrder(Passkey, std::vector<std::uint64_t> storeIDs, std::vector<std::uint64_t> ks, Mapping data);
     GlobalOrder(const GlobalOrder&) = delete;
     GlobalOrder& operator=(const GlobalOrder&) = delete;
