@@ -10,46 +10,59 @@ namespace quorvanta::app {
 std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::vector<std::uint32_t>> lists,
                                 IndexList indexes, bool desc) {
     const std::size_t n = lists.size();
-    // Per volume, the covered count and where its bitmap starts in `bits`. The count is bounded
-    // by what the index holds, so a damaged count cannot size a bitmap past the index's entries.
-    std::vector<std::uint32_t> ks(n);
-    std::vector<std::size_t> firstWord(n + 1);
+    // Per position, the covered count and its bitmap of k / 64 + 1 words, side by side for the
+    // walk. The count is bounded by what the index holds, so a damaged count cannot size a bitmap
+    // past the index's entries.
+    struct Volume {
+        std::uint32_t k;
+        std::uint64_t* words;
+    };
+    std::vector<Volume> volumes(n);
+    std::size_t words = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint64_t stored = i < order.ks().size() ? order.ks()[i] : 0;
-        ks[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(stored, indexes[i]->count()));
-        firstWord[i + 1] = firstWord[i] + ks[i] / 64 + 1;
+        volumes[i].k = static_cast<std::uint32_t>(std::min<std::uint64_t>(stored, indexes[i]->count()));
+        words += volumes[i].k / 64 + 1;
     }
-    std::vector<std::uint64_t> bits(firstWord[n]);
+    std::vector<std::uint64_t> bits(words);
+    std::uint64_t* next = bits.data();
+    for (Volume& volume : volumes) {
+        volume.words = next;
+        next += volume.k / 64 + 1;
+    }
+
     std::vector<RowKey> tail;  // hits on entries newer than the order
     std::size_t total = 0;
     for (std::size_t i = 0; i < n; ++i) {
         total += lists[i].size();
         for (const std::uint32_t e : lists[i]) {
-            if (e < ks[i])
-                bits[firstWord[i] + e / 64] |= std::uint64_t(1) << (e % 64);
+            if (e < volumes[i].k)
+                volumes[i].words[e / 64] |= std::uint64_t(1) << (e % 64);
             else
                 tail.push_back(rowKey(static_cast<std::uint32_t>(i), e));
         }
     }
 
+    // One pass over the rows with one bit test each; the loop reads its tables through local
+    // pointers, which keeps it to about half the time of the same test behind captured vectors.
     std::vector<RowKey> main;
     main.reserve(total);
-    const auto pick = [&](RowKey row) {
-        const std::uint32_t v = rowPosition(row);
-        const std::uint32_t e = rowEntry(row);
-        if (v >= n || e >= ks[v]) return;  // only a damaged file names these
-        std::uint64_t& word = bits[firstWord[v] + e / 64];
-        const std::uint64_t bit = std::uint64_t(1) << (e % 64);
-        if (word & bit) {
-            main.push_back(row);
-            word &= ~bit;
-        }
-    };
     order.withRows([&](std::span<const RowKey> rows) {
-        if (desc)
-            std::for_each(rows.rbegin(), rows.rend(), pick);
-        else
-            std::for_each(rows.begin(), rows.end(), pick);
+        const Volume* const vols = volumes.data();
+        const std::size_t positions = n;
+        const std::size_t count = rows.size();
+        for (std::size_t r = 0; r < count; ++r) {
+            const RowKey row = rows[desc ? count - 1 - r : r];
+            const std::uint32_t v = rowPosition(row);
+            const std::uint32_t e = rowEntry(row);
+            if (v >= positions || e >= vols[v].k) continue;  // only a damaged file names these
+            std::uint64_t& word = vols[v].words[e / 64];
+            const std::uint64_t bit = std::uint64_t(1) << (e % 64);
+            if (word & bit) {
+                main.push_back(row);
+                word &= ~bit;  // a damaged file may name a row twice; the hit is given once
+            }
+        }
     });
     if (tail.empty()) return main;
 
