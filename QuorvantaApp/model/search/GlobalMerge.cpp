@@ -1,0 +1,88 @@
+#include "QuorvantaApp/model/search/GlobalMerge.h"
+
+#include "QuorvantaCore/index/VolumeIndex.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace quorvanta::app {
+
+std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::vector<std::uint32_t>> lists,
+                                IndexList indexes, bool desc) {
+    const std::size_t n = lists.size();
+    // Per position, the covered count and its bitmap of k / 64 + 1 words, side by side for the
+    // walk. The count is bounded by what the index holds, so a damaged count cannot size a bitmap
+    // past the index's entries.
+    struct Volume {
+        std::uint32_t k;
+        std::uint64_t* words;
+    };
+    std::vector<Volume> volumes(n);
+    std::size_t words = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t stored = i < order.ks().size() ? order.ks()[i] : 0;
+        volumes[i].k = static_cast<std::uint32_t>(std::min<std::uint64_t>(stored, indexes[i]->count()));
+        words += volumes[i].k / 64 + 1;
+    }
+    std::vector<std::uint64_t> bits(words);
+    std::uint64_t* next = bits.data();
+    for (Volume& volume : volumes) {
+        volume.words = next;
+        next += volume.k / 64 + 1;
+    }
+
+    std::vector<RowKey> tail;  // hits on entries newer than the order
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        total += lists[i].size();
+        for (const std::uint32_t e : lists[i]) {
+            if (e < volumes[i].k)
+                volumes[i].words[e / 64] |= std::uint64_t(1) << (e % 64);
+            else
+                tail.push_back(rowKey(static_cast<std::uint32_t>(i), e));
+        }
+    }
+
+    // One pass over the rows with one bit test each; the loop reads its tables through local
+    // pointers, which keeps it to about half the time of the same test behind captured vectors.
+    std::vector<RowKey> main;
+    main.reserve(total);
+    order.withRows([&](std::span<const RowKey> rows) {
+        const Volume* const vols = volumes.data();
+        const std::size_t positions = n;
+        const std::size_t count = rows.size();
+        for (std::size_t r = 0; r < count; ++r) {
+            const RowKey row = rows[desc ? count - 1 - r : r];
+            const std::uint32_t v = rowPosition(row);
+            const std::uint32_t e = rowEntry(row);
+            if (v >= positions || e >= vols[v].k) continue;  // only a damaged file names these
+            std::uint64_t& word = vols[v].words[e / 64];
+            const std::uint64_t bit = std::uint64_t(1) << (e % 64);
+            if (word & bit) {
+                main.push_back(row);
+                word &= ~bit;  // a damaged file may name a row twice; the hit is given once
+            }
+        }
+    });
+    if (tail.empty()) return main;
+
+    const auto nameLess = [indexes](RowKey a, RowKey b) {
+        return indexes[rowPosition(a)]->less(rowEntry(a), *indexes[rowPosition(b)], rowEntry(b), core::SortKey::name);
+    };
+    std::stable_sort(tail.begin(), tail.end(), nameLess);
+    if (desc) std::reverse(tail.begin(), tail.end());
+    std::vector<RowKey> rows;
+    rows.reserve(main.size() + tail.size());
+    std::size_t m = 0;
+    std::size_t t = 0;
+    while (m < main.size() && t < tail.size()) {
+        // Only a main row that comes strictly first goes before the tail row: ties give the tail.
+        const bool mainFirst = desc ? nameLess(tail[t], main[m]) : nameLess(main[m], tail[t]);
+        rows.push_back(mainFirst ? main[m++] : tail[t++]);
+    }
+    rows.insert(rows.end(), main.begin() + static_cast<std::ptrdiff_t>(m), main.end());
+    rows.insert(rows.end(), tail.begin() + static_cast<std::ptrdiff_t>(t), tail.end());
+    return rows;
+}
+
+}  // namespace quorvanta::app
