@@ -1,7 +1,8 @@
 #include "QuorvantaCore/index/SortOrders.h"
 
+#include "platform/thread/Relaxed.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -10,10 +11,7 @@ namespace {
 
 constexpr std::array<std::string_view, 5> kRawValues = {"name", "path", "size", "date", "created"};
 
-template <class T>
-T relaxed(T& cell) {
-    return std::atomic_ref<T>(cell).load(std::memory_order_relaxed);
-}
+using platform::relaxed;
 
 const char* folded(const fidx* h, std::uint32_t e) { return reinterpret_cast<const char*>(h->folded + h->name_off[e]); }
 

@@ -1,11 +1,11 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/text/Fold.h"
+#include "platform/thread/Relaxed.h"
 
 #include <sys/random.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,12 +16,7 @@
 namespace quorvanta::core {
 namespace {
 
-// Columns that in-place updates rewrite are read through this, so that a reader and the
-// refresh never race in the language's sense.
-template <class T>
-T relaxed(T& cell) {
-    return std::atomic_ref<T>(cell).load(std::memory_order_relaxed);
-}
+using platform::relaxed;
 
 std::int64_t nowNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -69,7 +64,10 @@ std::string_view nameView(const fidx* h, std::uint32_t i) {
 }  // namespace
 
 VolumeIndex::VolumeIndex(Passkey, EngineHandle handle, std::uint64_t storeID, std::vector<std::string> excludes)
-    : s_(std::move(handle)), storeID_(storeID), excludes_(withoutOneTrailingSlash(std::move(excludes))) {
+    : s_(std::move(handle)),
+      orders_(s_.get()),
+      storeID_(storeID),
+      excludes_(withoutOneTrailingSlash(std::move(excludes))) {
     const std::vector<const char*> paths = cStrings(excludes_);
     fidx_set_excludes(s_.get(), paths.data(), static_cast<std::uint32_t>(paths.size()));
 }
@@ -110,11 +108,13 @@ void VolumeIndex::setIncludeExts(std::vector<std::string> exts) {
 void VolumeIndex::scan(const std::vector<std::string>& roots, int threads, int throttleMicros) {
     const std::int64_t start = nowNanos();
     {
-        // The stop flag is taken from `cancelled_` under the lock that `cancelScan` sets it
-        // under, so a cancel can never fall between the two and be overwritten.
+        // `cancelScan` sets `cancelled_` before it takes `lock_` to stop the engine, and this
+        // reads it under `lock_`: whichever of the two stores to the engine comes last, a cancel
+        // is never overwritten by a scan that starts meanwhile.
         std::lock_guard guard(lock_);
         ++scansRunning_;
-        fidx_scan_control(s_.get(), cancelled_ ? 1 : 0, static_cast<std::uint32_t>(std::max(throttleMicros, 0)));
+        fidx_scan_control(s_.get(), cancelled_.isCancelled() ? 1 : 0,
+                          static_cast<std::uint32_t>(std::max(throttleMicros, 0)));
     }
     struct Finish {
         VolumeIndex& index;
@@ -129,13 +129,11 @@ void VolumeIndex::scan(const std::vector<std::string>& roots, int threads, int t
         if (root.find('\0') == std::string::npos) error = fidx_scan(s_.get(), root.c_str(), threads, &one) == 0 ? 0 : errno;
         const bool full = error == ENOSPC && overflowed();
         if (error != 0 && !full) throw IndexError::cannotOpen(root);
-        bool cancelled;
         {
             std::lock_guard guard(lock_);
             scan_stats_add(&stats_, &one);
-            cancelled = cancelled_;
         }
-        if (cancelled) throw IndexError::cancelled();
+        if (cancelled_.isCancelled()) throw IndexError::cancelled();
         if (full) return;  // a root refused for capacity: the index holds what fitted
     }
 }
@@ -148,8 +146,8 @@ void VolumeIndex::finishScan(std::int64_t startNanos) {
 }
 
 void VolumeIndex::cancelScan() {
+    cancelled_.cancel();
     std::lock_guard guard(lock_);
-    cancelled_ = true;
     fidx_scan_control(s_.get(), 1, 0);
 }
 
@@ -235,7 +233,7 @@ std::vector<std::uint16_t> VolumeIndex::extIDs(const std::vector<std::string>& e
 std::vector<std::uint32_t> VolumeIndex::directories(std::uint32_t upTo) const {
     // Clamped to the published entries: flags beyond them are not written yet.
     const std::uint32_t n = std::min(upTo, count());
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(dirLock_);
     for (; dirCache_.count < n; ++dirCache_.count)
         if (relaxed(s_->flags[dirCache_.count]) & FIDX_FOLDER) dirCache_.dirs.push_back(dirCache_.count);
     const auto end = std::lower_bound(dirCache_.dirs.begin(), dirCache_.dirs.end(), n);

@@ -6,9 +6,16 @@
 //
 // Threads: the entry accessors read the engine arrays without locking, from any thread, while
 // scans and refreshes append; the entry index they take must be below `count()`. The columns
-// that in-place updates rewrite (size, times, flags) are read with relaxed atomic loads. `lock_`
-// guards the scan state, the statistics, the folder cache, the include-only list, the audio and
-// content references and the counters. `cancelScan` may be called from any thread.
+// that in-place updates rewrite (size, times, flags) are read with relaxed atomic loads. Every
+// member is safe from any thread. The locks:
+//   `lock_`         the scan state and statistics, the include-only list, the audio and content
+//                   references, the deleted and mutation counters, the roots' mount facts and the
+//                   root probe; it also orders the stores of the engine's scan control.
+//   `dirLock_`      the folder cache.
+//   `orders_`       the sort-order cache guards itself with a lock of its own (SortOrderCache.h).
+//   `saveLock_`     held through each snapshot save, `refreshLock_` through each refresh; the
+//                   locks above are taken inside them, never one inside another.
+// The cancel request is an atomic flag (`cancelled_`) and needs no lock.
 //
 // Errors: only `scan` (and `scanned`) throw, and only IndexError. An engine handle that cannot
 // be reserved ends the process.
@@ -22,12 +29,11 @@
 #include "QuorvantaCore/index/RefreshStats.h"
 #include "QuorvantaCore/index/RootPresence.h"
 #include "QuorvantaCore/index/SnapshotInfo.h"
+#include "QuorvantaCore/index/SortOrderCache.h"
 #include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/index_engine/fidx.h"
-#include "platform/volumes/ExternalDrives.h"
+#include "platform/dispatch/CancelFlag.h"
 
-#include <array>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -151,11 +157,9 @@ public:
     // fold the texts they compare against it with the same function.
     static std::string fold(std::string_view text);
 
-    // Sort orders. A permutation is built from the entries published when its build starts and
-    // installed with that count; later appends and moves reported through `markMoved` are
-    // merged in by `ordered` until the drift rule calls it stale. Builds run outside `lock_`;
-    // one build per key runs at a time, and a request for a key whose build is running waits
-    // for that build and takes its result. Safe from any thread.
+    // Sort orders, kept by the index's SortOrderCache (see there for builds and moves); while a
+    // scan runs no permutation is usable. Later appends and moved entries are merged in by
+    // `ordered` until the drift rule calls a permutation stale. Safe from any thread.
 
     // Builds and installs a fresh permutation of the key; gives it with the count it covers.
     std::pair<PermRef, std::uint32_t> rebuildPermutation(SortKey key);
@@ -239,32 +243,21 @@ public:
     // The identity and entry count of a snapshot; the whole file is checked as by `load`.
     static std::optional<Peeked> peek(const std::string& path);
 
-    // The audio side file of a snapshot: a final ".idx" replaced by ".aud", else ".aud" added.
-    static std::string audioPath(std::string_view forSnapshot);
-    // Writes the audio table beside the snapshot, stamped with the store id. False, writing
-    // nothing, without a table or with an empty one.
+    // Writes the audio table beside the snapshot (at `audioPath`, CatalogFiles.h), stamped with
+    // the store id. False, writing nothing, without a table or with an empty one.
     bool saveAudio(const std::string& snapshotPath);
     // Attaches the side file's table when it carries this index's store id and reads whole;
     // otherwise the current table stays. Call before the index is shared with other threads.
     void loadAudio(const std::string& snapshotPath);
 
-    // Whole-file atomic write of a cache file (".idx", ".ord", ".aud"), mode 0600, refused in
-    // a folder that is or lies below one of `externalFolders` (tests pass their own).
-    static bool writeCache(std::string_view data, const std::string& path,
-                           std::span<const std::string_view> externalFolders = platform::kExternalDriveFolders);
-    // Deletes a snapshot and its side file; true when the snapshot was removed.
-    static bool forgetCatalog(const std::string& snapshotPath);
-
     // Test seam: counts `changes` mutations and `deleted` more deleted entries, as a refresh does
     // after changing the entries.
     void countChangesForTesting(std::int64_t changes, std::int64_t deleted);
 
-    // Test seam, told on the requesting thread when a build of a key has taken its entry count
-    // and is about to sort (`build`, outside `lock_`: it may hold the build open), and when a
-    // request starts waiting for a running build of its key (`wait`, with `lock_` held: it must
-    // not call the index). Empty: nothing is told.
-    enum class BuildEvent { build, wait };
-    void setBuildHookForTesting(std::function<void(SortKey, BuildEvent)> hook);
+    // Test seam, told on the requesting thread as SortOrderCache::setBuildHook describes (on a
+    // `wait` it must not call the index). Empty: nothing is told.
+    using BuildEvent = SortOrderCache::BuildEvent;
+    void setBuildHookForTesting(SortOrderCache::BuildHook hook);
 
 private:
     // Adds the time since `start` to scanSeconds and ends one running scan.
@@ -273,6 +266,7 @@ private:
     const EngineHandle s_;
     mutable std::mutex lock_;
     std::mutex saveLock_;  // one snapshot save at a time
+    SortOrderCache orders_;
     const std::uint64_t storeID_;
     std::shared_ptr<AudioTable> audio_;      // lock_
     std::shared_ptr<ContentIndex> content_;  // lock_
@@ -287,19 +281,8 @@ private:
         std::uint32_t count = 0;
         std::vector<std::uint32_t> dirs;
     };
-    mutable DirCache dirCache_;  // lock_
-
-    std::map<SortKey, PermEntry> perms_;                          // lock_
-    std::set<SortKey> building_;                                  // lock_; keys whose build runs
-    std::map<SortKey, std::vector<std::uint32_t>> pendingMoved_;  // lock_; moves reported during a build
-    std::array<std::uint64_t, allSortKeys.size()> builds_{};      // lock_; builds installed, per key
-    std::condition_variable buildEnded_;                          // a key left `building_`
-    std::function<void(SortKey, BuildEvent)> buildHook_;          // lock_
-
-    // The installed entry of the key when usable (see `usablePerm`); `lock_` held.
-    const PermEntry* usableLocked(SortKey key) const;
-    // Applies `markMoved` with `lock_` held.
-    void markMovedLocked(SortKey key, std::span<const std::uint32_t> ids);
+    mutable std::mutex dirLock_;
+    mutable DirCache dirCache_;  // dirLock_
 
     // The root entries with their paths (at most 64), in the order they were added.
     std::vector<std::pair<std::uint32_t, std::string>> rootEntries() const;
@@ -315,7 +298,7 @@ private:
     int scansRunning_ = 0;    // lock_; isScanning while above 0 (scans of one index may overlap)
     scan_stats stats_{};      // lock_
     double scanSeconds_ = 0;  // lock_
-    bool cancelled_ = false;  // lock_; never cleared
+    platform::CancelFlag cancelled_;  // set by cancelScan, never cleared
 };
 
 }  // namespace quorvanta::core

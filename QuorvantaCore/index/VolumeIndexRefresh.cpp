@@ -8,6 +8,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/index_engine/FolderReader.h"
+#include "platform/thread/Relaxed.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -63,9 +64,7 @@ std::string_view recordName(const fidx_listing& l, const fidx_rec& r) {
     return reinterpret_cast<const char*>(l.names + r.name);
 }
 
-std::uint8_t flagsAt(const fidx* h, std::uint32_t i) {
-    return std::atomic_ref<std::uint8_t>(h->flags[i]).load(std::memory_order_relaxed);
-}
+std::uint8_t flagsAt(const fidx* h, std::uint32_t i) { return platform::relaxed(h->flags[i]); }
 
 // The nodes named by the targets, with their ancestors up to a root.
 class TargetTree {

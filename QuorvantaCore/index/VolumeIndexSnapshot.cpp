@@ -1,5 +1,5 @@
 // The snapshot members of VolumeIndex: save and load through the engine's snapshot file, peek,
-// the audio side file, the cache writer and forgetting a catalog.
+// and the audio side file.
 //
 // Permutations read from a file are mapped from a descriptor this code holds, never by name
 // after the fact: another writer may have renamed a new file over the path meanwhile. After a
@@ -8,8 +8,8 @@
 // entry it claims to cover.
 #include "QuorvantaCore/index/VolumeIndex.h"
 
-#include "QuorvantaCore/index_engine/CacheFiles.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/index/CatalogFiles.h"
 #include "QuorvantaCore/text/Utf8.h"
 
 #include <fcntl.h>
@@ -184,12 +184,7 @@ bool VolumeIndex::save(const std::string& path, const SnapshotInfo& info) {
     }
     const std::uint32_t expected = count();
 
-    std::array<std::optional<PermEntry>, allSortKeys.size()> saved;
-    for (const SortKey key : allSortKeys) {
-        std::lock_guard guard(lock_);
-        const auto it = perms_.find(key);
-        if (scansRunning_ == 0 && it != perms_.end() && it->second.perm) saved[static_cast<std::size_t>(key)] = it->second;
-    }
+    const SortOrderCache::Entries saved = isScanning() ? SortOrderCache::Entries{} : orders_.installed();
 
     fidx_header_block block{};
     putText(block.volume_uuid, info.uuid);
@@ -219,9 +214,7 @@ bool VolumeIndex::save(const std::string& path, const SnapshotInfo& info) {
         if (!mapped || mapped->count() != old->count() ||
             std::memcmp(mapped->base(), old->base(), old->count() * sizeof(std::uint32_t)) != 0)
             continue;
-        std::lock_guard guard(lock_);
-        const auto it = perms_.find(allSortKeys[key]);
-        if (it != perms_.end() && it->second.perm == old) it->second.perm = std::move(mapped);
+        orders_.replacePermutation(allSortKeys[key], old, std::move(mapped));
     }
 
     std::lock_guard guard(lock_);
@@ -244,15 +237,15 @@ std::optional<VolumeIndex::Loaded> VolumeIndex::load(const std::string& path, st
     if (!found) return std::nullopt;
 
     auto index = adopting(std::move(handle), block.store_id, std::move(excludes));
-    std::array<std::optional<PermEntry>, allSortKeys.size()> entries;
+    SortOrderCache::Entries entries;
     if (file.fd >= 0 && stillAtPath(file.fd, path))
         for (std::size_t key = 0; key < entries.size(); ++key)
             entries[key] = savedPermEntry(file.fd, index->s(), block, key);
-
-    std::lock_guard guard(index->lock_);
-    index->deletedCount_ = block.deleted;
-    for (std::size_t key = 0; key < entries.size(); ++key)
-        if (entries[key]) index->perms_[allSortKeys[key]] = std::move(*entries[key]);
+    index->orders_.install(std::move(entries));
+    {
+        std::lock_guard guard(index->lock_);
+        index->deletedCount_ = block.deleted;
+    }
     return Loaded{std::move(index), std::move(found->info)};
 }
 
@@ -260,12 +253,6 @@ std::optional<VolumeIndex::Peeked> VolumeIndex::peek(const std::string& path) {
     fidx_header_block block{};
     EngineHandle handle;
     return peeked(path, block, handle);
-}
-
-std::string VolumeIndex::audioPath(std::string_view forSnapshot) {
-    constexpr std::string_view idx = ".idx";
-    if (forSnapshot.ends_with(idx)) return std::string(forSnapshot.substr(0, forSnapshot.size() - idx.size())) + ".aud";
-    return std::string(forSnapshot) + ".aud";
 }
 
 bool VolumeIndex::saveAudio(const std::string& snapshotPath) {
@@ -288,20 +275,6 @@ void VolumeIndex::loadAudio(const std::string& snapshotPath) {
         AudioTable::deserialize(std::span(static_cast<const std::uint8_t*>(image), bytes), storeID_);
     munmap(image, bytes);
     if (table) setAudio(std::move(table));
-}
-
-bool VolumeIndex::writeCache(std::string_view data, const std::string& path,
-                             std::span<const std::string_view> externalFolders) {
-    if (hasNul(path) || !index_engine::pathAllowed(path.c_str(), index_engine::PathRule::cache, externalFolders))
-        return false;
-    return fidx_write_file(path.c_str(), data.data(), data.size()) == 0;
-}
-
-bool VolumeIndex::forgetCatalog(const std::string& snapshotPath) {
-    if (hasNul(snapshotPath)) return false;
-    const bool removed = fidx_remove_cache(snapshotPath.c_str()) == 0;
-    (void)fidx_remove_cache(audioPath(snapshotPath).c_str());
-    return removed;
 }
 
 void VolumeIndex::countChangesForTesting(std::int64_t changes, std::int64_t deleted) {

@@ -3,6 +3,7 @@
 // with a full compare only for candidates. Every name ends in a NUL and the needle holds none,
 // so a match never spans two names.
 #include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "platform/thread/Relaxed.h"
 
 #include <cstring>
 
@@ -64,7 +65,7 @@ struct Search {
             }
             cursor = a;
         }
-        if (!(std::atomic_ref<uint8_t>(h->flags[cursor]).load(std::memory_order_relaxed) & skip)) out[found++] = cursor;
+        if (!(platform::relaxed(h->flags[cursor]) & skip)) out[found++] = cursor;
         return off[cursor + 1] - regionOff;
     }
 };

@@ -5,9 +5,9 @@
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "QuorvantaCore/text/Fold.h"
+#include "platform/thread/Relaxed.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <type_traits>
 
@@ -35,10 +35,7 @@ bool contains(const std::uint8_t* hay, std::size_t hayLen, const std::uint8_t* n
     return hayLen >= n && memmem(hay, hayLen, needle, n) != nullptr;
 }
 
-template <class T>
-T relaxed(T& cell) {
-    return std::atomic_ref<T>(cell).load(std::memory_order_relaxed);
-}
+using platform::relaxed;
 
 // The 65,536-byte extension table marking what the content index reads.
 const std::uint8_t* contentExtTable(const VolumeIndex& index, Searcher::OpSet& set) {

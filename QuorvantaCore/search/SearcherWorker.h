@@ -6,8 +6,8 @@
 
 #include "QuorvantaCore/search/PosixRegex.h"
 #include "QuorvantaCore/search/Searcher.h"
+#include "platform/thread/Relaxed.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,9 +16,7 @@
 namespace quorvanta::core {
 
 // The flag byte of entry e; in-place updates rewrite flags while searches read them.
-inline std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) {
-    return std::atomic_ref<std::uint8_t>(h->flags[e]).load(std::memory_order_relaxed);
-}
+inline std::uint8_t relaxedFlags(const fidx* h, std::uint32_t e) { return platform::relaxed(h->flags[e]); }
 
 class Searcher::Worker {
 public:

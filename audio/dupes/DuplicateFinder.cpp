@@ -2,17 +2,19 @@
 
 #include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/dupes/FileHash.h"
-#include "platform/dispatch/ParallelFor.h"
+#include "platform/dispatch/ParallelPull.h"
 
 #include <algorithm>
+#include <mutex>
 #include <unordered_map>
 
 namespace quorvanta::audio {
 
 namespace {
 
-// Flags that keep an entry out: folder, junk, root, deleted. Hidden files and links stay.
-constexpr std::uint8_t kNotCandidate = 0x99;
+// Flags that keep an entry out. Hidden files and links stay.
+constexpr std::uint8_t kNotCandidate =
+    (core::EntryFlags::dir | core::EntryFlags::junk | core::EntryFlags::root | core::EntryFlags::deleted).rawValue;
 
 // Splits the positions [begin, end) by the digest digestAt(position) gives; positions without one
 // drop out. Each sub-list keeps position order; sub-lists come in the order of their first
@@ -37,15 +39,9 @@ std::vector<std::vector<std::size_t>> splitByDigest(std::size_t begin, std::size
 DuplicateFinder::DuplicateFinder(std::vector<std::shared_ptr<core::VolumeIndex>> volumes, Options options)
     : volumes_(std::move(volumes)), options_(std::move(options)) {}
 
-void DuplicateFinder::cancel() {
-    std::lock_guard guard(lock_);
-    cancelled_ = true;
-}
+void DuplicateFinder::cancel() { cancelled_.cancel(); }
 
-bool DuplicateFinder::isCancelled() const {
-    std::lock_guard guard(lock_);
-    return cancelled_;
-}
+bool DuplicateFinder::isCancelled() const { return cancelled_.isCancelled(); }
 
 std::string DuplicateFinder::path(const Cand& c) const {
     return volumes_[static_cast<std::size_t>(c.vol)]->path(static_cast<std::uint32_t>(c.entry));
@@ -216,28 +212,13 @@ void DuplicateFinder::finalOrder(std::vector<DupGroup>& groups) {
 void DuplicateFinder::pull(std::size_t count, const std::function<void(std::int64_t)>& tick,
                            const std::function<void(std::size_t)>& work) const {
     std::mutex mutex;
-    std::size_t next = 0;  // mutex
     std::size_t done = 0;  // mutex
-    // More workers than items would only find the list empty.
-    const std::size_t workers =
-        static_cast<std::size_t>(std::clamp<std::int64_t>(options_.threads, 1, std::max<std::int64_t>(1, static_cast<std::int64_t>(count))));
-    platform::parallelFor(workers, [&](std::size_t) {
-        if (isCancelled()) return;
-        for (;;) {
-            std::size_t i = 0;
-            {
-                std::lock_guard guard(mutex);
-                if (next >= count) return;
-                i = next++;
-            }
-            work(i);
-            {
-                std::lock_guard guard(mutex);
-                ++done;
-                if ((done == count || done % 64 == 0) && tick) tick(static_cast<std::int64_t>(done));
-            }
-            if (isCancelled()) return;
-        }
+    const auto workers = static_cast<std::size_t>(std::max<std::int64_t>(options_.threads, 1));
+    platform::parallelPull(count, workers, 1, cancelled_, [&](std::size_t i) {
+        work(i);
+        std::lock_guard guard(mutex);
+        ++done;
+        if ((done == count || done % 64 == 0) && tick) tick(static_cast<std::int64_t>(done));
     });
 }
 

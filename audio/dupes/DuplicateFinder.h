@@ -18,8 +18,8 @@
 // read or are not regular files simply drop out. One file reached through several paths (a
 // hardlink pair, overlapping roots) counts once: it is never its own duplicate.
 //
-// Threads: `lock_` guards `cancelled_`. The hash stages fan out over max(1, `threads`)
-// iterations of the platform's parallel loop; `progress` is then called from worker threads, one
+// Threads: the cancel request is an atomic flag. The hash stages fan out over max(1, `threads`)
+// workers of the platform's work-pulling loop; `progress` is then called from worker threads, one
 // call at a time, with the pool's mutex held, so it must be quick and must not call back into the
 // finder's run. The volume indexes are only read.
 #pragma once
@@ -27,12 +27,12 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "audio/dupes/DupModel.h"
 #include "audio/dupes/Fingerprint.h"
+#include "platform/dispatch/CancelFlag.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -146,8 +146,7 @@ private:
     const std::vector<std::shared_ptr<core::VolumeIndex>> volumes_;
     const Options options_;
     FingerprintProgram fingerprintProgram_;
-    mutable std::mutex lock_;
-    bool cancelled_ = false;  // lock_; never cleared
+    platform::CancelFlag cancelled_;  // never cleared
 };
 
 }  // namespace quorvanta::audio

@@ -2,9 +2,10 @@
 
 #include "QuorvantaCore/audio_table/AudioTable.h"
 #include "audio/parser/AudioParser.h"
-#include "platform/dispatch/ParallelFor.h"
+#include "platform/dispatch/ParallelPull.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace quorvanta::audio {
@@ -62,7 +63,6 @@ std::int64_t AudioIndexer::run() {
     };
 
     std::mutex runLock;
-    std::size_t cursor = 0;       // runLock
     std::int64_t processed = 0;   // runLock
     std::vector<core::AudioTable::Row> batch;  // runLock
 
@@ -72,45 +72,29 @@ std::int64_t AudioIndexer::run() {
         if (onProgress) onProgress({base + processed, work.total});
     };
 
-    platform::parallelFor(static_cast<std::size_t>(threads_), [&](std::size_t) {
-        while (!isCancelled()) {
-            std::size_t start = 0, end = 0;
-            {
-                std::lock_guard guard(runLock);
-                start = cursor;
-                if (start >= work.todo.size()) return;
-                end = std::min(start + kChunk, work.todo.size());
-                cursor = end;
-            }
-            for (std::size_t k = start; k < end; ++k) {
-                const std::uint32_t e = work.todo[k];
-                if (index_->flags(e).contains(core::EntryFlags::deleted)) continue;
-                // The time is taken before the read: a file that changes while it is read is
-                // stored under its old time, and so is read again by the next run.
-                const std::uint32_t mtime = index_->mtime(e);
-                core::AudioMeta meta = parse(index_->path(e), index_->ext(e)).value_or(core::AudioMeta{});
-                std::lock_guard guard(runLock);
-                batch.push_back({e, mtime, std::move(meta)});
-                ++processed;
-                if (batch.size() >= kBatch) flush();
-            }
-        }
-    });
+    // Reads the file of work.todo[k] into the batch.
+    const auto readOne = [&](std::size_t k) {
+        const std::uint32_t e = work.todo[k];
+        if (index_->flags(e).contains(core::EntryFlags::deleted)) return;
+        // The time is taken before the read: a file that changes while it is read is stored
+        // under its old time, and so is read again by the next run.
+        const std::uint32_t mtime = index_->mtime(e);
+        core::AudioMeta meta = parse(index_->path(e), index_->ext(e)).value_or(core::AudioMeta{});
+        std::lock_guard guard(runLock);
+        batch.push_back({e, mtime, std::move(meta)});
+        ++processed;
+        if (batch.size() >= kBatch) flush();
+    };
+    platform::parallelPull(work.todo.size(), static_cast<std::size_t>(threads_), kChunk, cancelled_, readOne);
 
     std::lock_guard guard(runLock);
     if (!batch.empty()) flush();
     return processed;
 }
 
-void AudioIndexer::cancel() {
-    std::lock_guard guard(lock_);
-    cancelled_ = true;
-}
+void AudioIndexer::cancel() { cancelled_.cancel(); }
 
-bool AudioIndexer::isCancelled() const {
-    std::lock_guard guard(lock_);
-    return cancelled_;
-}
+bool AudioIndexer::isCancelled() const { return cancelled_.isCancelled(); }
 
 void AudioIndexer::setParserForTesting(Parser parser) { parser_ = std::move(parser); }
 

@@ -2,21 +2,21 @@
 // volume: it finds the files whose row is missing or was read at another modification time,
 // parses them on `threads` workers and stores the rows in batches of 256, reporting progress.
 //
-// Threads: `run` blocks its caller while the workers run as iterations of the platform's parallel
-// loop. `cancel` may be called from any thread at any time and is permanent. `onProgress` is
-// called with the run lock held, from a worker or from the thread that called `run`; it must not
-// call back into the indexer. Set the callback and the test parser before `run`, not during it.
-// Two locks, never held together: `lock_` guards `cancelled_`; a run's own lock guards its
-// cursor, batch, processed count, the upserts and the progress calls.
+// Threads: `run` blocks its caller while the workers run in the platform's work-pulling loop.
+// `cancel` may be called from any thread at any time and is permanent (an atomic flag, no lock).
+// `onProgress` is called with the run lock held, from a worker or from the thread that called
+// `run`; it must not call back into the indexer. Set the callback and the test parser before
+// `run`, not during it. A run's own lock guards its batch, processed count, the upserts and the
+// progress calls.
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioMeta.h"
+#include "platform/dispatch/CancelFlag.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,8 +79,7 @@ public:
 private:
     const std::shared_ptr<core::VolumeIndex> index_;
     const int threads_;
-    mutable std::mutex lock_;
-    bool cancelled_ = false;  // lock_; never cleared
+    platform::CancelFlag cancelled_;  // never cleared
     Parser parser_;
 };
 

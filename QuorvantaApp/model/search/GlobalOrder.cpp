@@ -1,6 +1,7 @@
 #include "QuorvantaApp/model/search/GlobalOrder.h"
 
 #include "QuorvantaApp/model/search/GlobalOrderFormat.h"
+#include "QuorvantaCore/index/CatalogFiles.h"
 #include "QuorvantaCore/index/VolumeID.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 
@@ -92,7 +93,7 @@ std::shared_ptr<const GlobalOrder> GlobalOrder::persisted() const {
 std::shared_ptr<const GlobalOrder> GlobalOrder::persisted(const std::filesystem::path& path) const {
     if (isFileBacked() || storeIDs_.size() > file::kMaxVolumes) return shared_from_this();
     const std::string image = fileImage(storeIDs_, ks_, array_);
-    if (!core::VolumeIndex::writeCache(image, path.string())) return shared_from_this();
+    if (!core::writeCache(image, path.string())) return shared_from_this();
     const Mapping mapped = mapFile(path);
     // Another writer may have replaced the file in between: only our own bytes are taken.
     if (!mapped.base || mapped.bytes != image.size() ||

@@ -1,5 +1,6 @@
 // The files beside a snapshot and the whole-file writers: the audio side file, forgetting a
 // catalog, the side file's name, cache and export modes, and the path rules of both writers.
+#include "QuorvantaCore/index/CatalogFiles.h"
 #include "QuorvantaCore/index/ExportFile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
@@ -132,7 +133,7 @@ TEST(Catalog, AudioPathBesideTheSnapshot) {
         {"/x/a.idx", "/x/a.aud"}, {"/x/a.bin", "/x/a.bin.aud"}, {"/x/a.IDX", "/x/a.IDX.aud"},
         {".idx", ".aud"},         {"/x/a.idx.idx", "/x/a.idx.aud"},
     };
-    for (const auto& [snapshot, side] : cases) EXPECT_EQ(VolumeIndex::audioPath(snapshot), side) << snapshot;
+    for (const auto& [snapshot, side] : cases) EXPECT_EQ(audioPath(snapshot), side) << snapshot;
 }
 
 TEST(Catalog, ForgetRemovesTheSnapshotAndItsSideFile) {
@@ -157,7 +158,7 @@ TEST(Catalog, ForgetRemovesTheSnapshotAndItsSideFile) {
         if (c.side) {
             ASSERT_TRUE(index->saveAudio(snapshot));
         }
-        EXPECT_EQ(VolumeIndex::forgetCatalog(snapshot), c.result) << c.what;
+        EXPECT_EQ(forgetCatalog(snapshot), c.result) << c.what;
         EXPECT_FALSE(fs::exists(dir / "c.idx")) << c.what;
         EXPECT_FALSE(fs::exists(dir / "c.aud")) << c.what;
     }
@@ -165,9 +166,9 @@ TEST(Catalog, ForgetRemovesTheSnapshotAndItsSideFile) {
     ASSERT_TRUE(index->save(snapshot, {}));
     const auto catalog = VolumeIndex::load(snapshot, {});
     ASSERT_TRUE(catalog);
-    ASSERT_TRUE(VolumeIndex::forgetCatalog(snapshot));
+    ASSERT_TRUE(forgetCatalog(snapshot));
     EXPECT_EQ(catalog->index->path(2), "/m/b.flac");
-    EXPECT_FALSE(VolumeIndex::forgetCatalog((dir / "c.ord").string())) << "not a catalog file";
+    EXPECT_FALSE(forgetCatalog((dir / "c.ord").string())) << "not a catalog file";
 }
 
 TEST(ExportFile, CacheAndExportWritersFollowTheirRulesAndModes) {
@@ -202,8 +203,8 @@ TEST(ExportFile, CacheAndExportWritersFollowTheirRulesAndModes) {
         {dir / "local/link/r.tsv", false, false},
     };
     for (const Case& c : cases) {
-        const bool ok = c.cache ? VolumeIndex::writeCache(bytes, c.path.string(), external)
-                                : ExportFile::save(bytes, c.path.string(), external);
+        const bool ok =
+            c.cache ? writeCache(bytes, c.path.string(), external) : ExportFile::save(bytes, c.path.string(), external);
         EXPECT_EQ(ok, c.written) << c.path;
         EXPECT_EQ(fs::exists(c.path), c.written) << c.path;
         if (!c.written) continue;
