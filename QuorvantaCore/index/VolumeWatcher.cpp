@@ -1,8 +1,8 @@
 #include "QuorvantaCore/index/VolumeWatcher.h"
 
-#include "QuorvantaCore/index/Reconcile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "platform/dispatch/QueueLabels.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -99,7 +99,7 @@ void VolumeWatcher::handle(const std::vector<FileEvent>& events) {
                 std::fprintf(stderr, "fsevents: rescan subtree %s flags=0x%" PRIx32 " id=%" PRIu64 "\n", e.path.c_str(),
                              e.flags, e.id);
         } else if (!(e.flags & (platform::kRootChanged | platform::kMount | platform::kUnmount))) {
-            dirs_.insert(parentPath(e.path));
+            dirs_.insert(platform::parentPath(e.path));
         }
     }
     if (!historyDone_) return;
