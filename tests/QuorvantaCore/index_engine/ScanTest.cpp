@@ -1,7 +1,7 @@
 #include "tests/QuorvantaCore/index_engine/TreeFixture.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VerboseOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -429,11 +429,11 @@ TEST(Scan, PathTooLongCountsAnErrorAndIsReportedWhenVerbose) {
 
     scan_stats st{};
     {
-        quorvanta::test::EnvOverride quiet("QUORVANTA_VERBOSE", std::nullopt);
+        quorvanta::test::VerboseOverride quiet(false);
         EXPECT_EQ(scanCapturingStderr(root, st), "") << "nothing printed without the variable";
         EXPECT_EQ(st.errors, 1u);
     }
-    quorvanta::test::EnvOverride verbose("QUORVANTA_VERBOSE", "1");
+    quorvanta::test::VerboseOverride verbose(true);
     const std::string printed = scanCapturingStderr(root, st);
     EXPECT_EQ(st.errors, 1u);
     EXPECT_EQ(printed.rfind("open " + root + "/", 0), 0u) << printed.substr(0, 80);
