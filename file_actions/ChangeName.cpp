@@ -4,6 +4,7 @@
 #include "QuorvantaCore/lang/Tr.h"
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/CharClass.h"
+#include "platform/fs/PathText.h"
 #include "platform/fs/RenameNoReplace.h"
 
 #include <algorithm>
@@ -40,10 +41,9 @@ std::string changeName(std::string_view path, std::string_view newName, platform
     const std::string_view name = core::text::trimBlanks(newName);
     checkName(name);
 
-    const auto slash = checked.rfind('/');
-    const std::string folder = slash == 0 ? "/" : checked.substr(0, slash);
-    const std::string_view oldName = std::string_view(checked).substr(slash + 1);
-    const std::string target = (folder == "/" ? "" : folder) + "/" + std::string(name);
+    const std::string folder = platform::parentPath(checked);
+    const std::string_view oldName = std::string_view(checked).substr(checked.rfind('/') + 1);
+    const std::string target = platform::joinPath(folder, name);
     if (target == checked) return checked;
 
     if (sameItemInOtherCase(checked, target, oldName, name, fs)) {

@@ -1,5 +1,6 @@
 #include "file_actions/FileActions.h"
 
+#include "platform/fs/PathText.h"
 #include "platform/fs/XdgDirs.h"
 #include "platform/volumes/ExternalDrives.h"
 
@@ -51,19 +52,12 @@ constexpr std::array<std::string_view, 15> kStandardFolders{
 // ("/media/USB", as older systems and fstab entries do) is a root as well.
 std::size_t maxDriveDepth(std::string_view folder) { return folder == "/mnt" ? 1 : 2; }
 
-bool isDriveRoot(const Components& parts) {
+bool isDriveRoot(std::string_view path) {
     for (const std::string_view folder : platform::kExternalDriveFolders) {
-        const Components base = componentsOf(folder);
-        if (parts.size() <= base.size() || !std::equal(base.begin(), base.end(), parts.begin())) continue;
-        const std::size_t depth = parts.size() - base.size();
-        if (depth <= maxDriveDepth(folder)) return true;
+        const std::optional<std::string_view> below = platform::pathBelow(path, folder);
+        if (below && !below->empty() && componentsOf(*below).size() <= maxDriveDepth(folder)) return true;
     }
     return false;
-}
-
-std::string_view parentOf(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return slash == 0 ? std::string_view("/") : path.substr(0, slash);
 }
 
 std::string_view nameOf(std::string_view path) { return path.substr(path.rfind('/') + 1); }
@@ -91,10 +85,10 @@ bool protectedByRules(const std::string& path, const std::string& home, const st
     if (parts.size() == 1) return true;  // /home, /usr, /media, /tmp, any top-level item
     if (isOneOf(parts[0], kSystemTops)) return true;
     if (parts[0] == "run" && !(parts.size() >= 5 && parts[1] == "media")) return true;
-    if (isDriveRoot(parts)) return true;
+    if (isDriveRoot(path)) return true;
     const bool homeIsSet = home.size() > 1 && home.front() == '/';
     if ((parts.size() == 2 && parts[0] == "home") || (homeIsSet && path == home)) return true;
-    const bool inHome = (parts.size() == 3 && parts[0] == "home") || (homeIsSet && parentOf(path) == home);
+    const bool inHome = (parts.size() == 3 && parts[0] == "home") || (homeIsSet && platform::parentPath(path) == home);
     if (inHome && isOneOf(nameOf(path), kStandardFolders)) return true;
     if (std::find(userDirectories.begin(), userDirectories.end(), path) != userDirectories.end()) return true;
     return isMountPoint(path, fs);
@@ -104,13 +98,10 @@ bool protectedByRules(const std::string& path, const std::string& home, const st
 // (it does not exist) or the path has no parent.
 std::optional<std::string> withResolvedParent(const std::string& path) {
     if (path.size() < 2 || path.front() != '/' || path.find('\0') != std::string::npos) return std::nullopt;
-    const std::string parent(parentOf(path));
+    const std::string parent = platform::parentPath(path);
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(parent.c_str(), nullptr), &std::free);
     if (!resolved) return std::nullopt;
-    std::string result = resolved.get();
-    if (result != "/") result += '/';
-    result += nameOf(path);
-    return result;
+    return platform::joinPath(resolved.get(), nameOf(path));
 }
 
 }  // namespace
@@ -126,22 +117,7 @@ std::string standardisedPath(std::string_view path) {
         expanded = path;
     }
     if (expanded.empty() || expanded.front() != '/') return expanded;
-
-    Components kept;
-    for (const std::string_view part : componentsOf(expanded)) {
-        if (part == ".") continue;
-        if (part == "..") {
-            if (!kept.empty()) kept.pop_back();
-            continue;
-        }
-        kept.push_back(part);
-    }
-    std::string result;
-    for (const std::string_view part : kept) {
-        result += '/';
-        result += part;
-    }
-    return result.empty() ? "/" : result;
+    return platform::normalisedPath(expanded);
 }
 
 bool isProtected(std::string_view path, platform::FileSystem& fs) {

@@ -1,6 +1,7 @@
 #include "quorvanta_cli/AudioCheck.h"
 
 #include "QuorvantaCore/text/Case.h"
+#include "platform/fs/PathText.h"
 #include "quorvanta_cli/Decimal.h"
 
 #include <dirent.h>
@@ -29,8 +30,8 @@ struct DirCloser {
     void operator()(DIR* d) const { closedir(d); }
 };
 
-// Walks the folder open at fd (taken over); false once the sampler is full.
-bool walk(int fd, const std::string& relative, const std::string& folder, AudioSampler& sampler) {
+// Walks the folder `path`, open at fd (taken over); false once the sampler is full.
+bool walk(int fd, const std::string& path, AudioSampler& sampler) {
     std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
     if (!dir) {
         close(fd);
@@ -45,12 +46,12 @@ bool walk(int fd, const std::string& relative, const std::string& folder, AudioS
             if (fstatat(dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
         }
-        const std::string child = relative.empty() ? std::string(name) : relative + "/" + std::string(name);
+        const std::string child = platform::joinPath(path, name);
         if (type == DT_DIR) {
             const int sub = openat(dirfd(dir.get()), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0 && !walk(sub, child, folder, sampler)) return false;
+            if (sub >= 0 && !walk(sub, child, sampler)) return false;
         } else if (type != DT_LNK) {
-            if (!sampler.offer(name, folder + "/" + child)) return false;
+            if (!sampler.offer(name, child)) return false;
         }
     }
     return true;
@@ -78,7 +79,7 @@ bool AudioSampler::offer(std::string_view name, const std::string& path) {
 void sampleFolder(const std::string& folder, AudioSampler& sampler) {
     if (sampler.full()) return;
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) walk(fd, "", folder, sampler);
+    if (fd >= 0) walk(fd, folder, sampler);
 }
 
 bool durationsAgree(double referenceSeconds, double mineSeconds) {

@@ -39,8 +39,8 @@ private:
 };
 
 // Walks folder depth first in readdir order, never following symbolic links and skipping folders
-// that cannot be read, and offers each file as folder + "/" + its relative path until the
-// sampler is full.
+// that cannot be read, and offers each file by its path joined below the folder (platform::joinPath)
+// until the sampler is full.
 void sampleFolder(const std::string& folder, AudioSampler& sampler);
 
 // What audio-check found for one extension.

@@ -1,5 +1,6 @@
 #include "quorvanta_cli/GenTreeCommand.h"
 
+#include "platform/fs/PathText.h"
 #include "platform/fs/XdgDirs.h"
 #include "platform/volumes/ExternalDrives.h"
 #include "quorvanta_cli/Commands.h"
@@ -28,18 +29,6 @@ constexpr std::int64_t kNameCycle = 997;
 constexpr std::array<const char*, 10> kExtensions{"mp3", "flac", "wav", "aiff", "jpg",
                                                   "txt", "pdf", "mov", "zip", "swift"};
 
-bool isUnder(const std::string& path, std::string_view folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
-}
-
-// Lexically normal, without a trailing "/" (except for "/" itself).
-fs::path normal(const fs::path& path) {
-    fs::path p = path.lexically_normal();
-    if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
-    return p;
-}
-
 std::optional<fs::path> realPath(const fs::path& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (!resolved) return std::nullopt;
@@ -51,10 +40,6 @@ std::optional<fs::path> realPath(const fs::path& path) {
 bool lexists(const fs::path& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool inside(const fs::path& real, const fs::path& realHome) {
-    return real == realHome || isUnder(real.string(), realHome.string());
 }
 
 // Creates the tree depth first through folder descriptors, so no component is ever looked up
@@ -115,10 +100,11 @@ std::optional<GenTreeTarget> genTreeTarget(std::string_view pathText, const fs::
     if (!home.is_absolute()) return std::nullopt;
     std::string expanded(pathText);
     if (!expanded.empty() && expanded.front() == '~') expanded = home.string() + expanded.substr(1);
-    const fs::path root = normal(expanded);
-    const fs::path normalHome = normal(home);
-    const std::string rootText = root.string();
-    if (normalHome == normalHome.root_path() || !isUnder(rootText, normalHome.string())) return std::nullopt;
+    const fs::path root = platform::normalisedPath(expanded);
+    const fs::path normalHome = platform::normalisedPath(home.native());
+    if (normalHome == normalHome.root_path() || root == normalHome ||
+        !platform::isSameOrUnder(root.native(), normalHome.native()))
+        return std::nullopt;
     if (!root.filename().string().starts_with(kRootPrefix)) return std::nullopt;
     if (platform::isUnderExternalDriveFolder(root)) return std::nullopt;
 
@@ -128,14 +114,14 @@ std::optional<GenTreeTarget> genTreeTarget(std::string_view pathText, const fs::
     fs::path existing = root;
     while (!lexists(existing)) existing = existing.parent_path();
     const auto realExisting = realPath(existing);
-    if (!realExisting || !inside(*realExisting, *realHome)) return std::nullopt;
+    if (!realExisting || !platform::isSameOrUnder(realExisting->native(), realHome->native())) return std::nullopt;
 
     // Creation starts below the deepest existing parent, so the root's own name is never
     // followed if it is a link.
     fs::path parent = root.parent_path();
     while (!lexists(parent)) parent = parent.parent_path();
     const auto realParent = realPath(parent);
-    if (!realParent || !inside(*realParent, *realHome)) return std::nullopt;
+    if (!realParent || !platform::isSameOrUnder(realParent->native(), realHome->native())) return std::nullopt;
     return GenTreeTarget{root, *realParent, root.lexically_relative(parent)};
 }
 

@@ -1,6 +1,7 @@
 #include "quorvanta_cli/ScanModes.h"
 
 #include "QuorvantaCore/text/Fold.h"
+#include "platform/fs/PathText.h"
 #include "quorvanta_cli/Shared.h"
 
 #include <dirent.h>
@@ -19,12 +20,6 @@ namespace {
 constexpr std::uint32_t kBulkMaxEntries = 33'554'432;
 constexpr std::uint64_t kBulkMaxNameBytes = 1'073'741'824;
 
-std::string join(const std::string& folder, const char* name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') path += '/';
-    return path + name;
-}
-
 // Reads one opened folder: counts its entries and queues its subfolders. Closes the folder.
 void listFolder(DIR* dir, const std::string& folder, scan_stats& counts, std::vector<std::string>& pending) {
     const int fd = dirfd(dir);
@@ -41,7 +36,7 @@ void listFolder(DIR* dir, const std::string& folder, scan_stats& counts, std::ve
         const bool known = fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (known && S_ISDIR(st.st_mode)) {
             ++counts.dirs;
-            pending.push_back(join(folder, entry->d_name));
+            pending.push_back(platform::joinPath(folder, entry->d_name));
         } else {
             ++counts.files;
             if (known && S_ISREG(st.st_mode)) counts.bytes += static_cast<std::uint64_t>(st.st_size);

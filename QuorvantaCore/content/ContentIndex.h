@@ -89,10 +89,11 @@ public:
     std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
     // Brings the documents under `root` up to date with the index's entries: the files with an
-    // extension of `allExts()` under one of `folders` (absolute paths) are read when new or
-    // changed, and documents under `root` whose file was not seen are removed after a complete
-    // walk. `cancelled` is asked every 16,384 entries (empty: never cancelled). Documents under
-    // `innerRoots` (other volumes' roots below `root`) are left alone: neither counted nor removed.
+    // extension of `allExts()` below one of `folders` (absolute paths, compared by whole
+    // components as platform::isSameOrUnder does) are read when new or changed, and documents
+    // under `root` whose file was not seen are removed after a complete walk. `cancelled` is asked
+    // every 16,384 entries (empty: never cancelled). Documents under `innerRoots` (other volumes'
+    // roots below `root`) are left alone: neither counted nor removed.
     Stats update(const VolumeIndex& index, const std::string& root, const std::vector<std::string>& folders,
                  const std::function<bool()>& cancelled = {}, const std::vector<std::string>& innerRoots = {});
 

@@ -8,9 +8,11 @@
 
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/content/SqliteStatement.h"
+#include "platform/fs/PathText.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <bitset>
 #include <string_view>
 #include <unordered_map>
@@ -38,15 +40,9 @@ struct Recorded {
     std::int64_t size = 0;
 };
 
-std::string withSlash(std::string path) {
-    if (path.empty() || path.back() != '/') path += '/';
-    return path;
-}
-
-bool startsWithAny(std::string_view path, const std::vector<std::string>& prefixes) {
-    for (const std::string& prefix : prefixes)
-        if (path.starts_with(prefix)) return true;
-    return false;
+bool inAny(std::string_view path, const std::vector<std::string>& folders) {
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::string& folder) { return platform::isSameOrUnder(path, folder); });
 }
 
 // Runs one document's statements; false at the first that fails.
@@ -122,10 +118,7 @@ ContentIndex::Stats ContentIndex::update(const VolumeIndex& index, const std::st
     Stats stats;
     // An index already past its budget takes nothing new, not even one more batch.
     stats.full = bytes() > limits_.totalBytes;
-    const std::string rootPrefix = withSlash(root);
-    std::vector<std::string> folderPrefixes, innerPrefixes;
-    for (const std::string& folder : folders) folderPrefixes.push_back(withSlash(folder));
-    for (const std::string& inner : innerRoots) innerPrefixes.push_back(withSlash(inner));
+    const std::string rootPrefix = platform::joinPath(root, "");  // what every path below the root starts with
 
     // The documents under the root, minus those of the volumes nested in it.
     std::unordered_map<std::string, Recorded> recorded;
@@ -138,7 +131,7 @@ ContentIndex::Stats ContentIndex::update(const VolumeIndex& index, const std::st
         stmt.bindBlob(2, rootPrefix);
         while (stmt.step() == SQLITE_ROW) {
             std::string path = stmt.bytes(1);
-            if (startsWithAny(path, innerPrefixes)) continue;
+            if (inAny(path, innerRoots)) continue;
             recorded.emplace(std::move(path), Recorded{stmt.int64(0), stmt.int64(2), stmt.int64(3)});
         }
     }
@@ -158,7 +151,7 @@ ContentIndex::Stats ContentIndex::update(const VolumeIndex& index, const std::st
         if (index.flags(i).rawValue & kNotAFile) continue;
         if (!candidate.test(index.extID(i))) continue;
         std::string path = index.path(i);
-        if (!startsWithAny(path, folderPrefixes) || startsWithAny(path, innerPrefixes)) continue;
+        if (!inAny(path, folders) || inAny(path, innerRoots)) continue;
         // Two live entries with one path are one file: the first one stands for it.
         if (!seen.insert(path).second) continue;
 

@@ -1,6 +1,7 @@
 #include "QuorvantaCore/index/FolderPaths.h"
 
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "platform/fs/PathText.h"
 
 namespace quorvanta::core {
 
@@ -19,9 +20,7 @@ std::vector<FolderPath> liveFolderPaths(const VolumeIndex& index, bool withRoots
         if (f & FIDX_ROOT) {
             full = index.name(i);
         } else if (p < n && slotOf[p] != 0xFFFFFFFFu) {
-            full = out[slotOf[p]].path;
-            if (full.empty() || full.back() != '/') full.push_back('/');
-            full.append(reinterpret_cast<const char*>(h->names + h->name_off[i]));
+            full = platform::joinPath(out[slotOf[p]].path, reinterpret_cast<const char*>(h->names + h->name_off[i]));
         } else {
             full = index.path(i);
         }

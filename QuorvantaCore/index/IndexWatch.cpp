@@ -2,7 +2,7 @@
 
 #include "QuorvantaCore/index/FolderPaths.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "platform/events/StreamChannel.h"
+#include "platform/fs/PathText.h"
 
 namespace quorvanta::core {
 namespace {
@@ -27,7 +27,7 @@ std::size_t watchIndexedFolders(const VolumeIndex& index, const std::vector<std:
     std::size_t asked = 0;
     for (const FolderPath& f : liveFolderPaths(index, true)) {
         bool wanted = scopes.empty();
-        for (const std::string& scope : scopes) wanted = wanted || platform::pathUnderScope(f.path, scope);
+        for (const std::string& scope : scopes) wanted = wanted || platform::isSameOrUnder(f.path, scope);
         if (!wanted) continue;
         target.watchFolder(f.path);
         ++asked;

@@ -1,5 +1,6 @@
 // The pure parts of reconcile by folder modification time (VolumeIndex::reconcileByFolderMtime):
-// how the folder check is cut into parallel chunks, and the folder refreshed for a vanished one.
+// how the folder check is cut into parallel chunks. The folder refreshed for a vanished one is
+// its `platform::parentPath`.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +19,5 @@ struct ReconcileChunks {
 
 // `threads` below 1 counts as 1.
 ReconcileChunks reconcileChunks(std::size_t folders, int threads);
-
-// The path without its last component, trailing "/" dropped before and after: "/a/b/" and
-// "/a//b" give "/a", "/a" gives "/", a path without "/" gives "".
-std::string parentPath(std::string_view path);
 
 }  // namespace quorvanta::core

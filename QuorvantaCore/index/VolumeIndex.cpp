@@ -1,6 +1,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/text/Fold.h"
+#include "platform/fs/PathText.h"
 #include "platform/thread/Relaxed.h"
 
 #include <sys/random.h>
@@ -180,10 +181,7 @@ void VolumeIndex::pathInto(std::uint32_t i, std::string& out) const {
         e = p;
     }
     out.assign(nameView(h, chain.back()));
-    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
-        if (out.empty() || out.back() != '/') out.push_back('/');
-        out.append(nameView(h, *it));
-    }
+    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) platform::appendToPath(out, nameView(h, *it));
 }
 
 std::optional<std::uint32_t> VolumeIndex::parent(std::uint32_t i) const {

@@ -68,7 +68,8 @@ public:
 
     // An empty index with room for maxEntries - 1 entries and maxNameBytes name bytes and a
     // fresh random store id (never 0). Each exclusion of two or more bytes ending in "/" loses
-    // that one "/"; folders with one of these full paths are recorded but not entered.
+    // that one "/"; folders in or below one of these (platform::isSameOrUnder) are recorded but
+    // not entered.
     static std::shared_ptr<VolumeIndex> create(std::uint32_t maxEntries, std::uint64_t maxNameBytes,
                                                std::vector<std::string> excludes);
     // Takes over a filled engine handle (a loaded snapshot) with the store id saved beside it.

@@ -7,6 +7,7 @@
 
 #include "QuorvantaCore/index_engine/FolderReader.h"
 #include "platform/dispatch/ParallelFor.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,18 +19,6 @@ ReconcileChunks reconcileChunks(std::size_t folders, int threads) {
     const std::size_t t = static_cast<std::size_t>(std::max(threads, 1));
     const std::size_t size = std::max<std::size_t>(folders / (4 * t), 255) + 1;
     return {size, (folders + size - 1) / size};
-}
-
-std::string parentPath(std::string_view path) {
-    auto dropSlashes = [](std::string_view& p) {
-        while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
-    };
-    dropSlashes(path);
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) return "";
-    std::string_view parent = path.substr(0, std::max<std::size_t>(slash, 1));
-    dropSlashes(parent);
-    return std::string(parent);
 }
 
 RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
@@ -53,7 +42,7 @@ RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
     for (auto& [entry, root] : rootEntries()) targets.insert(std::move(root));
     for (std::size_t j = 0; j < folders.size(); ++j) {
         if (changed[j]) targets.insert(folders[j].path);
-        if (gone[j]) targets.insert(parentPath(folders[j].path));
+        if (gone[j]) targets.insert(platform::parentPath(folders[j].path));
     }
     return refresh(targets, {}, std::max(threads, 1));
 }

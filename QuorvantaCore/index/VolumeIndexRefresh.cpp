@@ -8,11 +8,13 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/index_engine/FolderReader.h"
+#include "platform/fs/PathText.h"
 #include "platform/thread/Relaxed.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -41,19 +43,9 @@ struct Node {
     std::vector<std::uint32_t> children;  // live children, gathered by the pass for targets
 };
 
-std::string joinPath(std::string_view parent, std::string_view name) {
-    std::string out(parent);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
-    return out;
-}
-
 bool excluded(const std::vector<std::string>& excludes, std::string_view path) {
-    for (const std::string& e : excludes)
-        if (path.size() >= e.size() && path.compare(0, e.size(), e) == 0 &&
-            (path.size() == e.size() || path[e.size()] == '/'))
-            return true;
-    return false;
+    return std::any_of(excludes.begin(), excludes.end(),
+                       [&](const std::string& e) { return platform::isSameOrUnder(path, e); });
 }
 
 std::string_view nameAt(const fidx* h, std::uint32_t i) {
@@ -74,11 +66,10 @@ public:
     // The node of a path under a root (created with its ancestors), or kNoNode.
     std::uint32_t nodeFor(std::string_view path) {
         for (const auto& [entry, root] : roots_) {
-            if (path == root) return rootNode(entry, root);
-            const std::string prefix = root.back() == '/' ? root : root + "/";
-            if (path.size() < prefix.size() || path.compare(0, prefix.size(), prefix) != 0) continue;
+            const std::optional<std::string_view> below = platform::pathBelow(path, root);
+            if (!below) continue;
             std::uint32_t node = rootNode(entry, root);
-            std::string_view rest = path.substr(prefix.size());
+            std::string_view rest = *below;
             while (!rest.empty()) {
                 const std::size_t slash = rest.find('/');
                 const std::string_view part = rest.substr(0, slash);
@@ -89,7 +80,7 @@ public:
                     node = it->second;
                     continue;
                 }
-                const std::uint32_t kid = add(joinPath(nodes[node].path, part));
+                const std::uint32_t kid = add(platform::joinPath(nodes[node].path, part));
                 nodes[node].kids.emplace(std::string(part), kid);
                 node = kid;
             }
@@ -190,7 +181,7 @@ RefreshStats VolumeIndex::refresh(const std::set<std::string>& dirs, const std::
             nodeOf[i] = kid->second;
         } else if (tree.nodes[n].recursive) {
             // The contents of an excluded folder are never entered, by a scan or by this walk.
-            std::string path = joinPath(tree.nodes[n].path, name);
+            std::string path = platform::joinPath(tree.nodes[n].path, name);
             if (excluded(excludes_, path)) continue;
             const std::uint32_t k = tree.add(std::move(path));
             tree.nodes[k].target = tree.nodes[k].recursive = true;
@@ -292,7 +283,7 @@ RefreshStats VolumeIndex::refresh(const std::set<std::string>& dirs, const std::
         for (std::size_t k = 0; k < fresh.size(); ++k) {
             const fidx_rec& r = listing.recs[fresh[k]];
             if ((r.flags & (FIDX_FOLDER | FIDX_OTHER_DEVICE)) != FIDX_FOLDER) continue;
-            const std::string child = joinPath(path, recordName(listing, r));
+            const std::string child = platform::joinPath(path, recordName(listing, r));
             if (excluded(excludes_, child)) continue;
             // A folder that vanished since the listing stays an entry without children.
             fidx_scan_under(h, child.c_str(), base + static_cast<std::uint32_t>(k), r.flags & kInheritedBits,

@@ -1,13 +1,13 @@
 #include "QuorvantaCore/index/VolumeWatcher.h"
 
-#include "QuorvantaCore/index/Reconcile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "platform/diagnostics/Verbose.h"
 #include "platform/dispatch/QueueLabels.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 namespace quorvanta::core {
@@ -34,7 +34,6 @@ VolumeWatcher::VolumeWatcher(std::shared_ptr<VolumeIndex> index, std::string roo
       source_(source ? std::move(source) : platform::processEventSource()),
       clock_(clock),
       debounce_(debounce),
-      verbose_(std::getenv("QUORVANTA_VERBOSE") != nullptr),
       q_(std::string(platform::queue_labels::kWatch), platform::Qos::utility, clock) {
     maxID_ = applied_ = since ? *since : source_->currentId();
     historyDone_ = !since;
@@ -95,11 +94,11 @@ void VolumeWatcher::handle(const std::vector<FileEvent>& events) {
         maxID_ = std::max(maxID_, e.id);
         if (e.flags & (platform::kMustScanSubDirs | platform::kUserDropped | platform::kKernelDropped)) {
             rec_.insert(e.path);
-            if (verbose_)
+            if (platform::verbose())
                 std::fprintf(stderr, "fsevents: rescan subtree %s flags=0x%" PRIx32 " id=%" PRIu64 "\n", e.path.c_str(),
                              e.flags, e.id);
         } else if (!(e.flags & (platform::kRootChanged | platform::kMount | platform::kUnmount))) {
-            dirs_.insert(parentPath(e.path));
+            dirs_.insert(platform::parentPath(e.path));
         }
     }
     if (!historyDone_) return;

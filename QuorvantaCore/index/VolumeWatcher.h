@@ -78,7 +78,6 @@ private:
     const std::shared_ptr<platform::EventSource> source_;
     platform::Clock& clock_;
     const platform::Clock::Duration debounce_;
-    const bool verbose_;
 
     // The queue's own state.
     std::unique_ptr<platform::EventStream> stream_;

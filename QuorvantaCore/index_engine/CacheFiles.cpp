@@ -3,7 +3,7 @@
 #include "QuorvantaCore/index_engine/CacheFiles.h"
 
 #include "QuorvantaCore/index_engine/EngineInternal.h"
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 #include "platform/volumes/ExternalDrives.h"
 
 #include <fcntl.h>
@@ -74,8 +74,8 @@ bool pathAllowed(const char* path, PathRule rule, std::span<const std::string_vi
     if (!path) return false;
     const std::string_view text(path);
     if (text.size() > kMaxPathBytes || !suffixAllowed(text, rule)) return false;
-    const size_t slash = text.rfind('/');
-    const std::string folder = slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(text.substr(0, slash));
+    std::string folder = platform::parentPath(text);
+    if (folder.empty()) folder = ".";  // a bare name lies in the working folder
     char resolved[PATH_MAX];
     if (!realpath(folder.c_str(), resolved)) return false;
     struct stat st {};

@@ -2,6 +2,7 @@
 
 #include "QuorvantaCore/index_engine/EngineInternal.h"
 #include "QuorvantaCore/index_engine/ScanRules.h"
+#include "platform/diagnostics/Verbose.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +12,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -86,7 +86,7 @@ bool deviceOf(int fd, DeviceId& out) {
 }
 
 void reportOpenFailure(const char* path, int error) {
-    if (!std::getenv("QUORVANTA_VERBOSE")) return;
+    if (!platform::verbose()) return;
     char text[256];
     std::fprintf(stderr, "open %s: %s\n", path, strerror_r(error, text, sizeof text));
 }

@@ -61,7 +61,7 @@ int readFolder(int fd, const ReadContext& ctx, uint8_t inherited, char* buffer, 
 // root given as a link, so listing that root again must too (fidx_list never follows one).
 int listFolder(fidx* h, const char* path, uint8_t inherited, bool followLink, fidx_listing* out);
 
-// Prints "open PATH: ERROR" on standard error when QUORVANTA_VERBOSE is set.
+// Prints "open PATH: ERROR" on standard error when the verbose switch is on (platform::verbose).
 void reportOpenFailure(const char* path, int error);
 
 }  // namespace quorvanta::index_engine

@@ -8,6 +8,7 @@
 #include "QuorvantaCore/index_engine/EngineInternal.h"
 #include "QuorvantaCore/index_engine/FolderReader.h"
 #include "QuorvantaCore/index_engine/ScanRules.h"
+#include "platform/fs/PathText.h"
 #include "platform/thread/ThreadName.h"
 
 #include <unistd.h>
@@ -60,8 +61,11 @@ void takeSettings(fidx_priv& p, Run& run) {
     run.hookCtx = p.dirHookCtx;
 }
 
-bool excluded(const Run& run, const std::string& path) {
-    return std::find(run.excludes.begin(), run.excludes.end(), path) != run.excludes.end();
+// Whether a folder lies in or below an excluded one. A child of an entered folder can only be
+// below an exclusion by being it; a starting folder may lie deeper inside one.
+bool excluded(const Run& run, std::string_view path) {
+    return std::any_of(run.excludes.begin(), run.excludes.end(),
+                       [&](const std::string& e) { return platform::isSameOrUnder(path, e); });
 }
 
 void pause(uint32_t micros) {
@@ -149,7 +153,7 @@ private:
                 ++stats_.nested;
                 continue;
             }
-            std::string child = joinPath(item.path, name);
+            std::string child = platform::joinPath(item.path, name);
             if (excluded(run_, child)) continue;
             children_.push_back(WorkItem{std::move(child), base + j, static_cast<uint8_t>(r.flags & (FIDX_HIDDEN | FIDX_JUNK)), -1});
         }
@@ -229,6 +233,10 @@ int fidx_scan(fidx* h, const char* root, int threads, scan_stats* stats) {
         std::lock_guard lock(h->priv->engine);
         h->priv->roots.push_back(entry);
     }
+    if (excluded(run, name)) {  // a root inside an excluded folder is recorded, not entered
+        close(fd);
+        return 0;
+    }
     runWorkers(run, WorkItem{std::string(root), entry, 0, fd}, threads, stats);
     return 0;
 }
@@ -241,6 +249,7 @@ int fidx_scan_under(fidx* h, const char* path, uint32_t entry, uint8_t inherited
     }
     Run run(h);
     takeSettings(*h->priv, run);
+    if (excluded(run, path)) return 0;
     const int fd = openStart(run, path, false);
     if (fd < 0) return -1;
     runWorkers(run, WorkItem{std::string(path), entry, static_cast<uint8_t>(inherited & (FIDX_HIDDEN | FIDX_JUNK)), fd},

@@ -24,15 +24,6 @@ constexpr size_t kGuardComponents = 18;  // six repetitions of a block of three 
 
 }  // namespace
 
-std::string joinPath(std::string_view folder, std::string_view name) {
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path.append(folder);
-    if (path.empty() || path.back() != '/') path.push_back('/');
-    path.append(name);
-    return path;
-}
-
 bool isJunkName(std::string_view name, bool isFolder) {
     if (!name.empty() && name[0] == '.') {
         if (name.size() >= 2 && name[1] == '_') return true;

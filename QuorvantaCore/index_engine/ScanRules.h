@@ -1,5 +1,5 @@
-// The scan's pure rules on names and paths: joining a child path, the junk rule, the
-// include-only filter and the loop guard. Byte-wise; names are never required to be UTF-8.
+// The scan's pure rules on names and paths: the junk rule, the include-only filter, the loop
+// guard and the form of an exclusion. Byte-wise; names are never required to be UTF-8.
 #pragma once
 
 #include <array>
@@ -14,9 +14,6 @@ inline constexpr std::array<std::string_view, 7> kDotJunkNames = {
     ".DS_Store", ".Spotlight-V100", ".fseventsd", ".Trashes", ".TemporaryItems", ".apdisk", ".DocumentRevisions-V100"};
 inline constexpr std::array<std::string_view, 6> kJunkNamesAnyCase = {
     "Thumbs.db", "desktop.ini", "ehthumbs.db", "$RECYCLE.BIN", "RECYCLED", "System Volume Information"};
-
-// The folder's path, "/" unless it already ends in one, and the name ("/" + "x" is "/x").
-std::string joinPath(std::string_view folder, std::string_view name);
 
 // Whether a record is system junk by its own name (the inherited bit is the caller's).
 bool isJunkName(std::string_view name, bool isFolder);

@@ -138,7 +138,8 @@ int fidx_scan(fidx* h, const char* root, int threads, scan_stats* stats);
 // is not an openable folder (a symbolic link counts as gone: ENOTDIR) or `entry` is not a
 // published entry (EINVAL), else 0.
 int fidx_scan_under(fidx* h, const char* path, uint32_t entry, uint8_t inherited, int threads, scan_stats* stats);
-// Folders whose full path equals one of these (trailing "/" ignored) are recorded, not entered.
+// Folders in or below one of these paths (compared by whole components, repeated and trailing "/"
+// ignored) are recorded, not entered; a starting folder of `fidx_scan` or `fidx_scan_under` too.
 void fidx_set_excludes(fidx* h, const char* const* paths, uint32_t n);
 // Keeps only files whose extension (ignoring case) is one of these; 0 clears the list.
 void fidx_set_include_exts(fidx* h, const char* const* exts, uint32_t n);

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/SerialQueue.h"
 #include "platform/events/StreamChannel.h"
+#include "platform/fs/PathText.h"
 #include "platform/thread/ThreadName.h"
 
 #include <poll.h>
@@ -25,20 +26,6 @@ namespace {
 
 constexpr std::size_t kReadBytes = 64 * 1024;
 constexpr std::size_t kHistorySlack = 1024;
-
-std::string joinName(const std::string& folder, std::string_view name) {
-    std::string out = folder;
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
-    return out;
-}
-
-// The folder an item path lies in: the text before its last "/" ("/" for a top-level item).
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return "";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // A folder's modification time, or none when it cannot be examined.
 std::optional<std::pair<std::int64_t, long>> folderTime(const std::string& path) {
@@ -79,7 +66,7 @@ InotifyDecoding decodeInotify(const char* buffer, std::size_t length,
             out.events.push_back(FileEvent{0, kUnmount, *folder});
             continue;
         }
-        std::string path = name.empty() ? *folder : joinName(*folder, name);
+        std::string path = name.empty() ? *folder : joinPath(*folder, name);
         if (!name.empty() && (ev.mask & IN_ISDIR) && (ev.mask & (IN_CREATE | IN_MOVED_TO))) out.newFolders.push_back(path);
         out.events.push_back(FileEvent{0, 0, std::move(path)});
     }
@@ -200,7 +187,7 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
     }
 
     void remember(const FileEvent& e) {
-        history[folderOf(e.path)] = HistoryItem{e.id, e.path, e.flags};
+        history[parentPath(e.path)] = HistoryItem{e.id, e.path, e.flags};
         if (history.size() > byWd.size() + polled.size() + kHistorySlack) {
             history.clear();
             historyFloor = e.id;
@@ -290,7 +277,7 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
             const auto& time = now[k].second;
             if (time == seen.time || !polled.count(path)) continue;
             // A changed folder is listed again (its item "."); a vanished one through its parent.
-            FileEvent e{++nextId, 0, time ? joinName(path, ".") : path};
+            FileEvent e{++nextId, 0, time ? joinPath(path, ".") : path};
             if (time) polled[path].time = time;
             else polled.erase(path);
             remember(e);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/events/EventSource.h"
+#include "platform/fs/PathText.h"
 
 #include <atomic>
 #include <memory>
@@ -12,13 +13,6 @@
 #include <vector>
 
 namespace quorvanta::platform {
-
-// Whether `path` is `scope` or lies below it ("/" covers every absolute path).
-inline bool pathUnderScope(std::string_view path, std::string_view scope) {
-    if (scope.size() > 1 && scope.back() == '/') scope.remove_suffix(1);
-    if (path.compare(0, scope.size(), scope) != 0) return false;
-    return path.size() == scope.size() || scope == "/" || path[scope.size()] == '/';
-}
 
 class StreamChannel {
 public:
@@ -29,7 +23,7 @@ public:
 
     bool covers(std::string_view path) const {
         for (const std::string& s : scopes_)
-            if (pathUnderScope(path, s)) return true;
+            if (isSameOrUnder(path, s)) return true;
         return false;
     }
 
@@ -43,7 +37,7 @@ public:
         }
         if (!(e.flags & (kMustScanSubDirs | kUserDropped | kKernelDropped))) return;
         for (const std::string& s : scopes_)
-            if (pathUnderScope(s, e.path)) out.push_back(FileEvent{e.id, e.flags, s});
+            if (isSameOrUnder(s, e.path)) out.push_back(FileEvent{e.id, e.flags, s});
     }
 
     // Posts one batch; nothing for an empty one.

@@ -1,6 +1,6 @@
 #include "platform/fs/FakeFileSystem.h"
 
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 #include <utility>

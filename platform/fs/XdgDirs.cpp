@@ -1,5 +1,6 @@
 #include "platform/fs/XdgDirs.h"
 
+#include "platform/fs/PathText.h"
 #include "platform/fs/ReadWholeFile.h"
 
 #include <pwd.h>
@@ -49,13 +50,6 @@ const UserDirName& nameOf(UserDir dir) {
 
 // The file is a few hundred bytes; anything far larger is not one the desktop wrote.
 constexpr std::size_t kUserDirsMaxBytes = 64 * 1024;
-
-// "." and ".." resolved by text, no trailing "/" (except for "/" itself).
-std::filesystem::path tidy(const std::filesystem::path& path) {
-    std::string text = path.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    return text;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -141,7 +135,7 @@ UserDirs UserDirs::load() {
 
 UserDirs UserDirs::parse(std::string_view text, const std::filesystem::path& home) {
     UserDirs dirs;
-    if (home.is_absolute()) dirs.home_ = tidy(home);
+    if (home.is_absolute()) dirs.home_ = normalisedPath(home.native());
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         const std::string_view line = text.substr(0, end);
@@ -150,9 +144,9 @@ UserDirs UserDirs::parse(std::string_view text, const std::filesystem::path& hom
         if (!assignment) continue;
         if (assignment->underHome) {
             if (dirs.home_.empty()) continue;  // nothing to resolve "$HOME" against
-            dirs.values_[assignment->key] = tidy(dirs.home_.string() + assignment->value);
+            dirs.values_[assignment->key] = normalisedPath(dirs.home_.string() + assignment->value);
         } else {
-            dirs.values_[assignment->key] = tidy(assignment->value);
+            dirs.values_[assignment->key] = normalisedPath(assignment->value);
         }
     }
     return dirs;

@@ -1,6 +1,6 @@
 #include "platform/trash/Trash.h"
 
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 #include "platform/fs/RenameNoReplace.h"
 #include "platform/fs/XdgDirs.h"
 #include "platform/trash/TrashInfo.h"
@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -23,18 +24,6 @@ constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kInfoMode = 0600;
 // Names tried before giving up on a Trash whose every choice is taken.
 constexpr unsigned kMaxNameChoices = 100'000;
-
-std::string joined(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') path += '/';
-    path += name;
-    return path;
-}
-
-std::string parentOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 TrashOutcome outcome(TrashOutcome::Status status, int error = 0) { return {status, {}, error}; }
 
@@ -69,8 +58,8 @@ int ensureFolder(FileSystem& fs, const std::string& path, bool follow) {
 // `ensureFolder` for `path` and every missing folder above it.
 int ensureFolderChain(FileSystem& fs, const std::string& path) {
     FileStatus status;
-    if (fs.stat(path, status) == ENOENT && path != "/") {
-        if (const int error = ensureFolderChain(fs, parentOf(path))) return error;
+    if (fs.stat(path, status) == ENOENT && path != "/" && !path.empty()) {
+        if (const int error = ensureFolderChain(fs, parentPath(path))) return error;
     }
     return ensureFolder(fs, path, true);
 }
@@ -111,10 +100,11 @@ TrashOutcome Trash::trashItem(const std::string& path) {
 
     // The original location as recorded: the parent with its links resolved, so that a path
     // relative to a mount's top folder can be told.
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(parentOf(item).c_str(), nullptr), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(parentPath(item).c_str(), nullptr),
+                                                               &std::free);
     if (!resolved) return unexamined(errno);
     const std::string resolvedParent = resolved.get();
-    const std::string original = joined(resolvedParent, name);
+    const std::string original = joinPath(resolvedParent, name);
 
     if (onHomeTrashMount(itemStatus)) {
         Folders home;
@@ -127,11 +117,9 @@ TrashOutcome Trash::trashItem(const std::string& path) {
     const auto top = fs_.mountPointOf(resolvedParent);
     Folders topTrash;
     if (!top || !setUpTopTrash(*top, topTrash)) return outcome(TrashOutcome::Status::noTrash);
-    std::string recorded = original;
-    if (*top == "/")
-        recorded = original.substr(1);
-    else if (isSameOrUnder(original, *top))
-        recorded = original.substr(top->size() + 1);
+    // Recorded relative to the top folder; the top folder itself keeps its full path.
+    const std::optional<std::string_view> below = pathBelow(original, *top);
+    const std::string recorded = below && !below->empty() ? std::string(*below) : original;
     TrashOutcome moved = moveInto(topTrash, item, name, recorded);
     if (moved.status == TrashOutcome::Status::failed && moved.error == EXDEV)
         return outcome(TrashOutcome::Status::noTrash);
@@ -144,35 +132,35 @@ bool Trash::onHomeTrashMount(const FileStatus& item) {
     std::string folder = homeTrash_;
     FileStatus status;
     while (fs_.stat(folder, status) != 0) {
-        if (folder == "/") return false;
-        folder = parentOf(folder);
+        if (folder == "/" || folder.empty()) return false;
+        folder = parentPath(folder);
     }
     return item.sameMount(status);
 }
 
 int Trash::setUpHomeTrash(Folders& out) {
     if (const int error = ensureFolderChain(fs_, homeTrash_)) return error;
-    out = {joined(homeTrash_, "files"), joined(homeTrash_, "info")};
+    out = {joinPath(homeTrash_, "files"), joinPath(homeTrash_, "info")};
     if (const int error = ensureFolder(fs_, out.files, true)) return error;
     return ensureFolder(fs_, out.info, true);
 }
 
 bool Trash::setUpTopTrash(const std::string& top, Folders& out) {
     const std::string uid = std::to_string(uid_);
-    const std::string shared = joined(top, ".Trash");
+    const std::string shared = joinPath(top, ".Trash");
     FileStatus status;
     // lstat: a link named .Trash is not a folder here, so it is never followed.
     if (fs_.lstat(shared, status) == 0 && status.isFolder() && (status.mode & S_ISVTX) &&
-        ownedFolder(joined(shared, uid), out))
+        ownedFolder(joinPath(shared, uid), out))
         return true;
-    return ownedFolder(joined(top, ".Trash-" + uid), out);
+    return ownedFolder(joinPath(top, ".Trash-" + uid), out);
 }
 
 bool Trash::ownedFolder(const std::string& folder, Folders& out) {
     if (ensureFolder(fs_, folder, false) != 0) return false;
     FileStatus status;
     if (fs_.lstat(folder, status) != 0 || status.owner != uid_) return false;
-    out = {joined(folder, "files"), joined(folder, "info")};
+    out = {joinPath(folder, "files"), joinPath(folder, "info")};
     return ensureFolder(fs_, out.files, false) == 0 && ensureFolder(fs_, out.info, false) == 0;
 }
 
@@ -180,7 +168,7 @@ TrashOutcome Trash::moveInto(const Folders& folders, const std::string& path, co
                              const std::string& recordedPath) {
     for (unsigned number = 1; number <= kMaxNameChoices; ++number) {
         const std::string chosen = trashName(name, number);
-        const std::string info = joined(folders.info, chosen + ".trashinfo");
+        const std::string info = joinPath(folders.info, chosen + ".trashinfo");
         int fd = -1;
         const int openError = fs_.open(info, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kInfoMode, fd);
         if (openError == EEXIST) continue;
@@ -192,7 +180,7 @@ TrashOutcome Trash::moveInto(const Folders& folders, const std::string& path, co
             return outcome(TrashOutcome::Status::failed, writeError);
         }
 
-        const std::string target = joined(folders.files, chosen);
+        const std::string target = joinPath(folders.files, chosen);
         const int moveError = renameNoReplace(fs_, path, target);
         if (moveError == 0) return {TrashOutcome::Status::moved, target, 0};
         fs_.unlink(info);

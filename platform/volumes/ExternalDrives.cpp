@@ -1,6 +1,6 @@
 #include "platform/volumes/ExternalDrives.h"
 
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 #include <system_error>
@@ -13,7 +13,7 @@ bool isUnderExternalDriveFolder(const std::filesystem::path& path) {
     auto resolved = std::filesystem::weakly_canonical(absolute, ec);
     // When links cannot be resolved (a folder without search permission), the plain text still
     // catches paths written below the folders.
-    if (ec) resolved = absolute.lexically_normal();
+    if (ec) resolved = normalisedPath(absolute.native());
     return std::any_of(kExternalDriveFolders.begin(), kExternalDriveFolders.end(),
                        [&](std::string_view folder) { return isSameOrUnder(resolved.native(), folder); });
 }

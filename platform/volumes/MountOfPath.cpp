@@ -1,6 +1,6 @@
 #include "platform/volumes/MountOfPath.h"
 
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,7 @@
 #include "platform/volumes/MountPoint.h"
 
+#include "platform/fs/PathText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -27,7 +29,7 @@ bool isMountPoint(const std::string& path) {
 
     // Older kernels: compare with the folder above. "/.." is "/" itself.
     struct statx up;
-    if (!statFolder(path + "/..", up)) return false;
+    if (!statFolder(joinPath(path, ".."), up)) return false;
     if (sameObject(self, up)) return true;
     const bool bothMountIds = (self.stx_mask & STATX_MNT_ID) && (up.stx_mask & STATX_MNT_ID);
     if (bothMountIds) return self.stx_mnt_id != up.stx_mnt_id;

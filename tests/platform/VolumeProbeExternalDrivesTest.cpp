@@ -1,4 +1,3 @@
-#include "platform/fs/PathUnder.h"
 #include "platform/volumes/ExternalDrives.h"
 
 #include "tests/support/TempDir.h"
@@ -9,21 +8,6 @@
 
 namespace quorvanta::platform {
 namespace {
-
-TEST(VolumeProbeExternalDrives, ComparesWholeComponents) {
-    const struct {
-        const char* path;
-        const char* folder;
-        bool under;
-    } cases[] = {
-        {"/mnt", "/mnt", true},   {"/mnt/x", "/mnt", true},   {"/mnt/", "/mnt", true},
-        {"/mntx", "/mnt", false}, {"/mn", "/mnt", false},     {"/mnt/x", "/mnt/", true},
-        {"/", "/", true},         {"/a", "/", true},          {"", "/", false},
-        {"relative", "/", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(isSameOrUnder(c.path, c.folder), c.under) << c.path << " under " << c.folder;
-}
 
 TEST(VolumeProbeExternalDrives, KnowsTheMountFolders) {
     const std::pair<const char*, bool> cases[] = {

@@ -353,6 +353,9 @@ TEST_F(CliAudio, CheckFolderAndListModes) {
     };
     EXPECT_EQ(extensionLines(r.out), expected) << r.out;
     EXPECT_NE(r.out.find("\n   not parsed: " + bogus.string() + "\n"), std::string::npos) << r.out;
+    // A folder written with a trailing "/" gives the same paths.
+    const auto slashed = runCli({"audio-check", tree.path().string() + "/"});
+    EXPECT_NE(slashed.out.find("\n   not parsed: " + bogus.string() + "\n"), std::string::npos) << slashed.out;
 
     // A limit of 2 takes only every 40th file (2 / 4 = 0): none of 13.
     const auto limited = runCli({"audio-check", tree.path().string(), "--limit", "2"});

@@ -1,5 +1,7 @@
 #include "QuorvantaApp/model/prefs/Prefs.h"
 
+#include "platform/fs/PathText.h"
+
 namespace quorvanta::app {
 namespace {
 
@@ -104,11 +106,10 @@ bool Prefs::isKnown(std::string_view volumeId) const { return sources_->contains
 std::vector<std::string> Prefs::scopes(const SourceConfig& config, std::string_view root) {
     if (config.whole) return {std::string(root)};
     std::vector<std::string> scopes;
-    const std::string_view separator = root.ends_with('/') ? "" : "/";
     for (std::string_view folder : config.folders) {
         while (folder.starts_with('/')) folder.remove_prefix(1);
         if (folder.empty() || hasParentComponent(folder)) continue;
-        scopes.push_back(std::string(root).append(separator).append(folder));
+        scopes.push_back(platform::joinPath(root, folder));
     }
     return scopes;
 }

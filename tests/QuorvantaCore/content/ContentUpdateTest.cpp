@@ -169,6 +169,17 @@ TEST_F(ContentUpdate, FolderPrefixesAndNoFolders) {
     EXPECT_EQ(found("in b"), std::set<std::string>{});
 }
 
+TEST_F(ContentUpdate, FoldersAreComparedByWholeComponents) {
+    const std::string inB = write("a/b/x.txt", "in b");
+    write("a/bc/x.txt", "in bc");
+    // Repeated and trailing "/" name the same folder.
+    EXPECT_EQ(update({root.string() + "/a//b//"}), (Stats{1, 0, 0, 0, false}));
+    EXPECT_EQ(found("in b"), std::set<std::string>{inB});
+    // The empty text names no folder: the document goes as with no folders at all.
+    EXPECT_EQ(update({""}), (Stats{0, 0, 1, 0, false}));
+    EXPECT_EQ(content->count(), 0);
+}
+
 TEST_F(ContentUpdate, DocumentsOutsideTheRootAreLeftAlone) {
     test::addDocuments(*content, {{root.string() + "-other/z.txt", "other volume"}, {"/elsewhere.txt", "far away"}});
     write("docs/a.txt", "alpha");

@@ -135,12 +135,5 @@ TEST(ReconcileChunks, Formula) {
     }
 }
 
-TEST(ReconcileChunks, ParentPathRule) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"/a/b", "/a"}, {"/a/b/", "/a"}, {"/a//b//", "/a"}, {"/a", "/"}, {"/", "/"}, {"a", ""}, {"/a/b\xff", "/a"},
-    };
-    for (const auto& [path, parent] : rows) EXPECT_EQ(parentPath(path), parent) << path;
-}
-
 }  // namespace
 }  // namespace quorvanta::core

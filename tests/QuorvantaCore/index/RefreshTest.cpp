@@ -128,6 +128,21 @@ const Case kCases[] = {
          t.file("a/n", 1);
      },
      {}, {"a"}, stats(1, 1, 0, 1), {"a/sub"}},
+    // Kept as "a/sub/" (one trailing "/" dropped): still the folder a/sub.
+    {"excluded folder written with trailing slashes",
+     [](auto& t) {
+         t.file("a/sub/new", 1);
+         t.setTime("a/sub", test::kFixedTime);
+         t.file("a/n", 1);
+     },
+     {"a/sub"}, {"a"}, stats(1, 1, 0, 1), {"a/sub//"}},
+    {"excluded folder written with a repeated slash",
+     [](auto& t) {
+         t.file("a/sub/new", 1);
+         t.setTime("a/sub", test::kFixedTime);
+         t.file("a/n", 1);
+     },
+     {"a/sub"}, {"a"}, stats(1, 1, 0, 1), {"a//sub"}},
     {"target naming a file", [](auto&) {}, {"a/f1", "a/l"}, {"b/h"}, stats(0, 0, 0, 0)},
     {"non-UTF-8 folder and file names",
      [](auto& t) {
@@ -255,6 +270,28 @@ TEST(Refresh, CallsThatChangeNothing) {
     EXPECT_EQ(index->refresh({}, {}, 4), missing) << "the root check runs even with no target";
     EXPECT_EQ(index->reconcileByFolderMtime(4), missing);
     EXPECT_EQ(test::dump(*index), scanned);
+}
+
+TEST(Refresh, AnEmptyExclusionExcludesNothing) {
+    quorvanta::test::TempDir dir;
+    const FixtureTree tree((dir.path() / "root").string());
+    test::buildFixture(tree);
+    const auto index = test::scanOf({tree.root()}, {""});
+    tree.file("a/new", 3);
+    EXPECT_EQ(index->refresh({tree.at("a")}, {}, 4), stats(1, 1, 0, 1));
+    EXPECT_EQ(test::dump(*index), test::freshDump(*index, {tree.root()}));
+}
+
+TEST(Refresh, ARootWrittenWithATrailingSlashIsNamedWithoutIt) {
+    quorvanta::test::TempDir dir;
+    const FixtureTree tree((dir.path() / "root").string());
+    test::buildFixture(tree);
+    const std::string root = tree.root() + "/";
+    const auto index = test::scanOf({root});
+    tree.file("new", 3);
+    tree.file("a/new", 3);
+    EXPECT_EQ(index->refresh({tree.root(), tree.at("a")}, {}, 4), stats(2, 2, 0, 1));
+    EXPECT_EQ(test::dump(*index), test::freshDump(*index, {root}));
 }
 
 TEST(Refresh, AFullIndexDropsTheNewEntriesAndGoesOn) {

@@ -8,8 +8,8 @@
 #include "platform/events/RecordedSource.h"
 #include "platform/events/StreamChannel.h"
 #include "tests/QuorvantaCore/index/RefreshTestSupport.h"
-#include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VerboseOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -244,7 +244,7 @@ TEST(VolumeWatcher, AFailingOpenIsReportedOnceAndALaterStartTriesAgain) {
 }
 
 TEST(VolumeWatcher, VerboseLineForASubtreeRescan) {
-    quorvanta::test::EnvOverride verbose("QUORVANTA_VERBOSE", "1");
+    quorvanta::test::VerboseOverride verbose(true);
     Harness h(std::nullopt);
     h.start();
     ::testing::internal::CaptureStderr();

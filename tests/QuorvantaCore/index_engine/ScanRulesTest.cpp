@@ -6,18 +6,6 @@
 namespace quorvanta::index_engine {
 namespace {
 
-TEST(ScanRules, JoinsWithOneSlash) {
-    struct Case {
-        const char* folder;
-        const char* name;
-        const char* expected;
-    };
-    for (const Case& c : {Case{"/", "home", "/home"}, Case{"/data/", "x", "/data/x"}, Case{"/data", "x", "/data/x"},
-                          Case{"rel", "x", "rel/x"}}) {
-        EXPECT_EQ(joinPath(c.folder, c.name), c.expected) << c.folder << " + " << c.name;
-    }
-}
-
 TEST(ScanRules, JunkNames) {
     struct Case {
         std::string name;

@@ -1,7 +1,7 @@
 #include "tests/QuorvantaCore/index_engine/TreeFixture.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/support/EnvOverride.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VerboseOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +133,50 @@ TEST(Scan, ExclusionsMatchWithOrWithoutTrailingSlash) {
     EXPECT_EQ(nameOf(h.get(), 0), root) << "the root's name stays exactly as given";
     for (const char* p : {"/keep", "/keep/a", "/skip1", "/skip2"}) EXPECT_NE(find(h.get(), base + p), FIDX_NONE) << p;
     for (const char* p : {"/skip1/b", "/skip2/deeper"}) EXPECT_EQ(find(h.get(), base + p), FIDX_NONE) << p;
+}
+
+// Exclusions cover what lies in or below them, compared by whole components, wherever the scan
+// starts: a starting folder inside an excluded one is recorded (a root) but never entered.
+TEST(Scan, ExclusionsCoverWhatLiesInOrBelowThem) {
+    TempDir tmp;
+    const std::string base = (tmp / "data").string();
+    for (const char* d : {"", "/keep", "/skip", "/skip/deeper", "/skipx"}) makeDir(base + d);
+    for (const char* f : {"/keep/a", "/skip/b", "/skip/deeper/c", "/skipx/d"}) makeFile(base + f);
+    const struct {
+        const char* name;
+        std::vector<std::string> excludes;
+        std::string root;             // relative to base
+        std::set<std::string> found;  // relative to base
+    } cases[] = {
+        {"repeated slashes", {base + "//skip"}, "", {"/keep", "/keep/a", "/skip", "/skipx", "/skipx/d"}},
+        {"a name that merely starts alike",
+         {base + "/ski"},
+         "",
+         {"/keep", "/keep/a", "/skip", "/skip/b", "/skip/deeper", "/skip/deeper/c", "/skipx", "/skipx/d"}},
+        {"a root inside an excluded folder", {base + "/skip"}, "/skip/deeper", {}},
+        {"a root that is excluded", {base + "/keep/"}, "/keep", {}},
+        {"the file system root", {"/"}, "", {}},
+    };
+    for (const auto& c : cases) {
+        Index h = newIndex();
+        std::vector<const char*> excl;
+        for (const std::string& e : c.excludes) excl.push_back(e.c_str());
+        fidx_set_excludes(h.get(), excl.data(), static_cast<uint32_t>(excl.size()));
+        const std::string root = base + c.root;
+        scan_stats st{};
+        ASSERT_EQ(fidx_scan(h.get(), root.c_str(), 2, &st), 0) << c.name;
+        EXPECT_EQ(nameOf(h.get(), 0), root) << c.name << ": the root has its entry";
+        std::set<std::string> found;
+        for (const Seen& seen : indexed(h.get())) found.insert(seen.path.substr(base.size()));
+        EXPECT_EQ(found, c.found) << c.name;
+
+        // A scan started at a folder the scan left unentered adds nothing either.
+        const uint32_t skip = find(h.get(), base + "/skip");
+        if (skip == FIDX_NONE || c.found.count("/skip/b")) continue;
+        ASSERT_EQ(fidx_scan_under(h.get(), (base + "/skip").c_str(), skip, 0, 2, &st), 0) << c.name;
+        EXPECT_EQ(fidx_count(h.get()), c.found.size() + 1) << c.name;
+        EXPECT_EQ(st.files + st.dirs, 0u) << c.name;
+    }
 }
 
 TEST(Scan, StopFlagBeforeTheScanAddsOnlyTheRoot) {
@@ -385,11 +429,11 @@ TEST(Scan, PathTooLongCountsAnErrorAndIsReportedWhenVerbose) {
 
     scan_stats st{};
     {
-        quorvanta::test::EnvOverride quiet("QUORVANTA_VERBOSE", std::nullopt);
+        quorvanta::test::VerboseOverride quiet(false);
         EXPECT_EQ(scanCapturingStderr(root, st), "") << "nothing printed without the variable";
         EXPECT_EQ(st.errors, 1u);
     }
-    quorvanta::test::EnvOverride verbose("QUORVANTA_VERBOSE", "1");
+    quorvanta::test::VerboseOverride verbose(true);
     const std::string printed = scanCapturingStderr(root, st);
     EXPECT_EQ(st.errors, 1u);
     EXPECT_EQ(printed.rfind("open " + root + "/", 0), 0u) << printed.substr(0, 80);
