@@ -42,7 +42,7 @@ inline constexpr std::array all{volume, limit, sort, desc, junk, json, hidden(sc
 }  // namespace search
 
 namespace benchSearch {
-inline constexpr Option runs{.name = "--runs", .value = "N", .number = 30};  // also below 1
+inline constexpr Option runs{.name = "--runs", .value = "N", .number = 30};  // also for a count below 1
 inline constexpr std::array all{runs, scanThreads};
 }  // namespace benchSearch
 
