@@ -1,60 +1,52 @@
 #!/usr/bin/env bash
 # Duplicate-finder benchmark: the finder's hash stages (bench_duplicate_finder --root) against
 # jdupes and rmlint on one generated set of audio-named files, warm cache. Prints, per tool, the
-# best wall time of RUNS runs, the peak resident size, and the duplicate sets and files it
-# reports, then checks that our sets equal jdupes'. With hyperfine installed it also runs the
-# three under hyperfine.
+# best wall time of $QUORVANTA_BENCH_RUNS runs, the peak resident size, and the duplicate sets and
+# files it reports, then checks that our sets equal jdupes'. With hyperfine installed it also runs
+# the three under hyperfine.
 #
 #   bench/dupes_vs_peers.sh [build-dir]      build-dir defaults to build-release
 #
-#   ORIGINALS=28000  distinct files, sizes log-uniform from 1 to 256 KiB
-#   COPIES=5000      originals copied once each (the duplicate sets to find)
-#   TRAPS=2000       near misses: copies of originals above 128 KiB with one middle byte flipped,
-#                    so size, first and last 64 KiB all match
-#   RUNS=5           timed runs per tool, after one untimed warm-up run
-#   REUSE=1          keep an existing set instead of generating it again
-#   KEEP=1           leave the set in place afterwards
+#   QUORVANTA_BENCH_ORIGINALS=28000  distinct files, sizes log-uniform from 1 to 256 KiB
+#   QUORVANTA_BENCH_COPIES=5000      originals copied once each (the duplicate sets to find)
+#   QUORVANTA_BENCH_TRAPS=2000       near misses: copies of originals above 128 KiB with one middle
+#                                    byte flipped, so size, first and last 64 KiB all match
+#   QUORVANTA_BENCH_RUNS=5           timed runs per tool, after one untimed warm-up run
+#   QUORVANTA_BENCH_REUSE=1          keep an existing set instead of generating it again
+#   QUORVANTA_BENCH_KEEP=1           leave the set in place afterwards
 #
 # The set is $TMPDIR/quorvanta-dupes-peers (default /tmp). Peers that are not installed are
 # named with their Debian package and skipped: jdupes (jdupes), rmlint (rmlint), hyperfine
 # (hyperfine), /usr/bin/time (time). They are benchmark peers, not dependencies.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/preamble.sh"
 
-build=${1:-build-release}
+require_built bench/bench_duplicate_finder
 finder="$build/bench/bench_duplicate_finder"
-[[ -x "$finder" ]] || finder="$build/bench_duplicate_finder"
-runs=${RUNS:-5}
+runs=${QUORVANTA_BENCH_RUNS:-5}
 set_dir="${TMPDIR:-/tmp}/quorvanta-dupes-peers"
 work=$(mktemp -d)
 
-if [[ ! -x "$finder" ]]; then
-  echo "dupes_vs_peers: bench_duplicate_finder is not built in $build (cmake --preset release && cmake --build --preset release)" >&2
-  exit 1
-fi
-
-missing=()
-have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1 ($2)"); return 1; }; }
 have_jdupes=0; have jdupes jdupes && have_jdupes=1
 have_rmlint=0; have rmlint rmlint && have_rmlint=1
 have_hyperfine=0; have hyperfine hyperfine && have_hyperfine=1
 [[ -x /usr/bin/time ]] || missing+=("/usr/bin/time (time)")
-[[ ${#missing[@]} -gt 0 ]] && echo "dupes_vs_peers: not installed, skipped: ${missing[*]}" >&2
+report_missing
 
 cleanup() {
   rm -rf "$work"
-  [[ "${KEEP:-0}" == 1 ]] || rm -rf "$set_dir"
+  [[ "${QUORVANTA_BENCH_KEEP:-0}" == 1 ]] || rm -rf "$set_dir"
 }
 trap cleanup EXIT
 
-echo "machine: $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo)," \
-     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+machine_line
 
-if [[ "${REUSE:-0}" == 1 && -f "$set_dir/.complete" ]]; then
+if [[ "${QUORVANTA_BENCH_REUSE:-0}" == 1 && -f "$set_dir/.complete" ]]; then
   echo "reusing $set_dir"
 else
   rm -rf "$set_dir"
-  python3 - "$set_dir" "${ORIGINALS:-28000}" "${COPIES:-5000}" "${TRAPS:-2000}" <<'PY'
+  python3 - "$set_dir" "${QUORVANTA_BENCH_ORIGINALS:-28000}" "${QUORVANTA_BENCH_COPIES:-5000}" \
+    "${QUORVANTA_BENCH_TRAPS:-2000}" <<'PY'
 import os, random, sys
 root, originals, copies, traps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 rng = random.Random(2026)

@@ -9,34 +9,25 @@
 #
 #   bench/engine_vs_peers.sh [build-dir]     build-dir defaults to build-release
 #
-#   QUORVANTA_BENCH_TREE     where the tree lives (default /dev/shm/qv-tree, tmpfs)
-#   QUORVANTA_BENCH_ENTRIES  entries in the tree (default 1000000)
+#   QUORVANTA_BENCH_TREE=/dev/shm/qv-tree   where the tree lives (tmpfs)
+#   QUORVANTA_BENCH_ENTRIES=1000000         entries in the tree
 #
 # Peers that are not installed (hyperfine, fdfind, plocate/updatedb) are named and skipped.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/preamble.sh"
 
-build=${1:-build-release}
+require_built bench/bench_fidx_scan bench/bench_fidx_find
 export QUORVANTA_BENCH_TREE=${QUORVANTA_BENCH_TREE:-/dev/shm/qv-tree}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QUORVANTA_BENCH_NAMES="$work/names.txt"
 
-for program in bench_fidx_scan bench_fidx_find; do
-  if [[ ! -x "$build/bench/$program" ]]; then
-    echo "engine_vs_peers: $build/bench/$program is not built (cmake --preset release && cmake --build --preset release)" >&2
-    exit 1
-  fi
-done
-
-missing=()
-have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1"); return 1; }; }
 have_hyperfine=0; have hyperfine && have_hyperfine=1
 have_fd=0; have fdfind && have_fd=1
 have_plocate=0; have plocate && have updatedb && have_plocate=1
-[[ ${#missing[@]} -gt 0 ]] && echo "engine_vs_peers: not installed, skipped: ${missing[*]}" >&2
+report_missing
 
-echo "machine: $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+machine_line
 echo "tree: $QUORVANTA_BENCH_TREE ($(stat -f -c %T "$(dirname "$QUORVANTA_BENCH_TREE")"))"
 
 # The find benchmark generates the tree when it is missing and writes the names file.

@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
 # plocate's updatedb over the tree of bench_refresh_reconcile, for comparison with reconcile:
 # like reconcile, a second updatedb run re-reads only the folders whose modification time changed.
-# Prints the best wall time of RUNS runs for a second run over the unchanged tree and after 1%
-# of the folders were touched (warm cache).
+# Prints the best wall time of $QUORVANTA_BENCH_RUNS runs for a second run over the unchanged tree
+# and after 1% of the folders were touched (warm cache).
 #
-#   bench/reconcile_vs_updatedb.sh [tree]   tree defaults to $TMPDIR/quorvanta-bench-tree-1000000
-#                                           (made by build-release/bench/bench_refresh_reconcile)
-#   RUNS=5
+#   bench/reconcile_vs_updatedb.sh [build-dir]      build-dir defaults to build-release
+#
+#   QUORVANTA_BENCH_ENTRIES=1000000   entries in the tree
+#   QUORVANTA_BENCH_TREE=$TMPDIR/quorvanta-bench-tree-<entries>
+#                                     the tree, made by $build/bench/bench_refresh_reconcile with
+#                                     the same settings
+#   QUORVANTA_BENCH_RUNS=5            timed runs per figure
 set -euo pipefail
+source "$(dirname "$0")/preamble.sh"
 
-tree=${1:-${TMPDIR:-/tmp}/quorvanta-bench-tree-1000000}
-runs=${RUNS:-5}
+entries=${QUORVANTA_BENCH_ENTRIES:-1000000}
+tree=${QUORVANTA_BENCH_TREE:-${TMPDIR:-/tmp}/quorvanta-bench-tree-$entries}
+runs=${QUORVANTA_BENCH_RUNS:-5}
 updatedb=$(command -v updatedb.plocate || command -v /usr/sbin/updatedb.plocate || true)
-if [[ -z "$updatedb" ]]; then echo "reconcile_vs_updatedb: plocate is not installed" >&2; exit 1; fi
-if [[ ! -f "$tree/.complete" ]]; then echo "reconcile_vs_updatedb: no tree at $tree (run bench_refresh_reconcile)" >&2; exit 1; fi
+if [[ -z "$updatedb" ]]; then echo "$bench_script: plocate is not installed" >&2; exit 1; fi
+if [[ ! -f "$tree/.complete" ]]; then
+  echo "$bench_script: no tree at $tree (run $build/bench/bench_refresh_reconcile)" >&2
+  exit 1
+fi
+machine_line
 
 db=$(mktemp -d)/bench.db
 trap 'rm -rf "$(dirname "$db")"' EXIT

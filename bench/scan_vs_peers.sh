@@ -1,48 +1,39 @@
 #!/usr/bin/env bash
 # Scan benchmark: quorvanta-cli scan (bulk with 1 and 8 threads, fts, fm) against find and fd on
-# one generated tree of empty files, warm cache. Prints, per command, the best wall time of RUNS
-# runs, the entries per second that gives and the peak resident size.
+# one generated tree of empty files, warm cache. Prints, per command, the best wall time of
+# $QUORVANTA_BENCH_RUNS runs, the entries per second that gives and the peak resident size.
 #
 #   bench/scan_vs_peers.sh [build-dir]      build-dir defaults to build-release
 #
-#   FILES=1000000   files in the tree (gen-tree; its own time is reported too)
-#   RUNS=5          timed runs per command, after one untimed warm-up run
-#   REUSE=1         keep an existing tree instead of generating it again
-#   KEEP=1          leave the tree in place afterwards
+#   QUORVANTA_BENCH_FILES=1000000   files in the tree (gen-tree; its own time is reported too)
+#   QUORVANTA_BENCH_RUNS=5          timed runs per command, after one untimed warm-up run
+#   QUORVANTA_BENCH_REUSE=1         keep an existing tree instead of generating it again
+#   QUORVANTA_BENCH_KEEP=1          leave the tree in place afterwards
 #
 # The tree is ~/QuorvantaTestTreeBench (gen-tree only writes below the home folder). Peers that
 # are not installed are named and skipped: find (findutils), fdfind (fd-find), hyperfine, and
 # /usr/bin/time (time) for the peak resident size.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/preamble.sh"
 
-build=${1:-build-release}
+require_built quorvanta-cli
 cli="$build/quorvanta-cli"
-files=${FILES:-1000000}
-runs=${RUNS:-5}
+files=${QUORVANTA_BENCH_FILES:-1000000}
+runs=${QUORVANTA_BENCH_RUNS:-5}
 tree="$HOME/QuorvantaTestTreeBench"
 
-if [[ ! -x "$cli" ]]; then
-  echo "scan_vs_peers: $cli is not built (cmake --preset release && cmake --build --preset release)" >&2
-  exit 1
-fi
-
-missing=()
-have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1"); return 1; }; }
 have_find=0; have find && have_find=1
 have_fd=0; have fdfind && have_fd=1
 have_hyperfine=0; have hyperfine && have_hyperfine=1
 [[ -x /usr/bin/time ]] || missing+=("/usr/bin/time")
-[[ ${#missing[@]} -gt 0 ]] && echo "scan_vs_peers: not installed, skipped: ${missing[*]}" >&2
+report_missing
 
 source bench/peer_timing.sh
 
-echo "machine: $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.1f GB", $2 / 1048576}' /proc/meminfo)," \
-     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
-echo "file system of the tree: $(findmnt -no FSTYPE -T "$HOME" 2>/dev/null || stat -f -c %T "$HOME")," \
-     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+machine_line
+echo "file system of the tree: $(findmnt -no FSTYPE -T "$HOME" 2>/dev/null || stat -f -c %T "$HOME")"
 
-if [[ "${REUSE:-0}" == 1 && -d "$tree" ]]; then
+if [[ "${QUORVANTA_BENCH_REUSE:-0}" == 1 && -d "$tree" ]]; then
   echo "reusing $tree"
 else
   rm -rf "$tree"
@@ -50,7 +41,7 @@ else
   "$cli" gen-tree "$tree" --files "$files"
   echo "gen-tree wall: $(calc %.2f "$(seconds) - $start") s"
 fi
-[[ "${KEEP:-0}" == 1 ]] || trap 'rm -rf "$tree"' EXIT
+[[ "${QUORVANTA_BENCH_KEEP:-0}" == 1 ]] || trap 'rm -rf "$tree"' EXIT
 
 entries=$(find "$tree" -mindepth 1 -printf x | wc -c)
 echo "entries below the root: $entries"

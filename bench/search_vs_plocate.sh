@@ -9,20 +9,16 @@
 #
 #   bench/search_vs_plocate.sh [build-dir]      build-dir defaults to build-release
 #
-#   QUORVANTA_BENCH_FILES  files in the tree (default 1000000)
-#   QUORVANTA_BENCH_DIR    where the tree is made (default /dev/shm, else $TMPDIR or /tmp)
-#   QUORVANTA_BENCH_RUNS   bench-search --runs (default 30)
+#   QUORVANTA_BENCH_FILES=1000000   files in the tree
+#   QUORVANTA_BENCH_DIR=/dev/shm    where the tree is made (when not writable: $TMPDIR or /tmp)
+#   QUORVANTA_BENCH_RUNS=30         bench-search --runs
 #
 # Peers that are not installed (hyperfine, plocate/updatedb) are named and skipped.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/preamble.sh"
 
-build=${1:-build-release}
+require_built quorvanta-cli
 cli=$build/quorvanta-cli
-if [[ ! -x "$cli" ]]; then
-  echo "search_vs_plocate: $cli is not built (cmake --preset release && cmake --build --preset release)" >&2
-  exit 1
-fi
 files=${QUORVANTA_BENCH_FILES:-1000000}
 runs=${QUORVANTA_BENCH_RUNS:-30}
 base=${QUORVANTA_BENCH_DIR:-/dev/shm}
@@ -35,13 +31,11 @@ export HOME=$work
 tree=$work/QuorvantaTestTreeBench
 db=$work/plocate.db
 
-missing=()
-have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1"); return 1; }; }
 have_hyperfine=0; have hyperfine && have_hyperfine=1
 have_plocate=0; have plocate && have updatedb && have_plocate=1
-[[ ${#missing[@]} -gt 0 ]] && echo "search_vs_plocate: not installed, skipped: ${missing[*]}" >&2
+report_missing
 
-echo "machine: $(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+machine_line
 "$cli" gen-tree "$tree" --files "$files"
 echo "tree: $tree ($(stat -f -c %T "$work")), $(find "$tree" | wc -l) entries"
 

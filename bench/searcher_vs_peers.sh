@@ -2,32 +2,27 @@
 # Name search peers on the searcher benchmark's names: the same synthetic names that
 # bench_searcher indexes, written one per line, searched with grep -c -F (and -i), and with
 # plocate over a database built from them by plocate-build -p (plocate -c, -i and --regex).
-# Prints the best wall time of RUNS runs per command, in ms, and its count.
+# Prints the best wall time of $QUORVANTA_BENCH_RUNS runs per command, in ms, and its count.
 #
 #   bench/searcher_vs_peers.sh [build-dir]      build-dir defaults to build-release
 #
-#   ENTRIES=1000000   1000000 or 10000000, as in bench_searcher
-#   RUNS=5            timed runs per command, after one untimed warm-up run
+#   QUORVANTA_BENCH_ENTRIES=1000000   1000000 or 10000000, as in bench_searcher
+#   QUORVANTA_BENCH_RUNS=5            timed runs per command, after one untimed warm-up run
 #
 # Peers that are not installed are named and skipped: grep, plocate and plocate-build (plocate).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/preamble.sh"
 
-build=${1:-build-release}
+require_built bench/bench_searcher
 bench="$build/bench/bench_searcher"
-entries=${ENTRIES:-1000000}
-runs=${RUNS:-5}
+entries=${QUORVANTA_BENCH_ENTRIES:-1000000}
+runs=${QUORVANTA_BENCH_RUNS:-5}
 
-if [[ ! -x "$bench" ]]; then
-  echo "searcher_vs_peers: $bench is not built (cmake --preset release && cmake --build --preset release)" >&2
-  exit 1
-fi
-
-missing=()
-have() { command -v "$1" >/dev/null 2>&1 || { missing+=("$1"); return 1; }; }
 have_grep=0; have grep && have_grep=1
 have_plocate=0; have plocate && have plocate-build && have_plocate=1
-[[ ${#missing[@]} -gt 0 ]] && echo "searcher_vs_peers: not installed, skipped: ${missing[*]}" >&2
+report_missing
+
+machine_line
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

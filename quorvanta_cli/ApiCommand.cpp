@@ -6,6 +6,7 @@
 #include "QuorvantaCore/json/UTF8Repair.h"
 #include "quorvanta_cli/ApiSocket.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Tool.h"
 
 namespace quorvanta::cli {
@@ -18,7 +19,7 @@ nlohmann::json apiRequest(Cli& cli) {
     const auto query = cli.args.at(2);
     if (word != "search" || !query) usageExit(cli, "api");
     nlohmann::json request = {{"op", "search"}, {"query", *query}};
-    if (const auto limit = cli.args.opt("--limit"))
+    if (const auto limit = cli.args.opt(options::api::limit))
         if (const auto value = number(*limit)) request["limit"] = *value;
     return request;
 }

@@ -2,11 +2,12 @@
 
 #include "QuorvantaCore/api/LocalAPI.h"
 #include "quorvanta_cli/Args.h"
+#include "quorvanta_cli/Options.h"
 
 namespace quorvanta::cli {
 
 std::string apiSocketPath(const Args& args) {
-    if (auto given = args.opt("--socket")) return *std::move(given);
+    if (auto given = args.opt(options::socket)) return *std::move(given);
     return core::LocalAPI::defaultSocketPath().string();
 }
 

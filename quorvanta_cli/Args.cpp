@@ -28,12 +28,14 @@ std::optional<std::string> Args::at(std::size_t i) const {
 }
 
 std::optional<std::string> Args::opt(std::string_view name) const {
+    asked_.emplace(name);
     const auto it = std::find(items_.begin(), items_.end(), name);
     if (it == items_.end() || std::next(it) == items_.end()) return std::nullopt;
     return *std::next(it);
 }
 
 std::vector<std::string> Args::opts(std::string_view name) const {
+    asked_.emplace(name);
     std::vector<std::string> values;
     for (std::size_t i = 0; i + 1 < items_.size(); ++i)
         if (items_[i] == name) values.push_back(items_[i + 1]);
@@ -41,13 +43,16 @@ std::vector<std::string> Args::opts(std::string_view name) const {
 }
 
 bool Args::flag(std::string_view name) const {
+    asked_.emplace(name);
     return std::find(items_.begin(), items_.end(), name) != items_.end();
 }
 
 std::int64_t Args::numberOr(std::string_view name, std::int64_t fallback) const {
     const auto value = opt(name);
     if (!value) return fallback;
-    return number(*value).value_or(fallback);
+    return cli::number(*value).value_or(fallback);
 }
+
+std::string Args::text(const Option& option) const { return opt(option).value_or(std::string(option.text)); }
 
 }  // namespace quorvanta::cli

@@ -6,6 +6,7 @@
 #include "quorvanta_cli/AudioCheck.h"
 #include "quorvanta_cli/AudioInfo.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/ReferenceAudioProbe.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
@@ -61,7 +62,7 @@ int audioCheckCommand(Cli& cli) {
         files = std::move(*listed);
         found = static_cast<std::int64_t>(files.size());
     } else {
-        AudioSampler sampler(cli.args.numberOr("--limit", 300));
+        AudioSampler sampler(cli.args.number(options::audioCheck::limit));
         sampleFolder(*first, sampler);
         files = sampler.taken();
         found = sampler.found();

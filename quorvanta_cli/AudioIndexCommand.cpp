@@ -1,12 +1,13 @@
 // audio-index <root> [--threads N] [--query q]: scans the root, runs the audio indexer over it
 // with progress on standard error while a second thread keeps searching the same index, then
-// answers the final audio queries.
+// answers the final audio queries (the one --query gives, else a fixed set).
 #include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "audio/indexer/AudioIndexer.h"
 #include "platform/dispatch/Qos.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
 
@@ -90,7 +91,7 @@ int audioIndexCommand(Cli& cli) {
     const auto root = cli.args.at(1);
     if (!root) usageExit(cli, "audio-index");
     const auto index = build(cli, {*root});
-    audio::AudioIndexer indexer(index, engineThreads(cli.args.numberOr("--threads", 4)));
+    audio::AudioIndexer indexer(index, engineThreads(cli.args.number(options::audioIndex::threads)));
     const auto work = indexer.pending();
     cli.out << "audio files: " << work.total << " (" << work.todo.size() << " to analyze)\n";
 
@@ -125,7 +126,7 @@ int audioIndexCommand(Cli& cli) {
             << " files/s; table rows=" << (table ? table->count() : 0) << '\n';
 
     std::vector<std::string> finals;
-    if (const auto q = cli.args.opt("--query")) {
+    if (const auto q = cli.args.opt(options::audioIndex::query)) {
         finals.push_back(*q);
     } else {
         finals.assign(kFinalQueries.begin(), kFinalQueries.end());

@@ -1,10 +1,12 @@
 // bench-search [root...] [--runs N] [--threads N]: the search engine measured as a user meets it.
 // Memory of the index, eight fixed queries replayed keystroke by keystroke, a search cancelled
 // by a newer one, and the building and use of every sort order.
+#include "QuorvantaCore/api/VolumeSearch.h"
 #include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "QuorvantaCore/text/Grapheme.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
 
@@ -21,7 +23,6 @@ namespace {
 // Names that gen-tree produces.
 constexpr std::array kQueries{"remix", "track_1", "d12 flac", "ext:flac size:>1",
                               "xyzzy", "*.mp3", "d1 | d2 !wav", "path:top1 remix"};
-constexpr int kDefaultRuns = 30;
 constexpr int kCancelRounds = 10;
 
 using Hits = std::vector<std::uint32_t>;
@@ -122,7 +123,7 @@ void sortTest(Cli& cli, core::VolumeIndex& index, core::Searcher& searcher, int 
         std::vector<double> times;
         for (int run = 0; run < runs; ++run) {
             const double start = now();
-            index.ordered(hits, key, false, 100, kDirectSortLimit);
+            index.ordered(hits, key, false, 100, core::LocalAPI::kDirectSortLimit);
             times.push_back(millisSince(start));
         }
         std::sort(times.begin(), times.end());
@@ -137,8 +138,8 @@ int benchSearchCommand(Cli& cli) {
     for (std::size_t i = 1; i < cli.args.size() && !cli.args.items()[i].starts_with("--"); ++i)
         roots.push_back(cli.args.items()[i]);
     // Below 1 counts as the default; far above any useful count is bounded.
-    std::int64_t runs = cli.args.numberOr("--runs", kDefaultRuns);
-    if (runs < 1) runs = kDefaultRuns;
+    std::int64_t runs = cli.args.number(options::benchSearch::runs);
+    if (runs < 1) runs = options::benchSearch::runs.number;
     runs = std::min<std::int64_t>(runs, 1'000'000);
 
     const double rss0 = rssMB();

@@ -7,6 +7,7 @@
 #include "audio/dupes/DupExport.h"
 #include "audio/dupes/DuplicateFinder.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
 
@@ -19,6 +20,7 @@ namespace {
 using audio::DupGroup;
 using audio::DupKind;
 using audio::DupStage;
+namespace o = options::dupes;
 
 constexpr double kReportEvery = 10;         // seconds between progress lines on standard error
 constexpr std::size_t kListedGroups = 5;
@@ -33,18 +35,18 @@ std::vector<std::string> splitAtCommas(const std::string& text) {
     return parts;
 }
 
-audio::DuplicateFinder::Options options(const Args& args) {
-    audio::DuplicateFinder::Options options;
-    if (const auto list = args.opt("--stages")) {
-        options.stages.clear();
+audio::DuplicateFinder::Options finderOptions(const Args& args) {
+    audio::DuplicateFinder::Options chosen;
+    if (const auto list = args.opt(o::stages)) {
+        chosen.stages.clear();
         for (const std::string& part : splitAtCommas(*list))
             if (const auto n = number(part))
-                if (const auto stage = audio::dupStageFromRawValue(*n)) options.stages.insert(*stage);
+                if (const auto stage = audio::dupStageFromRawValue(*n)) chosen.stages.insert(*stage);
     }
-    if (const auto threads = args.opt("--threads"))
-        if (const auto n = number(*threads)) options.threads = engineThreads(*n);
-    if (const auto exts = args.opt("--ext")) options.extensions = splitAtCommas(*exts);
-    return options;
+    if (const auto threads = args.opt(o::threads))
+        if (const auto n = number(*threads)) chosen.threads = engineThreads(*n);
+    if (const auto exts = args.opt(o::ext)) chosen.extensions = splitAtCommas(*exts);
+    return chosen;
 }
 
 // The stage reports of one run. The finder calls `progress` from its workers and its own thread;
@@ -139,7 +141,7 @@ void exportTo(Cli& cli, std::string_view label, const std::string& text, const s
 
 int dupesCommand(Cli& cli) {
     std::vector<std::shared_ptr<core::VolumeIndex>> volumes;
-    for (const std::string& path : cli.args.opts("--snapshot")) {
+    for (const std::string& path : cli.args.opts(o::snapshot)) {
         auto loaded = core::VolumeIndex::load(path, {});
         if (!loaded) {
             cli.out << "cannot load " << path << '\n';
@@ -148,11 +150,11 @@ int dupesCommand(Cli& cli) {
         loaded->index->loadAudio(path);
         volumes.push_back(std::move(loaded->index));
     }
-    const std::vector<std::string> roots = cli.args.opts("--volume");
+    const std::vector<std::string> roots = cli.args.opts(o::volume);
     if (volumes.empty() && roots.empty()) usageExit(cli, "dupes");
     for (const std::string& root : roots) volumes.push_back(build(cli, {root}));
 
-    const audio::DuplicateFinder::Options chosen = options(cli.args);
+    const audio::DuplicateFinder::Options chosen = finderOptions(cli.args);
     cli.out << volumeLine(volumes, chosen) << '\n';
 
     audio::DuplicateFinder finder(volumes, chosen);
@@ -162,8 +164,8 @@ int dupesCommand(Cli& cli) {
 
     printSummary(cli, groups);
     for (std::size_t i = 0; i < groups.size() && i < kListedGroups; ++i) printGroup(cli, groups[i]);
-    if (const auto path = cli.args.opt("--csv")) exportTo(cli, "csv", audio::DupExport::csv(groups), *path);
-    if (const auto path = cli.args.opt("--m3u"))
+    if (const auto path = cli.args.opt(o::csv)) exportTo(cli, "csv", audio::DupExport::csv(groups), *path);
+    if (const auto path = cli.args.opt(o::m3u))
         exportTo(cli, "m3u", audio::DupExport::m3u(groups, audio::DupExport::Which::surplus), *path);
     return kSuccess;
 }

@@ -4,6 +4,7 @@
 #include "platform/fs/XdgDirs.h"
 #include "platform/volumes/ExternalDrives.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
 
@@ -20,7 +21,6 @@ namespace quorvanta::cli {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::int64_t kDefaultFiles = 1'000'000;
 constexpr std::string_view kRootPrefix = "QuorvantaTestTree";
 constexpr int kFilesPerFolder = 50;
 constexpr int kSubfoldersPerFolder = 20;
@@ -137,7 +137,7 @@ GenTreeCounts genTree(const GenTreeTarget& target, std::int64_t files) {
 int genTreeCommand(Cli& cli) {
     const auto path = cli.args.at(1);
     if (!path) usageExit(cli, "gen-tree");
-    const std::int64_t files = cli.args.numberOr("--files", kDefaultFiles);
+    const std::int64_t files = cli.args.number(options::genTree::files);
     const auto target = genTreeTarget(*path, platform::homeDir());
     if (!target) {
         cli.out << "refusing: gen-tree only writes to ~/QuorvantaTestTree*\n";

@@ -1,6 +1,7 @@
 // scan <path> [--threads N] [--mode bulk|fts|fm]: walks one tree in the chosen way and prints
 // one report line, so the modes can be compared on the same tree. Nothing is kept.
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/ScanModes.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
@@ -9,8 +10,6 @@
 
 namespace quorvanta::cli {
 namespace {
-
-constexpr std::int64_t kDefaultThreads = 8;
 
 [[noreturn]] void cannotOpen(Cli& cli, const std::string& path) {
     cli.out << "cannot open " << path << '\n';
@@ -44,9 +43,8 @@ void scanFM(Cli& cli, const std::string& path) {
 int scanCommand(Cli& cli) {
     const auto path = cli.args.at(1);
     if (!path) usageExit(cli, "scan");
-    // Read in every mode, used only by bulk.
-    const std::int64_t threads = cli.args.numberOr("--threads", kDefaultThreads);
-    const std::string mode = cli.args.opt("--mode").value_or("bulk");
+    const std::int64_t threads = cli.args.number(options::scan::threads);
+    const std::string mode = cli.args.text(options::scan::mode);
     if (mode == "fts") scanFts(cli, *path);
     else if (mode == "fm") scanFM(cli, *path);
     else scanBulk(cli, *path, threads);

@@ -1,5 +1,6 @@
 #include "quorvanta_cli/Shared.h"
 
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Tool.h"
 
 #include "QuorvantaCore/query/Calendar.h"
@@ -87,7 +88,7 @@ void report(std::ostream& out, std::string_view label, const scan_stats& stats, 
 
 std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string>& roots) {
     const double start = now();
-    const int threads = engineThreads(cli.args.numberOr("--threads", 8));
+    const int threads = engineThreads(cli.args.number(options::scanThreads));
     std::shared_ptr<core::VolumeIndex> index;
     try {
         index = core::VolumeIndex::scanned(roots, threads);

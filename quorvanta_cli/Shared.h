@@ -19,9 +19,6 @@ namespace quorvanta::cli {
 
 struct Cli;
 
-// At most this many hits are sorted directly when their key has no usable order.
-inline constexpr std::size_t kDirectSortLimit = 300'000;
-
 double now();                       // seconds of the monotonic clock
 std::string fmt(double x);          // "%.2f"
 std::string gb(std::uint64_t bytes);  // "%.2f GB" of bytes / 1e9
@@ -39,7 +36,7 @@ std::uint64_t ratePerSecond(std::uint64_t entries, double seconds);
 void report(std::ostream& out, std::string_view label, const scan_stats& stats, double seconds);
 
 // A new index holding every root, scanned one after another with the number of --threads
-// (default 8) workers. Writes its summary line on cli.err. When a root cannot be opened or the
+// workers (options::scanThreads). Writes its summary line on cli.err. When a root cannot be opened or the
 // scan is cancelled, prints "error: " and the error's printed form on cli.out and ends the run
 // with status 1.
 std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string>& roots);

@@ -4,6 +4,7 @@
 #include "QuorvantaCore/index/RefreshStats.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/SnapReplay.h"
 #include "quorvanta_cli/Tool.h"
@@ -29,7 +30,7 @@ int snapReplayCommand(Cli& cli) {
     const auto root = cli.args.at(1);
     const auto file = cli.args.at(2);
     if (!root || !file) usageExit(cli, "snap-replay");
-    return snapReplay(cli, {*root, *file, cli.args.flag("--save"), platform::processEventSource()});
+    return snapReplay(cli, {*root, *file, cli.args.flag(options::snapReplay::save), platform::processEventSource()});
 }
 
 }  // namespace quorvanta::cli

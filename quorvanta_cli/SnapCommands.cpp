@@ -3,12 +3,14 @@
 //   snap-load <file.idx> [--query q]     load, search once and order the hits, with timings
 //   snap-fseuuid [path]                  the event-log identity of the path's device
 //   snap-top <file.idx> [--depth N]      the folders holding the most entries at one depth
+#include "QuorvantaCore/api/VolumeSearch.h"
 #include "QuorvantaCore/index/SnapshotInfo.h"
 #include "QuorvantaCore/index/SortOrders.h"
 #include "QuorvantaCore/index/VolumeID.h"
 #include "QuorvantaCore/search/Searcher.h"
 #include "platform/events/EventSource.h"
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 #include "quorvanta_cli/Shared.h"
 #include "quorvanta_cli/Tool.h"
 
@@ -87,7 +89,7 @@ int snapLoadCommand(Cli& cli) {
         return kFailed;
     }
     const auto& index = loaded->index;
-    const core::Query query = parseQueryOrEnd(cli, cli.args.opt("--query").value_or("remix"));
+    const core::Query query = parseQueryOrEnd(cli, cli.args.text(options::snapLoad::query));
 
     t = now();
     core::Searcher searcher(index);
@@ -95,7 +97,7 @@ int snapLoadCommand(Cli& cli) {
     const double searchSeconds = now() - t;
 
     t = now();
-    const auto ordered = index->ordered(hits, core::SortKey::name, false, 100, kDirectSortLimit);
+    const auto ordered = index->ordered(hits, core::SortKey::name, false, 100, core::LocalAPI::kDirectSortLimit);
     const double orderSeconds = now() - t;
 
     cli.out << "load=" << fmt(loadSeconds * 1000) << " ms entries=" << index->count()
@@ -122,7 +124,7 @@ int snapTopCommand(Cli& cli) {
     }
     const core::VolumeIndex& index = *loaded->index;
     // A negative depth counts like 0: every entry below a root under that root.
-    const std::int64_t depthLimit = std::max<std::int64_t>(0, cli.args.numberOr("--depth", 2));
+    const std::int64_t depthLimit = std::max<std::int64_t>(0, cli.args.number(options::snapTop::depth));
 
     // Parents precede their children, so one pass in index order knows every parent's depth.
     // An entry whose parent does not precede it (a damaged file) is taken as a root.

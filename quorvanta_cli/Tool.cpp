@@ -1,6 +1,7 @@
 #include "quorvanta_cli/Tool.h"
 
 #include "quorvanta_cli/Commands.h"
+#include "quorvanta_cli/Options.h"
 
 #include <algorithm>
 #include <array>
@@ -11,35 +12,112 @@ namespace {
 
 // Usage lines put operands first: options are found anywhere, operands only by position.
 constexpr std::array kCommands{
-    Command{"scan", "usage: quorvanta-cli scan <path> [--threads N] [--mode bulk|fts|fm]", 1, scanCommand},
-    Command{"gen-tree", "usage: quorvanta-cli gen-tree <path> --files N", 2, genTreeCommand},
-    Command{"search",
-            "usage: quorvanta-cli search \"<query>\" --volume <path> [--limit N] [--sort name|size|date] "
-            "[--desc] [--junk] [--json]",
-            3, searchCommand},
-    Command{"bench-search", "", 6, benchSearchCommand},
-    Command{"snap-save", "usage: quorvanta-cli snap-save <root> <file.idx>", 7, snapSaveCommand},
-    Command{"snap-load", "usage: quorvanta-cli snap-load <file.idx> [--query q]", 8, snapLoadCommand},
-    Command{"snap-reconcile", "", 0, snapReconcileCommand},
-    Command{"snap-fseuuid", "", 0, snapFseuuidCommand},
-    Command{"audio-info", "", 0, audioInfoCommand},
-    Command{"audio-check", "usage: quorvanta-cli audio-check <dir> [--limit N]", 0, audioCheckCommand},
-    Command{"audio-index", "usage: quorvanta-cli audio-index <root> [--threads N]", 0, audioIndexCommand},
-    Command{"dupes", "usage: quorvanta-cli dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5]", 0,
-            dupesCommand},
-    Command{"snap-top", "", 0, snapTopCommand},
-    Command{"snap-replay", "usage: quorvanta-cli snap-replay <root> <file.idx> [--save]", 9, snapReplayCommand},
-    Command{"api",
-            "usage: quorvanta-cli api status|search \"<query>\" [--limit N] [--socket PATH]\n"
-            "       quorvanta-cli mcp [--socket PATH]   (MCP server on stdio)",
-            4, apiCommand},
-    Command{"mcp", "", 5, mcpCommand},
+    Command{.word = "scan",
+            .operands = "<path>",
+            .options = options::scan::all,
+            .hasUsage = true,
+            .overviewPosition = 1,
+            .run = scanCommand},
+    Command{.word = "gen-tree",
+            .operands = "<path>",
+            .options = options::genTree::all,
+            .hasUsage = true,
+            .overviewPosition = 2,
+            .run = genTreeCommand},
+    Command{.word = "search",
+            .operands = "\"<query>\"",
+            .options = options::search::all,
+            .hasUsage = true,
+            .overviewPosition = 3,
+            .run = searchCommand},
+    Command{
+        .word = "bench-search", .options = options::benchSearch::all, .overviewPosition = 6, .run = benchSearchCommand},
+    Command{.word = "snap-save",
+            .operands = "<root> <file.idx>",
+            .options = options::snapSave::all,
+            .hasUsage = true,
+            .overviewPosition = 7,
+            .run = snapSaveCommand},
+    Command{.word = "snap-load",
+            .operands = "<file.idx>",
+            .options = options::snapLoad::all,
+            .hasUsage = true,
+            .overviewPosition = 8,
+            .run = snapLoadCommand},
+    Command{.word = "snap-reconcile", .options = options::snapReconcile::all, .run = snapReconcileCommand},
+    Command{.word = "snap-fseuuid", .run = snapFseuuidCommand},
+    Command{.word = "audio-info", .run = audioInfoCommand},
+    Command{.word = "audio-check",
+            .operands = "<dir>",
+            .options = options::audioCheck::all,
+            .hasUsage = true,
+            .run = audioCheckCommand},
+    Command{.word = "audio-index",
+            .operands = "<root>",
+            .options = options::audioIndex::all,
+            .hasUsage = true,
+            .run = audioIndexCommand},
+    Command{.word = "dupes", .options = options::dupes::all, .hasUsage = true, .run = dupesCommand},
+    Command{.word = "snap-top", .options = options::snapTop::all, .run = snapTopCommand},
+    Command{.word = "snap-replay",
+            .operands = "<root> <file.idx>",
+            .options = options::snapReplay::all,
+            .hasUsage = true,
+            .overviewPosition = 9,
+            .run = snapReplayCommand},
+    Command{.word = "api",
+            .operands = "status|search \"<query>\"",
+            .options = options::api::all,
+            .hasUsage = true,
+            .alsoShows = "mcp",
+            .overviewPosition = 4,
+            .run = apiCommand},
+    Command{.word = "mcp",
+            .options = options::mcp::all,
+            .note = "(MCP server on stdio)",
+            .overviewPosition = 5,
+            .run = mcpCommand},
 };
 
 const Command* find(std::string_view word) {
     for (const auto& command : kCommands)
         if (command.word == word) return &command;
     return nullptr;
+}
+
+// "--name value", or "--name" for a switch.
+std::string shown(const Option& option) {
+    std::string text(option.name);
+    if (!option.value.empty()) (text += ' ') += option.value;
+    return text;
+}
+
+std::string synopsis(const Command& command) {
+    std::string text = "quorvanta-cli ";
+    text += command.word;
+    if (!command.operands.empty()) (text += ' ') += command.operands;
+    const std::span<const Option> list = command.options;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        switch (list[i].shown) {
+            case Shown::optional:
+                text += " [" + shown(list[i]) + "]";
+                break;
+            case Shown::required:
+                text += " " + shown(list[i]);
+                break;
+            case Shown::choice: {
+                text += " (" + shown(list[i]);
+                for (; i + 1 < list.size() && list[i + 1].shown == Shown::choice; ++i)
+                    text += " | " + shown(list[i + 1]);
+                text += ")...";
+                break;
+            }
+            case Shown::hidden:
+                break;
+        }
+    }
+    if (!command.note.empty()) (text += "   ") += command.note;
+    return text;
 }
 
 }  // namespace
@@ -62,9 +140,16 @@ std::string generalUsage() {
     return text + " ...";
 }
 
-void usageExit(Cli& cli, std::string_view word) {
+std::string usage(std::string_view word) {
     const Command* command = find(word);
-    cli.out << (command ? command->usage : std::string_view{}) << '\n';
+    if (!command || !command->hasUsage) return "";
+    std::string text = "usage: " + synopsis(*command);
+    if (const Command* also = find(command->alsoShows)) text += "\n       " + synopsis(*also);
+    return text;
+}
+
+void usageExit(Cli& cli, std::string_view word) {
+    cli.out << usage(word) << '\n';
     endRun(kFailed);
 }
 

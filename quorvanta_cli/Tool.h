@@ -38,11 +38,19 @@ struct RunEnd {
 };
 [[noreturn]] void endRun(int status);
 
+// One row of the command table. A command's synopsis is "quorvanta-cli", its word, its operands,
+// its options as they are shown, then three blanks and its note when it has one. Its usage text is
+// "usage: " and its synopsis, followed on a second line (indented by seven blanks) by the synopsis
+// of the command `alsoShows` names.
 struct Command {
-    std::string_view word;    // matched against element 0 by exact equality
-    std::string_view usage;   // the command's own usage text, "" when it has none
-    int overviewPosition;     // its place in the general usage text, 0 when not listed there
-    int (*run)(Cli&);         // null while the command is not built: its word is then unknown
+    std::string_view word;            // matched against element 0 by exact equality
+    std::string_view operands;        // the synopsis' text before the options
+    std::span<const Option> options;  // every option the command reads (Options.h)
+    std::string_view note;            // the synopsis' text after the options
+    bool hasUsage = false;            // whether it has a usage text of its own
+    std::string_view alsoShows;       // the word of a command whose synopsis the usage text adds
+    int overviewPosition = 0;         // its place in the general usage text, 0 when not listed there
+    int (*run)(Cli&) = nullptr;       // null while the command is not built: its word is then unknown
 };
 
 // The command table, in matching order.
@@ -50,6 +58,10 @@ std::span<const Command> commands();
 
 // "usage: quorvanta-cli scan|gen-tree|… ..."
 std::string generalUsage();
+
+// The usage text of the command named word, without a line feed; "" for one without a usage text
+// or a word that names no command.
+std::string usage(std::string_view word);
 
 // Prints the command's own usage text on out and ends the run with status 1.
 [[noreturn]] void usageExit(Cli& cli, std::string_view word);

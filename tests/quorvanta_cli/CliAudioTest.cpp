@@ -440,7 +440,7 @@ TEST_F(CliAudio, IndexOfTheFixtures) {
 
     const auto usage = runCli({"audio-index"});
     EXPECT_EQ(usage.status, 1);
-    EXPECT_EQ(usage.out, "usage: quorvanta-cli audio-index <root> [--threads N]\n");
+    EXPECT_EQ(usage.out, "usage: quorvanta-cli audio-index <root> [--threads N] [--query q]\n");
 }
 
 }  // namespace

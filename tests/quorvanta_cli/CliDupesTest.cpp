@@ -174,8 +174,10 @@ TEST(CliDupes, NothingToFindAndRefusals) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out, "cannot load " + bad + "\n");
     }
-    test::expectEachRunGives({{"dupes"}, {"dupes", "--stages", "1"}}, 1,
-                             "usage: quorvanta-cli dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5]\n");
+    test::expectEachRunGives(
+        {{"dupes"}, {"dupes", "--stages", "1"}}, 1,
+        "usage: quorvanta-cli dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5] "
+        "[--threads N] [--ext list] [--csv file] [--m3u file]\n");
 }
 
 }  // namespace

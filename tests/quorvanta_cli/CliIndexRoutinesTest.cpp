@@ -52,7 +52,7 @@ struct Trees {
     std::string rb() const { return b.path().string(); }
 };
 
-TEST(CliEntry, BuildIndexesEveryRootAndReportsOnStandardError) {
+TEST(CliIndexRoutines, BuildIndexesEveryRootAndReportsOnStandardError) {
     Trees trees;
     const auto built = runBuild({"search", "q", "--threads", "2"}, {trees.ra(), trees.rb()});
     ASSERT_EQ(built.status, 0) << built.out;
@@ -67,7 +67,7 @@ TEST(CliEntry, BuildIndexesEveryRootAndReportsOnStandardError) {
     EXPECT_EQ(match[1], fmt(static_cast<double>(built.index->arrayBytes()) / 6));
 }
 
-TEST(CliEntry, BuildFailureEndsTheRunWithItsErrorLine) {
+TEST(CliIndexRoutines, BuildFailureEndsTheRunWithItsErrorLine) {
     Trees trees;
     const struct {
         std::string missing;
@@ -85,7 +85,7 @@ TEST(CliEntry, BuildFailureEndsTheRunWithItsErrorLine) {
     }
 }
 
-TEST(CliEntry, PrintHitsInTheGivenOrder) {
+TEST(CliIndexRoutines, PrintHitsInTheGivenOrder) {
     Trees trees;
     const auto built = runBuild({}, {trees.ra()});
     ASSERT_TRUE(built.index);
@@ -105,7 +105,7 @@ TEST(CliEntry, PrintHitsInTheGivenOrder) {
     EXPECT_EQ(none.str(), "");
 }
 
-TEST(CliEntry, DumpComparesIndexesWhateverTheirEntryOrder) {
+TEST(CliIndexRoutines, DumpComparesIndexesWhateverTheirEntryOrder) {
     Trees trees;
     const auto ab = runBuild({}, {trees.ra(), trees.rb()});
     const auto ba = runBuild({}, {trees.rb(), trees.ra()});

@@ -2,12 +2,12 @@
 #include "QuorvantaCore/json/JSONText.h"
 #include "QuorvantaCore/query/Calendar.h"
 #include "QuorvantaCore/query/QueryParser.h"
+#include "tests/support/Mutations.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -239,40 +239,25 @@ TEST(LocalAPIProtocol, DefaultSocketIsInTheDataDirectory) {
 // Mutations of valid requests (byte flips, cuts, insertions of JSON punctuation, splices) must
 // never crash the handler, and every reply is one JSON object with a boolean "ok".
 TEST(LocalAPIProtocol, MutatedRequestsAlwaysGetOneJSONObject) {
-    const std::vector<std::string> seeds = {
+    quorvanta::test::MutationPlan plan;
+    plan.seeds = {
         R"({"op":"status"})",
         R"({"op":"search","query":"ext:pdf size:>1mb","limit":20})",
         R"({"op":"search","query":"a|b !c \"x y\"","limit":2.5})",
         R"({"op":"search","query":"\u00e9\ud83d\ude00","limit":true,"x":[{"y":null}]})",
     };
-    const std::string punctuation = "{}[]\",:\\0123456789.eE+-tfn \x7f\x80\xc3\xff\n";
-    std::mt19937 random(20261210);
+    plan.iterations = 10000;
     FakeBackend fake;
     fake.volumeList = {{"V", "/v", 3, false, false}};
     fake.result = {5, {{"/v/a", "a", "file", 1, 1}}};
     const Backend backend = fake.backend();
-    for (int iteration = 0; iteration < 10000; ++iteration) {
-        std::string request = seeds[random() % seeds.size()];
-        const int edits = 1 + static_cast<int>(random() % 6);
-        for (int e = 0; e < edits && !request.empty(); ++e) {
-            const std::size_t at = random() % request.size();
-            switch (random() % 5) {
-                case 0: request[at] = static_cast<char>(random() % 256); break;
-                case 1: request.erase(at, 1 + random() % 4); break;
-                case 2: request.insert(at, 1, punctuation[random() % punctuation.size()]); break;
-                case 3: request.resize(at); break;
-                default: {
-                    const std::string& other = seeds[random() % seeds.size()];
-                    request.insert(at, other.substr(random() % other.size()));
-                }
-            }
-        }
+    quorvanta::test::forEachMutation(plan, [&](const std::string& request) {
         const std::string reply = LocalAPI::handle(request, backend);
         const auto parsed = parseJSONStrict(reply);
         ASSERT_TRUE(parsed && parsed->is_object() && (*parsed)["ok"].is_boolean())
             << "request: " << request << "\nreply: " << reply;
         ASSERT_EQ(reply.find('\n'), std::string::npos) << reply;
-    }
+    });
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 #include "QuorvantaCore/api/MCP.h"
 #include "QuorvantaCore/json/JSONText.h"
 #include "tests/fuzz/MCPOracle.h"
+#include "tests/support/Mutations.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -306,7 +306,8 @@ TEST(MCPHandler, NestingIsBoundedBeforeAnythingIsCopied) {
 // Mutations of valid messages (byte flips, cuts, JSON punctuation, splices) never crash or throw,
 // and every mutated line is answered as the oracle says.
 TEST(MCPHandler, MutatedMessagesAreAnsweredSoundly) {
-    const std::vector<std::string> seeds = {
+    quorvanta::test::MutationPlan plan;
+    plan.seeds = {
         R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{},"clientInfo":{"name":"c","version":"1"}}})",
         R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
         R"({"jsonrpc":"2.0","id":"s-2","method":"tools/list","params":{}})",
@@ -314,28 +315,12 @@ TEST(MCPHandler, MutatedMessagesAreAnsweredSoundly) {
         R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"name":"search_files","arguments":{"query":"ext:pdf \"a b\" \u00e9","limit":5}}})",
         R"({"jsonrpc":"2.0","id":null,"method":"tools/call","params":{"name":"search_files","arguments":{"query":"x","limit":[[[{"a":-1.5e3}]]]}}})",
     };
-    const std::string punctuation = "{}[]\",:\\0123456789.eE+-tfn \x7f\x80\xc3\xff\n";
-    std::mt19937 random(20261210);
-    for (int iteration = 0; iteration < 20000; ++iteration) {
-        std::string line = seeds[random() % seeds.size()];
-        const int edits = 1 + static_cast<int>(random() % 6);
-        for (int e = 0; e < edits && !line.empty(); ++e) {
-            const std::size_t at = random() % line.size();
-            switch (random() % 6) {
-                case 0: line[at] = static_cast<char>(random() % 256); break;
-                case 1: line.erase(at, 1 + random() % 4); break;
-                case 2: line.insert(at, 1, punctuation[random() % punctuation.size()]); break;
-                case 3: line.resize(at); break;
-                case 4: line.insert(at, std::string(1 + random() % 80, "[{"[random() % 2])); break;
-                default: {
-                    const std::string& other = seeds[random() % seeds.size()];
-                    line.insert(at, other.substr(random() % other.size()));
-                }
-            }
-        }
+    plan.iterations = 20000;
+    plan.deepNesting = true;
+    quorvanta::test::forEachMutation(plan, [](const std::string& line) {
         const std::string problem = test::mcpMessageProblem(line);
         ASSERT_TRUE(problem.empty()) << problem << "\nline: " << line;
-    }
+    });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "QuorvantaCore/text/Fold.h"
 #include "tests/QuorvantaCore/audio_table/AudioTableFixtures.h"
+#include "tests/support/AudioCondBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace {
 using test::row;
 using test::selected;
 using test::song;
+using quorvanta::test::audioCond;
 using Field = AudioCond::Field;
 
 // Bytes a text takes in the pool: text, NUL, fold, NUL.
@@ -109,14 +111,6 @@ TEST(AudioTable, FillSelectsByEveryField) {
         row(12, meta([](AudioMeta& m) { m.codec = AudioCodec::other; m.artist = "beyonce live"; })),
         row(2000, meta([](AudioMeta& m) { m.bpm10 = 1200; m.codec = AudioCodec::flac; m.artist = "Beyonce"; })),
     });
-    auto cond = [](Field f, std::int64_t lo, std::int64_t hi, std::string text = "", bool flag = true) {
-        AudioCond c(f);
-        c.lo = lo;
-        c.hi = hi;
-        c.text = std::move(text);
-        c.flag = flag;
-        return c;
-    };
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     struct Case {
@@ -125,32 +119,32 @@ TEST(AudioTable, FillSelectsByEveryField) {
         std::vector<std::uint32_t> entries;
     };
     const std::vector<Case> cases = {
-        {"bpm 119.5-120.5; 0 never; entry 2000 is past entries", cond(Field::bpm, 1195, 1205), {1, 2}},
-        {"bpm over the whole range still skips 0", cond(Field::bpm, kMin, kMax), {1, 2, 3}},
-        {"bpm whose range holds 0", cond(Field::bpm, -5, 5), {}},
-        {"year", cond(Field::year, 2000, 2010), {5}},
-        {"dur", cond(Field::dur, 1, 1), {6}},
-        {"bits", cond(Field::bits, 24, 24), {6}},
-        {"rate", cond(Field::rate, 48000, kMax), {7}},
-        {"channels", cond(Field::channels, 2, 2), {7}},
-        {"bitrate", cond(Field::bitrate, kMin, 200), {8}},
+        {"bpm 119.5-120.5; 0 never; entry 2000 is past entries", audioCond(Field::bpm, 1195, 1205), {1, 2}},
+        {"bpm over the whole range still skips 0", audioCond(Field::bpm, kMin, kMax), {1, 2, 3}},
+        {"bpm whose range holds 0", audioCond(Field::bpm, -5, 5), {}},
+        {"year", audioCond(Field::year, 2000, 2010), {5}},
+        {"dur", audioCond(Field::dur, 1, 1), {6}},
+        {"bits", audioCond(Field::bits, 24, 24), {6}},
+        {"rate", audioCond(Field::rate, 48000, kMax), {7}},
+        {"channels", audioCond(Field::channels, 2, 2), {7}},
+        {"bitrate", audioCond(Field::bitrate, kMin, 200), {8}},
         {"lossy: MP3, AAC, WMA, Vorbis, Opus, other; not unknown",
-         cond(Field::lossless, kMin, kMax, "", false), {1, 2, 9, 10, 11, 12}},
-        {"lossless", cond(Field::lossless, kMin, kMax, "", true), {4, 5, 6, 7, 8}},
-        {"artist folded: BEYONCE finds Beyoncé", cond(Field::artist, kMin, kMax, "BEYONCE"), {1, 12}},
-        {"artist needle with accent", cond(Field::artist, kMin, kMax, "yoncé"), {1, 12}},
-        {"empty artist needle: every row with an artist", cond(Field::artist, kMin, kMax, ""), {1, 12}},
-        {"title", cond(Field::title, kMin, kMax, "hal"), {2}},
-        {"album", cond(Field::album, kMin, kMax, "arger"), {3}},
-        {"genre", cond(Field::genre, kMin, kMax, "POP"), {4}},
-        {"key", cond(Field::key, kMin, kMax, "am"), {5}},
-        {"no match", cond(Field::title, kMin, kMax, "nothing"), {}},
-        {"codec pcm: PCM and PCM float", cond(Field::codec, kMin, kMax, "Pcm"), {4, 5}},
+         audioCond(Field::lossless, kMin, kMax, "", false), {1, 2, 9, 10, 11, 12}},
+        {"lossless", audioCond(Field::lossless, kMin, kMax, "", true), {4, 5, 6, 7, 8}},
+        {"artist folded: BEYONCE finds Beyoncé", audioCond(Field::artist, kMin, kMax, "BEYONCE"), {1, 12}},
+        {"artist needle with accent", audioCond(Field::artist, kMin, kMax, "yoncé"), {1, 12}},
+        {"empty artist needle: every row with an artist", audioCond(Field::artist, kMin, kMax, ""), {1, 12}},
+        {"title", audioCond(Field::title, kMin, kMax, "hal"), {2}},
+        {"album", audioCond(Field::album, kMin, kMax, "arger"), {3}},
+        {"genre", audioCond(Field::genre, kMin, kMax, "POP"), {4}},
+        {"key", audioCond(Field::key, kMin, kMax, "am"), {5}},
+        {"no match", audioCond(Field::title, kMin, kMax, "nothing"), {}},
+        {"codec pcm: PCM and PCM float", audioCond(Field::codec, kMin, kMax, "Pcm"), {4, 5}},
         {"codec a: AAC ALAC FLAC PCM float AIFF WMA",
-         cond(Field::codec, kMin, kMax, "a"), {2, 5, 6, 7, 8, 9}},
-        {"codec empty: every codec, unknown too", cond(Field::codec, kMin, kMax, ""),
+         audioCond(Field::codec, kMin, kMax, "a"), {2, 5, 6, 7, 8, 9}},
+        {"codec empty: every codec, unknown too", audioCond(Field::codec, kMin, kMax, ""),
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
-        {"codec ?", cond(Field::codec, kMin, kMax, "?"), {12}},
+        {"codec ?", audioCond(Field::codec, kMin, kMax, "?"), {12}},
     };
     for (const auto& c : cases) EXPECT_EQ(selected(table, c.cond, 100), c.entries) << c.what;
 
@@ -158,7 +152,7 @@ TEST(AudioTable, FillSelectsByEveryField) {
     std::vector<std::uint8_t> mask(2, 0);
     mask[0] = 0x01;       // entry 0, which has no row
     mask[1] = 0x80;       // entry 15, past the 13 entries given
-    table.fill(cond(Field::codec, kMin, kMax, ""), mask.data(), 13);
+    table.fill(audioCond(Field::codec, kMin, kMax, ""), mask.data(), 13);
     EXPECT_EQ(mask[0], 0xFF);  // entries 0 (kept) and 1-7
     EXPECT_EQ(mask[1], 0x80 | 0x1F);  // 8-12 set, 13 and 14 untouched, 15 kept
 }

@@ -1,5 +1,7 @@
 #include "QuorvantaCore/query/Query.h"
 
+#include "tests/support/AudioCondBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,17 +10,10 @@
 namespace quorvanta::core {
 namespace {
 
+using quorvanta::test::audioCond;
+
 Term name(std::string text, bool neg = false, bool caseSensitive = false) {
     return Term{neg, Pred::Name{std::move(text)}, caseSensitive};
-}
-
-AudioCond cond(AudioCond::Field field, std::int64_t lo, std::int64_t hi, std::string text = "", bool flag = true) {
-    AudioCond c(field);
-    c.lo = lo;
-    c.hi = hi;
-    c.text = std::move(text);
-    c.flag = flag;
-    return c;
 }
 
 TEST(QueryModel, AndAppendsToEveryGroupAndLeavesTheReceiver) {
@@ -36,7 +31,7 @@ TEST(QueryModel, AndAppendsToEveryGroupAndLeavesTheReceiver) {
 
 TEST(QueryModel, Equality) {
     using F = AudioCond::Field;
-    const AudioCond base = cond(F::bpm, 1276, 1284);
+    const AudioCond base = audioCond(F::bpm, 1276, 1284);
     struct Case {
         const char* what;
         Pred a;
@@ -64,11 +59,11 @@ TEST(QueryModel, Equality) {
         {"kind same", Pred::Kind{true}, Pred::Kind{true}, true},
         {"kind differs", Pred::Kind{true}, Pred::Kind{false}, false},
         {"audio same", Pred::Audio{base}, Pred::Audio{base}, true},
-        {"audio field", Pred::Audio{base}, Pred::Audio{cond(F::year, 1276, 1284)}, false},
-        {"audio lo", Pred::Audio{base}, Pred::Audio{cond(F::bpm, 1275, 1284)}, false},
-        {"audio hi", Pred::Audio{base}, Pred::Audio{cond(F::bpm, 1276, 1285)}, false},
-        {"audio text", Pred::Audio{base}, Pred::Audio{cond(F::bpm, 1276, 1284, "x")}, false},
-        {"audio flag", Pred::Audio{base}, Pred::Audio{cond(F::bpm, 1276, 1284, "", false)}, false},
+        {"audio field", Pred::Audio{base}, Pred::Audio{audioCond(F::year, 1276, 1284)}, false},
+        {"audio lo", Pred::Audio{base}, Pred::Audio{audioCond(F::bpm, 1275, 1284)}, false},
+        {"audio hi", Pred::Audio{base}, Pred::Audio{audioCond(F::bpm, 1276, 1285)}, false},
+        {"audio text", Pred::Audio{base}, Pred::Audio{audioCond(F::bpm, 1276, 1284, "x")}, false},
+        {"audio flag", Pred::Audio{base}, Pred::Audio{audioCond(F::bpm, 1276, 1284, "", false)}, false},
         {"content same", Pred::Content{"c"}, Pred::Content{"c"}, true},
         {"content differs", Pred::Content{"c"}, Pred::Content{"d"}, false},
         {"junk", Pred::Junk{}, Pred::Junk{}, true},
