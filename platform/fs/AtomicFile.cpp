@@ -19,13 +19,13 @@ constexpr int kCreateAttempts = 100;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
-// "." + name + kTempMark + 12 random letters and digits: hidden from listings, and unlikely to be
-// taken; O_EXCL keeps writers apart when it is.
-constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";  // of the temporary's suffix
 constexpr std::string_view kTempMark = ".tmp-";
 constexpr std::size_t kSuffixLength = 12;
-constexpr double kStaleSeconds = 3600;
+constexpr double kStaleSeconds = 3600;  // a temporary unmodified this long has no writer left
 
+// "." + name + ".tmp-" + 12 random letters and digits: hidden from listings, and unlikely to be
+// taken; O_EXCL keeps writers apart when it is.
 std::filesystem::path tempPathFor(const std::filesystem::path& target) {
     thread_local std::mt19937_64 engine{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
