@@ -17,7 +17,8 @@ tsan: deps
 	cmake --build --preset tsan -j $(JOBS)
 	setarch "$$(uname -m)" -R ctest --preset tsan -j $(JOBS)
 
+# Builds only the program it runs (scripts/run --target names it), not every test and benchmark.
 run: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS)
+	cmake --build --preset release -j $(JOBS) --target "$$(scripts/run --target)"
 	scripts/run

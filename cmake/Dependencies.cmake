@@ -3,7 +3,12 @@ set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 find_package(GTest REQUIRED)
-find_package(benchmark REQUIRED)
+# QUORVANTA_BENCHMARKS: build the Google Benchmark programs under bench/. The sanitizer presets,
+# whose builds only run the tests, switch it off.
+option(QUORVANTA_BENCHMARKS "Build the Google Benchmark programs under bench/" ON)
+if(QUORVANTA_BENCHMARKS)
+  find_package(benchmark REQUIRED)
+endif()
 find_package(nlohmann_json 3 REQUIRED)
 find_package(SQLite3 REQUIRED)
 find_package(ICU REQUIRED COMPONENTS uc i18n)

@@ -105,8 +105,9 @@ bool headerValid(const SnapshotHeader& hdr, uint64_t realSize, uint32_t maxEntri
 }
 
 // One pass over the entries: every name lies inside the stores and ends with a NUL in both,
-// parents come before their children (so every chain ends at a root), extension ids name slots
-// of the table, and every table slot is NUL-terminated.
+// parents come before their children (so every chain ends at a root), an entry has no parent
+// exactly when it carries the root flag, extension ids name slots of the table, and every table
+// slot is NUL-terminated.
 bool entriesValid(const fidx* h, const SnapshotHeader& hdr) {
     const uint32_t count = hdr.entry_count;
     const uint64_t nameBytes = hdr.name_bytes;
@@ -116,7 +117,8 @@ bool entriesValid(const fidx* h, const SnapshotHeader& hdr) {
         const uint32_t start = h->name_off[i], end = h->name_off[i + 1];
         if (end <= start || end > nameBytes || h->names[end - 1] != 0 || h->folded[end - 1] != 0) return false;
         const uint32_t parent = h->parent[i];
-        if (!(parent < i || (parent == FIDX_NONE && (h->flags[i] & FIDX_ROOT)))) return false;
+        const bool root = (h->flags[i] & FIDX_ROOT) != 0;
+        if (root ? parent != FIDX_NONE : parent >= i) return false;
         if (h->ext[i] >= extCount) return false;
     }
     if (h->name_off[count] != nameBytes) return false;

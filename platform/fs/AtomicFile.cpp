@@ -1,6 +1,8 @@
 #include "platform/fs/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,15 +19,28 @@ constexpr int kCreateAttempts = 100;
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
+constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";  // of the temporary's suffix
+constexpr std::string_view kTempMark = ".tmp-";
+constexpr std::size_t kSuffixLength = 12;
+constexpr double kStaleSeconds = 3600;  // a temporary unmodified this long has no writer left
+
 // "." + name + ".tmp-" + 12 random letters and digits: hidden from listings, and unlikely to be
 // taken; O_EXCL keeps writers apart when it is.
 std::filesystem::path tempPathFor(const std::filesystem::path& target) {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937_64 engine{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
-    std::string suffix(12, ' ');
+    std::string suffix(kSuffixLength, ' ');
     for (char& c : suffix) c = kAlphabet[pick(engine)];
-    return target.parent_path() / ("." + target.filename().string() + ".tmp-" + suffix);
+    return target.parent_path() / ("." + target.filename().string() + std::string(kTempMark) + suffix);
+}
+
+// Whether a folder entry's name is one tempPathFor makes.
+bool isTempName(std::string_view name) {
+    const std::size_t tail = kTempMark.size() + kSuffixLength;
+    if (name.size() < 1 + 1 + tail || name.front() != '.') return false;
+    const std::string_view suffix = name.substr(name.size() - kSuffixLength);
+    return name.substr(name.size() - tail, kTempMark.size()) == kTempMark &&
+           suffix.find_first_not_of(std::string_view(kAlphabet, sizeof kAlphabet - 1)) == std::string_view::npos;
 }
 
 std::error_code syncFolder(const std::filesystem::path& folder) {
@@ -113,6 +128,37 @@ std::error_code writeFileAtomically(const std::filesystem::path& target, std::st
     if (!file) return error;
     if ((error = file->writeAt(0, bytes))) return error;
     return file->commit();
+}
+
+std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds,
+                                  std::error_code& error) {
+    error.clear();
+    const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        error = lastError();
+        return 0;
+    }
+    DIR* dir = fdopendir(dirFd);
+    if (!dir) {
+        error = lastError();
+        close(dirFd);
+        return 0;
+    }
+    std::size_t removed = 0;
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (isTempName(name) && fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) &&
+            static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9 <= nowWallSeconds - kStaleSeconds &&
+            unlinkat(dirFd, entry->d_name, 0) == 0)
+            ++removed;
+        errno = 0;
+    }
+    if (errno != 0) error = lastError();
+    closedir(dir);
+    return removed;
 }
 
 }  // namespace quorvanta::platform

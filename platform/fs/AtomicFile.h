@@ -61,4 +61,14 @@ private:
 std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
                                     mode_t mode);
 
+// A writer killed before commit leaves its temporary file behind. Removes from `folder` the
+// temporary files of AtomicFile's own name pattern (".<name>.tmp-" and 12 letters or digits) that
+// are regular files last modified at least an hour before `nowWallSeconds` (Unix seconds), so the
+// temporary of a writer still at work stays. Entries are looked at without following links: a
+// link, a folder or any other name is never touched. Meant for a data folder when its program
+// starts. Returns how many files it removed; `error` is set when the folder cannot be read (a
+// file that vanishes or cannot be removed meanwhile is skipped).
+std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds,
+                                  std::error_code& error);
+
 }  // namespace quorvanta::platform

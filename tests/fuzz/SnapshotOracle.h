@@ -1,7 +1,8 @@
 // What the snapshot fuzz harness checks for one file: it loads or is refused, and a loaded index
 // can be walked whole (every name, every parent chain to its root, every extension) and searched
-// over its whole range without reading outside its arrays. Shared with the unit tests' seeded
-// corruptions.
+// over its whole range without reading outside its arrays; in a loaded index an entry has no
+// parent exactly when it carries the root flag (both directions). Shared with the unit tests'
+// seeded corruptions.
 #pragma once
 
 #include "QuorvantaCore/index_engine/fidx.h"
@@ -28,6 +29,9 @@ inline std::string snapshotProblem(const char* path) {
     for (uint32_t i = 0; i < count && problem.empty(); ++i) {
         const uint32_t start = h->name_off[i], end = h->name_off[i + 1];
         for (uint32_t b = start; b < end; ++b) bytes += h->names[b] + h->folded[b];
+        const bool root = (h->flags[i] & FIDX_ROOT) != 0;
+        if (root && h->parent[i] != FIDX_NONE) problem = "root flag on " + std::to_string(i) + ", which has a parent";
+        if (!root && h->parent[i] == FIDX_NONE) problem = "no parent for " + std::to_string(i) + ", not a root";
         uint32_t e = i, steps = 0;
         while (h->parent[e] != FIDX_NONE && steps++ <= count) e = h->parent[e];
         if (steps > count) problem = "parent chain of " + std::to_string(i) + " does not end";

@@ -228,6 +228,10 @@ TEST(SnapshotReject, BrokenFilesGiveNullAndLeaveNothingMapped) {
     const uint32_t count = fidx_count(h.get());
     const uint64_t nameBytes = u64(good, 1328);
     auto sec = [&](int s) { return secOff(good, s); };
+    uint32_t secondRoot = 1;
+    while (secondRoot < count && !(h->flags[secondRoot] & FIDX_ROOT)) ++secondRoot;
+    ASSERT_LT(secondRoot, count) << "a second root";
+    ASSERT_EQ(h->parent[1], 0u) << "entry 1 is an inner folder of the first root";
 
     struct Row {
         const char* what;
@@ -273,6 +277,8 @@ TEST(SnapshotReject, BrokenFilesGiveNullAndLeaveNothingMapped) {
         {"parent cycle", [&](std::string& b) { setU32(b, sec(3) + 4 * 2, 3); setU32(b, sec(3) + 4 * 3, 2); }},
         {"no parent without the root flag", [&](std::string& b) { setU32(b, sec(3) + 4 * 4, FIDX_NONE); }},
         {"root flag with a parent past it", [&](std::string& b) { setU32(b, sec(3), 1); }},
+        {"root flag on an inner entry", [&](std::string& b) { b[sec(7) + 1] |= char(FIDX_ROOT); }},
+        {"root with a parent before it", [&](std::string& b) { setU32(b, sec(3) + 4 * secondRoot, 0); }},
         {"extension id past the table", [&](std::string& b) { setU32(b, sec(8) + 2 * 6, u32(b, 1324)); }},
         {"extension slot without NUL", [&](std::string& b) { std::memset(&b[sec(9) + 16], 'a', 16); }},
     };
@@ -334,13 +340,14 @@ TEST(SnapshotReject, SurvivesSeededCorruptions) {
                 setU64(b, 1336 + 16 * pick(20) + 8 * pick(2), values[pick(9)]);
                 break;
             }
-            case 4: {  // an entry's name offset, parent or extension id
+            case 4: {  // an entry's name offset, parent, flags or extension id
                 if (count == 0 || b.size() < 1672) break;
-                const int s = pick(3) == 0 ? 2 : pick(2) ? 3 : 8;
-                const uint64_t at = secOff(b, s) + (s == 8 ? 2 : 4) * pick(count);
+                const int s = pick(4) == 0 ? 7 : pick(3) == 0 ? 2 : pick(2) ? 3 : 8;
+                const uint64_t at = secOff(b, s) + (s == 7 ? 1 : s == 8 ? 2 : 4) * pick(count);
                 if (at + 4 > b.size()) break;
                 const uint32_t values[] = {0, 1, uint32_t(pick(count + 2)), 0xFFFFFFFFu, 0xFFFFu};
-                if (s == 8) b[at] = char(values[pick(5)]);
+                if (s == 7) b[at] ^= char(FIDX_ROOT);
+                else if (s == 8) b[at] = char(values[pick(5)]);
                 else setU32(b, at, values[pick(5)]);
                 break;
             }
@@ -376,6 +383,11 @@ TEST(SnapshotReject, FuzzReplayRunsOverSeeds) {
         args.push_back((dir / (name + ".idx")).string());
         args.push_back(dir.write(name + "-cut", b.substr(0, b.size() - 1)).string());
         args.push_back(dir.write(name + "-flip", flipped).string());
+        if (fidx_count(h.get()) > 1) {  // an inner entry marked as a root
+            std::string rooted = b;
+            rooted[secOff(b, 7) + 1] |= char(FIDX_ROOT);
+            args.push_back(dir.write(name + "-rooted", rooted).string());
+        }
     }
     const auto run = quorvanta::test::runProgram(QUORVANTA_SNAPSHOT_REPLAY, args);
     EXPECT_EQ(run.status, 0) << run.err;

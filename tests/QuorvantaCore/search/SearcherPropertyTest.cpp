@@ -73,7 +73,7 @@ Model randomModel(std::mt19937& rng) {
         m.entries.push_back({std::move(name), FIDX_NONE});
     };
     addRoot("/data");
-    for (std::size_t next = 0; next < queue.size() && m.entries.size() < 20000; ++next) {
+    for (std::size_t next = 0; next < queue.size() && m.entries.size() < 10000; ++next) {
         if (next == 60) addRoot("/mnt/Ext");
         const std::uint32_t parent = queue[next];
         const int children = 5 + int(rng() % 40);
