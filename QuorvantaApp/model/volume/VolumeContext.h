@@ -8,6 +8,8 @@
 // for mounts that are not network file systems, and the resume rule decides "network" from the
 // mount entry before anything else.
 //
+// Every function must be set, except that `resume` is asked only when a snapshot is read.
+//
 // Threads: the functions are called on the thread that builds the volume state (the main thread).
 #pragma once
 
