@@ -13,7 +13,6 @@ namespace {
 
 using std::chrono::system_clock;
 
-constexpr std::string_view kFileName = "scan-times.json";
 // Far beyond any number of volumes; a larger file is not ours.
 constexpr std::size_t kMaxFileBytes = 16u << 20;
 // {"times": {...}} nests two levels.
@@ -57,7 +56,7 @@ std::optional<system_clock::time_point> decodeDate(const nlohmann::json& value) 
 
 }  // namespace
 
-std::filesystem::path ScanTimes::fileURL() { return VolumeID::directory() / kFileName; }
+std::filesystem::path ScanTimes::fileURL() { return VolumeID::directory() / fileName; }
 
 ScanTimes ScanTimes::load(const std::filesystem::path& path) {
     const auto bytes = platform::readWholeFile(path, kMaxFileBytes);

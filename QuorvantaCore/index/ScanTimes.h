@@ -20,7 +20,9 @@ namespace quorvanta::core {
 struct ScanTimes {
     std::map<std::string, std::chrono::system_clock::time_point> times;
 
-    // The data directory's "scan-times.json".
+    static constexpr std::string_view fileName = "scan-times.json";
+
+    // The data directory's `fileName`.
     static std::filesystem::path fileURL();
     static ScanTimes load(const std::filesystem::path& path);
     // The record the file's text holds, or an empty one (as `load`).

@@ -16,13 +16,18 @@ bool isBlockDeviceMount(const MountEntry& mount) {
            stat(mount.source.c_str(), &source) == 0 && S_ISBLK(source.st_mode);
 }
 
+std::optional<std::string> mountUUID(const MountEntry& mount, const std::filesystem::path& byUUIDFolder) {
+    if (!isBlockDeviceMount(mount)) return std::nullopt;
+    if (auto uuid = uuidFromByUUIDFolder(mount, byUUIDFolder)) return uuid;
+    return fsUUIDFromKernel(mount.mountPoint);
+}
+
 std::optional<std::string> volumeUUID(const std::filesystem::path& path,
                                       const std::vector<MountEntry>& mounts,
                                       const std::filesystem::path& byUUIDFolder) {
     const auto mount = mountOfPath(path, mounts);
-    if (!mount || !isBlockDeviceMount(*mount)) return std::nullopt;
-    if (auto uuid = uuidFromByUUIDFolder(*mount, byUUIDFolder)) return uuid;
-    return fsUUIDFromKernel(path);
+    if (!mount) return std::nullopt;
+    return mountUUID(*mount, byUUIDFolder);
 }
 
 }  // namespace quorvanta::platform

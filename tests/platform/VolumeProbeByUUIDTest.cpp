@@ -131,14 +131,15 @@ TEST(VolumeProbeByUUID, VolumeUUIDFollowsTheMountOfThePath) {
     fs::create_directory(dir / "by-uuid");
     fs::create_symlink(disk, dir / "by-uuid/7777-BBBB");
     const auto table = [&](const std::string& type, const std::string& device, const std::string& source) {
-        return parseMountInfo(std::to_string(id) + " 1 " + device + " / / rw - " + type + " " + source + " rw\n");
+        return parseMountInfo(std::to_string(id) + " 1 " + device + " / " + dir.path().string() + " rw - " + type +
+                              " " + source + " rw\n");
     };
 
     EXPECT_EQ(volumeUUID(dir.path(), table("ext4", "0:70", disk.string()), dir / "nothing"), std::nullopt)
         << "a source that is no block device and an anonymous device number";
     EXPECT_EQ(volumeUUID(dir.path(), table("tmpfs", "0:70", "tmpfs"), dir / "by-uuid"), std::nullopt);
     EXPECT_EQ(volumeUUID(dir.path(), table("ext4", "254:77", disk.string()), dir / "by-uuid"), "7777-BBBB");
-    // Without a link the kernel's own answer for the file system stands.
+    // Without a link the kernel's own answer for the file system at the mount point stands.
     EXPECT_EQ(volumeUUID(dir.path(), table("ext4", "254:77", "/dev/vdz"), dir / "nothing"),
               fsUUIDFromKernel(dir.path()));
     EXPECT_EQ(volumeUUID(dir / "missing", table("ext4", "254:77", disk.string()), dir / "by-uuid"),

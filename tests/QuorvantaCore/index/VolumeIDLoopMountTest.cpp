@@ -5,13 +5,10 @@
 #include "platform/volumes/FsUUIDIoctl.h"
 #include "platform/volumes/MountOfPath.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/MountTools.h"
 #include "tests/support/TempDir.h"
 
-#include <fcntl.h>
-#include <sched.h>
-#include <spawn.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,9 +19,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace quorvanta::core {
 namespace {
@@ -32,30 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kImageUUID = "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0";
-
-// Runs a program without a shell, its output discarded; its exit status, or -1.
-int runProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string findProgram(const std::string& name) {
-    for (const char* folder : {"/usr/sbin", "/sbin", "/usr/bin", "/bin"})
-        if (access((fs::path(folder) / name).c_str(), X_OK) == 0) return (fs::path(folder) / name).string();
-    return {};
-}
 
 std::string describe(std::optional<VolumeID::Resume> resume) {
     if (!resume) return "full-scan";
@@ -69,10 +39,8 @@ std::string describe(std::optional<VolumeID::Resume> resume) {
 
 // What the child saw, one "key value" line each.
 std::string probeMounts(const fs::path& image, const fs::path& ext4, const fs::path& tmpfs) {
-    if (unshare(CLONE_NEWNS) != 0) return std::string("skip unshare(CLONE_NEWNS): ") + std::strerror(errno);
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return std::string("skip making mounts private: ") + std::strerror(errno);
-    if (runProgram({"mount", "-o", "loop", image.string(), ext4.string()}) != 0)
+    if (const auto refused = test::enterPrivateMountNamespace(); !refused.empty()) return "skip " + refused;
+    if (test::runQuietly({"mount", "-o", "loop", image.string(), ext4.string()}) != 0)
         return "skip loop mount refused (no loop devices, or not allowed here)";
     if (mount("tmpfs", tmpfs.c_str(), "tmpfs", 0, "size=1m") != 0)
         return std::string("skip tmpfs mount: ") + std::strerror(errno);
@@ -96,16 +64,14 @@ std::string probeMounts(const fs::path& image, const fs::path& ext4, const fs::p
 
 TEST(VolumeIDLoopMount, Ext4ImageAndTmpfs) {
     if (geteuid() != 0) GTEST_SKIP() << "mounting needs root";
-    const auto mkfs = findProgram("mkfs.ext4");
-    if (mkfs.empty()) GTEST_SKIP() << "mkfs.ext4 is not installed (package e2fsprogs)";
+    if (test::findSystemProgram("mkfs.ext4").empty()) GTEST_SKIP() << "mkfs.ext4 is not installed (package e2fsprogs)";
 
     test::TempDir dir;
     const auto image = dir / "ext4.img";
     fs::create_directory(dir / "ext4");
     fs::create_directory(dir / "tmpfs");
-    dir.write("ext4.img", "");
-    fs::resize_file(image, 16 << 20);
-    ASSERT_EQ(runProgram({mkfs, "-q", "-F", "-U", kImageUUID, image.string()}), 0) << "mkfs.ext4 failed";
+    const auto made = test::makeExt4Image(image.string(), {"-U", kImageUUID});
+    ASSERT_EQ(made, "");
 
     const auto outcome = test::runInChild([&] { return probeMounts(image, dir / "ext4", dir / "tmpfs"); });
     ASSERT_TRUE(outcome.succeeded) << outcome.output;
