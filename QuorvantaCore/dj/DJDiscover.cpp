@@ -50,8 +50,8 @@ std::vector<std::string> distinct(const std::vector<std::string>& folders) {
 }
 
 // The home's folder `name` (none without a home), then the desktop's own folder for `dir` when it is another one.
-std::vector<std::string> homeFolders(const std::string& home, const platform::UserDirs& userDirs,
-                                     platform::UserDir dir, std::string_view name) {
+std::vector<std::string> homeFolders(const std::string& home, const platform::UserDirs& userDirs, platform::UserDir dir,
+                                     std::string_view name) {
     std::vector<std::string> folders;
     if (!home.empty()) folders.push_back(childPath(home, name));
     if (const auto own = userDirs.folder(dir)) folders.push_back(own->string());
@@ -104,8 +104,9 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
         libraries->rekordboxVolumes_.push_back(root);
         libraries->sources_.push_back({Kind::rekordbox, childPath(root, "PIONEER")});
     }
-    const std::string master =
-        places.home.empty() ? std::string() : childPath(standardPath(places.home), "Library/Pioneer/rekordbox/master.db");
+    const std::string master = places.home.empty()
+                                   ? std::string()
+                                   : childPath(standardPath(places.home), "Library/Pioneer/rekordbox/master.db");
     if (!master.empty() && exists(master)) {
         libraries->rekordboxHome_ = true;
         libraries->sources_.push_back({Kind::rekordbox, master});

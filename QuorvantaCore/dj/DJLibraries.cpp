@@ -35,16 +35,19 @@ std::string extensionOf(std::string_view path) {
 
 std::string_view rawValue(DJLibraries::Kind kind) {
     switch (kind) {
-    case DJLibraries::Kind::traktor: return "Traktor";
-    case DJLibraries::Kind::engine: return "Engine DJ";
-    case DJLibraries::Kind::rekordbox: return "Rekordbox";
+        case DJLibraries::Kind::traktor:
+            return "Traktor";
+        case DJLibraries::Kind::engine:
+            return "Engine DJ";
+        case DJLibraries::Kind::rekordbox:
+            return "Rekordbox";
     }
     return {};
 }
 
 const std::set<std::string, std::less<>>& DJLibraries::audioExtensions() {
-    static const std::set<std::string, std::less<>> extensions{"mp3", "wav", "aiff", "aif", "flac",
-                                                               "m4a", "aac", "ogg", "alac", "mp4"};
+    static const std::set<std::string, std::less<>> extensions{"mp3", "wav", "aiff", "aif",  "flac",
+                                                               "m4a", "aac", "ogg",  "alac", "mp4"};
     return extensions;
 }
 

@@ -10,13 +10,7 @@ namespace {
 
 bool allowedInURLPath(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    switch (c) {
-    case '-': case '.': case '_': case '~': case '!': case '$': case '&': case '\'': case '(':
-    case ')': case '*': case '+': case ',': case ';': case '=': case ':': case '@': case '/':
-        return true;
-    default:
-        return false;
-    }
+    return c != 0 && std::string_view("-._~!$&'()*+,;=:@/").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 // Closes the connection in every case, also after a failed open (SQLite then still hands out a

@@ -47,9 +47,12 @@ void XMLCALL NMLReader::startElement(void* self, const XML_Char* name, const XML
     const XML_Char* file = nullptr;
     const XML_Char* volume = nullptr;
     for (const XML_Char** a = attributes; a[0]; a += 2) {
-        if (std::strcmp(a[0], "DIR") == 0) dir = a[1];
-        else if (std::strcmp(a[0], "FILE") == 0) file = a[1];
-        else if (std::strcmp(a[0], "VOLUME") == 0) volume = a[1];
+        if (std::strcmp(a[0], "DIR") == 0)
+            dir = a[1];
+        else if (std::strcmp(a[0], "FILE") == 0)
+            file = a[1];
+        else if (std::strcmp(a[0], "VOLUME") == 0)
+            volume = a[1];
     }
     if (!dir || !file) return;
     static_cast<NMLReader*>(self)->onLocation_(NMLLocation{dir, file, volume ? volume : ""});

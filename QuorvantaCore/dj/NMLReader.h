@@ -20,7 +20,7 @@
 namespace quorvanta::core::dj {
 
 struct NMLLocation {
-    std::string_view dir;     // as written, with Traktor's "/:" separators
+    std::string_view dir;  // as written, with Traktor's "/:" separators
     std::string_view file;
     std::string_view volume;  // empty when the attribute is missing or empty
 };
@@ -48,9 +48,9 @@ private:
 };
 
 enum class NMLFileRead {
-    notOpened,    // not a regular file, or it cannot be opened: no location was handed out
-    whole,        // read to its end without an error
-    stoppedEarly, // an XML or read error; the locations before it were handed out
+    notOpened,     // not a regular file, or it cannot be opened: no location was handed out
+    whole,         // read to its end without an error
+    stoppedEarly,  // an XML or read error; the locations before it were handed out
 };
 
 // Reads the file at path in chunks through an NMLReader.

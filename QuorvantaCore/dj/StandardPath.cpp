@@ -15,8 +15,10 @@ std::string standardPath(std::string_view path) {
         at = end + 1;
         if (part.empty() || part == ".") continue;
         if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-            else if (!absolute) ++leadingUp;
+            if (!parts.empty())
+                parts.pop_back();
+            else if (!absolute)
+                ++leadingUp;
             continue;
         }
         parts.push_back(part);

@@ -50,7 +50,8 @@ void appendComposed(std::string& out, std::string_view cluster) {
     while (start < count) {
         utf8proc_ssize_t end = start + 1;
         while (end < count && buffer[end] != kVowelJamoOYae) ++end;
-        const utf8proc_ssize_t composed = utf8proc_normalize_utf32(buffer.data() + start, end - start, UTF8PROC_COMPOSE);
+        const utf8proc_ssize_t composed =
+            utf8proc_normalize_utf32(buffer.data() + start, end - start, UTF8PROC_COMPOSE);
         for (utf8proc_ssize_t i = start; i < start + composed; ++i) {
             utf8proc_uint8_t encoded[4];
             const auto n = utf8proc_encode_char(buffer[i], encoded);

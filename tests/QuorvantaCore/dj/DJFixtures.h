@@ -15,9 +15,11 @@ namespace quorvanta::test {
 // A collection document around the given elements (each a whole LOCATION element or another),
 // one ENTRY per element, as a collection file holds them.
 inline std::string nmlDocument(const std::vector<std::string>& elements) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
-                      "<NML VERSION=\"19\"><HEAD COMPANY=\"x\" PROGRAM=\"y\"></HEAD>\n"
-                      "<COLLECTION ENTRIES=\"" + std::to_string(elements.size()) + "\">\n";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+        "<NML VERSION=\"19\"><HEAD COMPANY=\"x\" PROGRAM=\"y\"></HEAD>\n"
+        "<COLLECTION ENTRIES=\"" +
+        std::to_string(elements.size()) + "\">\n";
     for (const auto& element : elements)
         xml += "<ENTRY TITLE=\"t\" ARTIST=\"a\">" + element + "<INFO BITRATE=\"320000\"></INFO></ENTRY>\n";
     xml += "</COLLECTION>\n</NML>\n";
@@ -69,9 +71,9 @@ inline void makeEngineDatabase(const std::filesystem::path& database, const std:
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO Track (length, path, filename) VALUES (1, ?, 'f')", -1, &insert,
-                                 nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, "INSERT INTO Track (length, path, filename) VALUES (1, ?, 'f')", -1, &insert, nullptr),
+        SQLITE_OK);
     for (const auto& row : rows) {
         if (row.type == TrackRow::text)
             sqlite3_bind_text(insert, 1, row.value.data(), static_cast<int>(row.value.size()), SQLITE_TRANSIENT);

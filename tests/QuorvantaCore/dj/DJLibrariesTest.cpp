@@ -50,7 +50,11 @@ std::string describe(const std::vector<Source>& sources) {
 // <root>/media/me. The XDG variables point into it, so the user's own folders are never looked at.
 class World {
 public:
-    World() : home_(dir_ / "home/me"), config_(dir_ / "config"), homeVar_("HOME", home_), configVar_("XDG_CONFIG_HOME", config_) {
+    World()
+        : home_(dir_ / "home/me"),
+          config_(dir_ / "config"),
+          homeVar_("HOME", home_),
+          configVar_("XDG_CONFIG_HOME", config_) {
         fs::create_directories(home_);
     }
 
@@ -84,8 +88,8 @@ TEST(DJLibrariesKinds, NamesAndAudioExtensions) {
     EXPECT_EQ(rawValue(Kind::traktor), "Traktor");
     EXPECT_EQ(rawValue(Kind::engine), "Engine DJ");
     EXPECT_EQ(rawValue(Kind::rekordbox), "Rekordbox");
-    const std::set<std::string, std::less<>> expected{"mp3", "wav", "aiff", "aif", "flac",
-                                                      "m4a", "aac", "ogg", "alac", "mp4"};
+    const std::set<std::string, std::less<>> expected{"mp3", "wav", "aiff", "aif",  "flac",
+                                                      "m4a", "aac", "ogg",  "alac", "mp4"};
     EXPECT_EQ(DJLibraries::audioExtensions(), expected);
     EXPECT_TRUE(DJLibraries().sources().empty());
 }
@@ -94,9 +98,9 @@ TEST(DJLibrariesHits, TableOfPaths) {
     // A home with a Traktor collection and an Engine DJ database; a drive with a rekordbox export
     // and one without.
     World djs;
-    djs.write(djs.home() + "/Documents/Native Instruments/Traktor 3.11/collection.nml",
-              nmlDocument({location("/:home/:me/:Music/:", "Track.MP3"),
-                           location("/:home/:me/:Music/:", "Cafe\u0301.mp3")}));
+    djs.write(
+        djs.home() + "/Documents/Native Instruments/Traktor 3.11/collection.nml",
+        nmlDocument({location("/:home/:me/:Music/:", "Track.MP3"), location("/:home/:me/:Music/:", "Cafe\u0301.mp3")}));
     test::makeEngineDatabase(djs.home() + "/Music/Engine Library/Database2/m.db",
                              {test::textRow("/srv/music/abs.mp3"), test::textRow("../Music/a.mp3"), test::nullRow(),
                               test::textRow("../a.mp3")});
@@ -133,12 +137,12 @@ TEST(DJLibrariesHits, TableOfPaths) {
         {withDJs.get(), "/home/me/Music/Track.MP3.bak", false, {}},
         {withDJs.get(), "/home/me/Music/Caf\u00e9.mp3", false, {traktor}},  // composed form of a decomposed entry
         {withDJs.get(), "/home/me/MUSIC/CAF\u00c9.MP3", false, {traktor}},
-        {withDJs.get(), music + "/a.mp3", false, {engine}},                 // "../a.mp3" beside the library
-        {withDJs.get(), music + "/Music/a.mp3", false, {engine}},           // "../Music/a.mp3"
-        {withDJs.get(), "/srv/music/abs.mp3", false, {engine}},             // absolute, as it is
+        {withDJs.get(), music + "/a.mp3", false, {engine}},        // "../a.mp3" beside the library
+        {withDJs.get(), music + "/Music/a.mp3", false, {engine}},  // "../Music/a.mp3"
+        {withDJs.get(), "/srv/music/abs.mp3", false, {engine}},    // absolute, as it is
         {withDJs.get(), music, true, {engine}},
         {withDJs.get(), "/srv", true, {engine}},
-        {withDJs.get(), "/", true, {traktor, engine}},                      // the root holds every track
+        {withDJs.get(), "/", true, {traktor, engine}},  // the root holds every track
         {withDJs.get(), usb + "/a.mp3", false, {rekordbox}},
         {withDJs.get(), usb + "/Sets/b.FLAC", false, {rekordbox}},
         {withDJs.get(), usb + "/Sets", true, {rekordbox}},
@@ -156,7 +160,8 @@ TEST(DJLibrariesHits, TableOfPaths) {
         {none.get(), empty.root() + "/media/me/USB/a.mp3", false, {}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(describe(c.libraries->hits(c.path, c.isDir)), describe(c.expected)) << c.path << (c.isDir ? " (folder)" : "");
+        EXPECT_EQ(describe(c.libraries->hits(c.path, c.isDir)), describe(c.expected))
+            << c.path << (c.isDir ? " (folder)" : "");
 
     // Every audio extension, in any case, is a possible rekordbox file.
     for (const auto& ext : DJLibraries::audioExtensions()) {
@@ -172,7 +177,8 @@ TEST(DJLibrariesDiscovery, SourcesInOrderOneDatabasePerRoot) {
     const std::string ni = w.home() + "/Documents/Native Instruments";
     w.write(ni + "/Traktor 3.11/collection.nml", nmlDocument({location("/:a/:", "one.mp3")}));
     w.write(ni + "/Traktor Pro 2/collection.nml", nmlDocument({location("/:a/:", "two.mp3")}));
-    w.write(ni + "/traktor 4/collection.nml", nmlDocument({location("/:a/:", "case.mp3")}));  // prefix is case-sensitive
+    w.write(ni + "/traktor 4/collection.nml",
+            nmlDocument({location("/:a/:", "case.mp3")}));  // prefix is case-sensitive
     w.write(ni + "/Old Traktor/collection.nml", nmlDocument({location("/:a/:", "old.mp3")}));
     fs::create_directories(ni + "/Traktor 5");  // a version without a collection
     const std::string homeLibrary = w.home() + "/Music/Engine Library";
@@ -209,15 +215,14 @@ TEST(DJLibrariesDiscovery, SourcesInOrderOneDatabasePerRoot) {
 
 TEST(DJLibrariesDiscovery, TruncatedCollectionKeepsWhatCameBefore) {
     World w;
-    const std::string document = nmlDocument({location("/:a/:", "first.mp3"), location("/:a/:", "second.mp3"),
-                                              location("/:a/:", "third.mp3")});
+    const std::string document =
+        nmlDocument({location("/:a/:", "first.mp3"), location("/:a/:", "second.mp3"), location("/:a/:", "third.mp3")});
     const std::size_t cut = document.find("third");  // inside the third LOCATION element
     const std::string collection = w.home() + "/Documents/Native Instruments/Traktor 3/collection.nml";
     w.write(collection, document.substr(0, cut));
     const auto libraries = w.discover({});
     EXPECT_EQ(describe(libraries->sources()), describe({{Kind::traktor, collection}}));
-    EXPECT_EQ(libraries->exact().at(Kind::traktor),
-              (std::unordered_set<std::string>{"/a/first.mp3", "/a/second.mp3"}));
+    EXPECT_EQ(libraries->exact().at(Kind::traktor), (std::unordered_set<std::string>{"/a/first.mp3", "/a/second.mp3"}));
 }
 
 TEST(DJLibrariesDiscovery, UnreadableLibrariesLeaveNoTrace) {
@@ -228,8 +233,10 @@ TEST(DJLibrariesDiscovery, UnreadableLibrariesLeaveNoTrace) {
     const std::string aFolder = w.drive("Folder");
     const std::string aFifo = w.drive("Fifo");
     w.write(notADatabase + "/Engine Library/m.db", "this is no database, just some text\n");
-    test::execSQL(noTrackTable + "/Engine Library/m.db", "CREATE TABLE Playlist (path TEXT); INSERT INTO Playlist VALUES ('/p.mp3');");
-    test::execSQL(noPathColumn + "/Engine Library/m.db", "CREATE TABLE Track (file TEXT); INSERT INTO Track VALUES ('/p.mp3');");
+    test::execSQL(noTrackTable + "/Engine Library/m.db",
+                  "CREATE TABLE Playlist (path TEXT); INSERT INTO Playlist VALUES ('/p.mp3');");
+    test::execSQL(noPathColumn + "/Engine Library/m.db",
+                  "CREATE TABLE Track (file TEXT); INSERT INTO Track VALUES ('/p.mp3');");
     fs::create_directories(aFolder + "/Engine Library/m.db");
     fs::create_directories(aFifo + "/Engine Library");
     ASSERT_EQ(mkfifo((aFifo + "/Engine Library/m.db").c_str(), 0600), 0);
@@ -258,8 +265,10 @@ TEST(DJLibrariesDiscovery, DesktopFoldersAfterTheHomeOnes) {
     World w;
     const std::string usb = w.drive("USB");
     w.userDirs("XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\nXDG_MUSIC_DIR=\"$HOME/Musik\"\n");
-    w.write(w.home() + "/Documents/Native Instruments/Traktor 3/collection.nml", nmlDocument({location("/:a/:", "1.mp3")}));
-    w.write(w.home() + "/Dokumente/Native Instruments/Traktor 3/collection.nml", nmlDocument({location("/:a/:", "2.mp3")}));
+    w.write(w.home() + "/Documents/Native Instruments/Traktor 3/collection.nml",
+            nmlDocument({location("/:a/:", "1.mp3")}));
+    w.write(w.home() + "/Dokumente/Native Instruments/Traktor 3/collection.nml",
+            nmlDocument({location("/:a/:", "2.mp3")}));
     test::makeEngineDatabase(w.home() + "/Music/Engine Library/m.db", {test::textRow("/b/3.mp3")});
     test::makeEngineDatabase(w.home() + "/Musik/Engine Library/m.db", {test::textRow("/b/4.mp3")});
     test::makeEngineDatabase(usb + "/Engine Library/m.db", {test::textRow("/b/5.mp3")});
@@ -292,7 +301,8 @@ TEST(DJLibrariesDiscovery, NoHomeMeansNoHomeLibraries) {
     EnvOverride config("XDG_CONFIG_HOME", (cwd / "config").string());
     const fs::path before = fs::current_path();
     fs::current_path(cwd.path());
-    const auto libraries = DJLibraries::discover(DJLibraries::Places{.home = "", .documents = {}, .music = {}, .volumes = {}});
+    const auto libraries =
+        DJLibraries::discover(DJLibraries::Places{.home = "", .documents = {}, .music = {}, .volumes = {}});
     const auto viaHome = DJLibraries::discover("", std::vector<std::string>{});
     fs::current_path(before);
     EXPECT_TRUE(libraries->sources().empty()) << describe(libraries->sources());
@@ -303,18 +313,18 @@ TEST(DJLibrariesDiscovery, NoHomeMeansNoHomeLibraries) {
 
 TEST(DJLibrariesTraktor, LocationsOfACollection) {
     TempDir dir;
-    const fs::path collection = dir.write(
-        "collection.nml",
-        nmlDocument({
-            location("/:home/:me/:Music/:", "a.mp3"),                   // DIR and FILE
-            location(std::nullopt, "no-dir.mp3"),                       // no DIR: ignored
-            location("/:home/:me/:no-file/:", std::nullopt),            // no FILE: ignored
-            location("/:x/:", "empty-volume.mp3", ""),                  // empty VOLUME: plain path only
-            location("/:home/:me/:Music/:", "Cafe\u0301 &amp; Bar.mp3"),  // decomposed, with an entity
-            location("/:", "at-root.mp3"),
-            "<ENTRY DIR=\"/:other/:\" FILE=\"entry.mp3\"></ENTRY>",      // not a LOCATION
-            "<location DIR=\"/:lower/:\" FILE=\"lower.mp3\"></location>",  // names are case-sensitive
-        }));
+    const fs::path collection =
+        dir.write("collection.nml",
+                  nmlDocument({
+                      location("/:home/:me/:Music/:", "a.mp3"),                     // DIR and FILE
+                      location(std::nullopt, "no-dir.mp3"),                         // no DIR: ignored
+                      location("/:home/:me/:no-file/:", std::nullopt),              // no FILE: ignored
+                      location("/:x/:", "empty-volume.mp3", ""),                    // empty VOLUME: plain path only
+                      location("/:home/:me/:Music/:", "Cafe\u0301 &amp; Bar.mp3"),  // decomposed, with an entity
+                      location("/:", "at-root.mp3"),
+                      "<ENTRY DIR=\"/:other/:\" FILE=\"entry.mp3\"></ENTRY>",        // not a LOCATION
+                      "<location DIR=\"/:lower/:\" FILE=\"lower.mp3\"></location>",  // names are case-sensitive
+                  }));
     DJLibraries libraries;
     libraries.addNML(collection.string());
     EXPECT_EQ(libraries.exact().at(Kind::traktor),
@@ -331,9 +341,10 @@ TEST(DJLibrariesTraktor, LocationsOfACollection) {
 
 TEST(DJLibrariesTraktor, VolumeNamesTheMountFolder) {
     TempDir dir;
-    const fs::path collection = dir.write(
-        "collection.nml", nmlDocument({location("/:Sets/:", "b.mp3", "Music SSD"), location("/:Sets/:", "c.mp3", "Other"),
-                                       location("/:Sets/:", "d.mp3", "Missing"), location("/:Sets/:", "e.mp3", "SSD")}));
+    const fs::path collection =
+        dir.write("collection.nml",
+                  nmlDocument({location("/:Sets/:", "b.mp3", "Music SSD"), location("/:Sets/:", "c.mp3", "Other"),
+                               location("/:Sets/:", "d.mp3", "Missing"), location("/:Sets/:", "e.mp3", "SSD")}));
     DJLibraries libraries({"/media/me/Music SSD", "/mnt/Other/", "/run/media/me/Other SSD"});
     libraries.addNML(collection.string());
     EXPECT_EQ(libraries.exact().at(Kind::traktor),

@@ -45,10 +45,22 @@ TEST(DJLibrariesPath, StandardForm) {
         std::string path, standard;
     };
     const std::vector<Case> cases = {
-        {"/a/b", "/a/b"},          {"/a/./b//c/", "/a/b/c"}, {"/a/b/../c", "/a/c"}, {"/..", "/"},
-        {"/../a", "/a"},           {"/", "/"},               {"//", "/"},           {"", "."},
-        {".", "."},                {"a/..", "."},            {"../x", "../x"},      {"../../x/../y", "../../y"},
-        {"a/../../b", "../b"},     {"/a/b/..", "/a"},        {"/a/...", "/a/..."},  {"/a/.b/c.", "/a/.b/c."},
+        {"/a/b", "/a/b"},
+        {"/a/./b//c/", "/a/b/c"},
+        {"/a/b/../c", "/a/c"},
+        {"/..", "/"},
+        {"/../a", "/a"},
+        {"/", "/"},
+        {"//", "/"},
+        {"", "."},
+        {".", "."},
+        {"a/..", "."},
+        {"../x", "../x"},
+        {"../../x/../y", "../../y"},
+        {"a/../../b", "../b"},
+        {"/a/b/..", "/a"},
+        {"/a/...", "/a/..."},
+        {"/a/.b/c.", "/a/.b/c."},
         {"/home/me/Music/Engine Library/../a.mp3", "/home/me/Music/a.mp3"},
     };
     for (const auto& c : cases) EXPECT_EQ(dj::standardPath(c.path), c.standard) << c.path;
@@ -113,31 +125,43 @@ TEST(DJLibrariesNML, DocumentsAndWhatIsReadFromThem) {
         bool complete;
     };
     const std::vector<Case> cases = {
-        {"a collection", nmlDocument({location("/:a/:", "1.mp3", "SSD"), location("/:b/:", "2.mp3")}),
-         {{"/:a/:", "1.mp3", "SSD"}, {"/:b/:", "2.mp3", ""}}, true},
+        {"a collection",
+         nmlDocument({location("/:a/:", "1.mp3", "SSD"), location("/:b/:", "2.mp3")}),
+         {{"/:a/:", "1.mp3", "SSD"}, {"/:b/:", "2.mp3", ""}},
+         true},
         {"empty", "", {}, false},
         {"not XML", "Traktor collection, version 3", {}, false},
         {"an element at any depth", "<A><B><C><LOCATION FILE=\"f\" DIR=\"d\"/></C></B></A>", {{"d", "f", ""}}, true},
-        {"junk after the document", "<NML><LOCATION DIR=\"d\" FILE=\"f\"/></NML><LOCATION DIR=\"x\" FILE=\"y\"/>",
-         {{"d", "f", ""}}, false},
+        {"junk after the document",
+         "<NML><LOCATION DIR=\"d\" FILE=\"f\"/></NML><LOCATION DIR=\"x\" FILE=\"y\"/>",
+         {{"d", "f", ""}},
+         false},
         {"an unclosed document", "<NML><LOCATION DIR=\"d\" FILE=\"f\"/>", {{"d", "f", ""}}, false},
         {"cut inside an attribute", "<NML><LOCATION DIR=\"d\" FILE=\"f\"/><LOCATION DIR=\"e", {{"d", "f", ""}}, false},
-        {"an unknown entity", "<NML><LOCATION DIR=\"d\" FILE=\"f\"/><LOCATION DIR=\"&x;\" FILE=\"g\"/></NML>",
-         {{"d", "f", ""}}, false},
-        {"Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><NML><LOCATION DIR=\"/:\xE9/:\" FILE=\"x\"/></NML>",
-         {{"/:\u00e9/:", "x", ""}}, true},
+        {"an unknown entity",
+         "<NML><LOCATION DIR=\"d\" FILE=\"f\"/><LOCATION DIR=\"&x;\" FILE=\"g\"/></NML>",
+         {{"d", "f", ""}},
+         false},
+        {"Latin-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><NML><LOCATION DIR=\"/:\xE9/:\" FILE=\"x\"/></NML>",
+         {{"/:\u00e9/:", "x", ""}},
+         true},
         {"UTF-16 with a byte-order mark", utf16, {{"/:u/:", "w.mp3", ""}}, true},
         {"an encoding expat does not know",
-         "<?xml version=\"1.0\" encoding=\"EBCDIC-XY\"?><NML><LOCATION DIR=\"d\" FILE=\"f\"/></NML>", {}, false},
+         "<?xml version=\"1.0\" encoding=\"EBCDIC-XY\"?><NML><LOCATION DIR=\"d\" FILE=\"f\"/></NML>",
+         {},
+         false},
         {"billion laughs", laughs, {}, false},
         {"an external entity",
          "<!DOCTYPE NML [<!ENTITY e SYSTEM \"file:///etc/hostname\">]><NML><LOCATION DIR=\"/:\" FILE=\"a\"/>&e;"
          "<LOCATION DIR=\"/:\" FILE=\"b\"/></NML>",
-         {{"/:", "a", ""}, {"/:", "b", ""}}, true},
+         {{"/:", "a", ""}, {"/:", "b", ""}},
+         true},
         {"an external entity in an attribute",
          "<!DOCTYPE NML [<!ENTITY e SYSTEM \"file:///etc/hostname\">]><NML><LOCATION DIR=\"/:\" FILE=\"a\"/>"
          "<LOCATION DIR=\"/:\" FILE=\"&e;\"/></NML>",
-         {{"/:", "a", ""}}, false},
+         {{"/:", "a", ""}},
+         false},
     };
     for (const auto& c : cases) {
         for (const std::size_t chunk : {c.bytes.size() + 1, std::size_t{1}, std::size_t{7}}) {
@@ -189,10 +213,10 @@ TEST(DJLibrariesNML, FileReadInChunksAndCutAnywhere) {
 
 // Seeded damage to a collection: bytes replaced, cut out or put in, and the document cut short.
 TEST(DJLibrariesNML, SurvivesSeededMutations) {
-    const std::string valid = nmlDocument({location("/:home/:me/:Music/:", "A\u0301.mp3", "SSD"),
-                                           location("/:x/:", "b &amp; c.mp3"), location(std::nullopt, "d"),
-                                           "<!-- note --><![CDATA[<LOCATION DIR=\"no\" FILE=\"no\"/>]]>",
-                                           location("/:y/:", "&#233;&#x301;.flac")});
+    const std::string valid =
+        nmlDocument({location("/:home/:me/:Music/:", "A\u0301.mp3", "SSD"), location("/:x/:", "b &amp; c.mp3"),
+                     location(std::nullopt, "d"), "<!-- note --><![CDATA[<LOCATION DIR=\"no\" FILE=\"no\"/>]]>",
+                     location("/:y/:", "&#233;&#x301;.flac")});
     ASSERT_TRUE(fuzz::nmlReadIsConsistent(valid));
     ASSERT_EQ(readNML(valid, {valid.size()}).locations.size(), 3u);
     std::mt19937 rng(63);
@@ -202,10 +226,18 @@ TEST(DJLibrariesNML, SurvivesSeededMutations) {
         for (int edits = 1 + int(rng() % 6); edits > 0 && !text.empty(); --edits) {
             const std::size_t at = rng() % text.size();
             switch (rng() % 4) {
-            case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
-            case 1: text.erase(at, 1 + rng() % 8); break;
-            case 2: text.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
-            case 3: text.resize(at); break;
+                case 0:
+                    text[at] = alphabet[rng() % alphabet.size()];
+                    break;
+                case 1:
+                    text.erase(at, 1 + rng() % 8);
+                    break;
+                case 2:
+                    text.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                    break;
+                case 3:
+                    text.resize(at);
+                    break;
             }
         }
         ASSERT_TRUE(fuzz::nmlReadIsConsistent(text)) << text;
@@ -261,7 +293,8 @@ TEST(DJLibrariesEngine, PathsThatNeedEscapingInTheURI) {
     for (const std::string folder : {"a?b#c%d \u00e9", "x%3Fy", "\xFF\xFE"}) {
         const std::string database = (dir / folder / "m.db").string();
         test::makeEngineDatabase(database, {test::textRow("/a/" + folder + ".mp3")});
-        EXPECT_EQ(engineTracks(database, "/lib"), (std::unordered_set<std::string>{"/a/" + DJLibraries::normalize(folder) + ".mp3"}))
+        EXPECT_EQ(engineTracks(database, "/lib"),
+                  (std::unordered_set<std::string>{"/a/" + DJLibraries::normalize(folder) + ".mp3"}))
             << folder;
         // The same file named with a doubled leading slash.
         EXPECT_EQ(engineTracks("/" + database, "/lib").size(), 1u) << folder;
@@ -287,7 +320,9 @@ TEST(DJLibrariesEngine, QueryThatStopsEarlyKeepsTheRowsRead) {
     dir.write("m.db", bytes);
 
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(dj::engineDatabaseURI(database).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open_v2(dj::engineDatabaseURI(database).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
+        SQLITE_OK);
     sqlite3_stmt* stmt = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT path FROM Track WHERE path IS NOT NULL", -1, &stmt, nullptr), SQLITE_OK);
     int rc = SQLITE_ROW;
@@ -333,7 +368,8 @@ TEST(DJLibrariesEngine, SurvivesSeededMutations) {
     TempDir dir;
     const std::string made = (dir / "made/m.db").string();
     std::vector<test::TrackRow> rows;
-    for (int i = 0; i < 120; ++i) rows.push_back(test::textRow(i % 3 ? "../rel/" + std::to_string(i) + ".mp3" : "/abs/" + std::to_string(i)));
+    for (int i = 0; i < 120; ++i)
+        rows.push_back(test::textRow(i % 3 ? "../rel/" + std::to_string(i) + ".mp3" : "/abs/" + std::to_string(i)));
     rows.push_back(test::blobRow(std::string("/blob/\0x", 8)));
     test::makeEngineDatabase(made, rows);
     const std::string valid = test::readFile(made);

@@ -28,21 +28,23 @@ TEST(UnicodeNfc, TableOfForms) {
     const std::vector<Case> cases = {
         {"", ""},
         {"Track.MP3", "Track.MP3"},
-        {"Cafe\u0301", "Caf\u00e9"},                        // base letter and combining accent
-        {"Caf\u00e9", "Caf\u00e9"},                         // already composed
-        {"E\u0301", "\u00c9"},                              // upper case kept
-        {"a\u0302\u0323", "\u1ead"},                        // marks reordered, then composed
-        {"\u212b", "\u00c5"},                               // Ångström sign, a singleton
-        {"\u0958", "\u0915\u093c"},                         // excluded from composition
-        {"\u1100\u1161\u11a8", "\uac01"},                   // Hangul jamo to a syllable
-        {"\uac00\u11a8", "\uac01"},                         // a syllable and a final consonant
-        {"\uac00\u11a7", "\uac00\u11a7"},                   // U+11A7 is no final consonant
+        {"Cafe\u0301", "Caf\u00e9"},       // base letter and combining accent
+        {"Caf\u00e9", "Caf\u00e9"},        // already composed
+        {"E\u0301", "\u00c9"},             // upper case kept
+        {"a\u0302\u0323", "\u1ead"},       // marks reordered, then composed
+        {"\u212b", "\u00c5"},              // Ångström sign, a singleton
+        {"\u0958", "\u0915\u093c"},        // excluded from composition
+        {"\u1100\u1161\u11a8", "\uac01"},  // Hangul jamo to a syllable
+        {"\uac00\u11a8", "\uac01"},        // a syllable and a final consonant
+        {"\uac00\u11a7", "\uac00\u11a7"},  // U+11A7 is no final consonant
         {"\u1100\u1161\u11a7", "\uac00\u11a7"},
-        {"\ufb01le", "\ufb01le"},                           // compatibility ligature stays
-        {"\uff21", "\uff21"},                               // fullwidth stays
-        {"o\u0308\x80" "e\u0301", "\u00f6\x80\u00e9"},      // an ill-formed byte between clusters
-        {"\xff\u0301", "\xff\u0301"},                       // a mark after an ill-formed byte
-        {"\xC3", "\xC3"},                                   // a sequence cut short
+        {"\ufb01le", "\ufb01le"},  // compatibility ligature stays
+        {"\uff21", "\uff21"},      // fullwidth stays
+        {"o\u0308\x80"
+         "e\u0301",
+         "\u00f6\x80\u00e9"},          // an ill-formed byte between clusters
+        {"\xff\u0301", "\xff\u0301"},  // a mark after an ill-formed byte
+        {"\xC3", "\xC3"},              // a sequence cut short
         {"/home/me/Mu\u0301sica/", "/home/me/M\u00fasica/"},
     };
     for (const auto& c : cases) EXPECT_EQ(escaped(nfc(c.text)), escaped(c.composed)) << escaped(c.text);
