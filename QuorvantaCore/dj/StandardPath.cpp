@@ -5,6 +5,7 @@
 namespace quorvanta::core::dj {
 
 std::string standardPath(std::string_view path) {
+    if (path.empty()) return {};
     const bool absolute = !path.empty() && path.front() == '/';
     std::vector<std::string_view> parts;
     std::size_t leadingUp = 0;  // ".." components a relative path cannot resolve
@@ -39,7 +40,7 @@ std::string standardPath(std::string_view path) {
 
 std::string childPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
-    if (out.empty() || out.back() != '/') out += '/';
+    if (!out.empty() && out.back() != '/') out += '/';
     out += name;
     return out;
 }

@@ -10,10 +10,10 @@
 namespace quorvanta::core::dj {
 
 // "/a/./b//../c/" gives "/a/c"; "/.." gives "/"; a relative path keeps leading ".." components
-// ("../x" stays "../x"); "" and "." give ".".
+// ("../x" stays "../x"); "a/.." and "." give ".", "" stays "".
 std::string standardPath(std::string_view path);
 
-// A child of a folder in standard form: "/a" and "b" give "/a/b", "/" and "b" give "/b".
+// A name joined to a folder: "/a" and "b" give "/a/b", "/" and "b" give "/b", "" and "b" give "b".
 std::string childPath(std::string_view folder, std::string_view name);
 
 // The last component of a path in standard form ("" for "/").

@@ -322,21 +322,23 @@ TEST(DJLibrariesTraktor, LocationsOfACollection) {
                       location("/:x/:", "empty-volume.mp3", ""),                    // empty VOLUME: plain path only
                       location("/:home/:me/:Music/:", "Cafe\u0301 &amp; Bar.mp3"),  // decomposed, with an entity
                       location("/:", "at-root.mp3"),
-                      "<ENTRY DIR=\"/:other/:\" FILE=\"entry.mp3\"></ENTRY>",        // not a LOCATION
+                      location("/:srv/:/:./:sets/:", "x.mp3"),                 // in standard form: "/srv/sets/x.mp3"
+                      "<ENTRY DIR=\"/:other/:\" FILE=\"entry.mp3\"></ENTRY>",  // not a LOCATION
                       "<location DIR=\"/:lower/:\" FILE=\"lower.mp3\"></location>",  // names are case-sensitive
                   }));
     DJLibraries libraries;
     libraries.addNML(collection.string());
-    EXPECT_EQ(libraries.exact().at(Kind::traktor),
-              (std::unordered_set<std::string>{"/home/me/music/a.mp3", "/x/empty-volume.mp3",
-                                               "/home/me/music/caf\u00e9 & bar.mp3", "/at-root.mp3"}));
+    EXPECT_EQ(
+        libraries.exact().at(Kind::traktor),
+        (std::unordered_set<std::string>{"/home/me/music/a.mp3", "/x/empty-volume.mp3",
+                                         "/home/me/music/caf\u00e9 & bar.mp3", "/at-root.mp3", "/srv/sets/x.mp3"}));
     EXPECT_EQ(describe(libraries.sources()), describe({{Kind::traktor, collection.string()}}));
 
     // A collection without a single track is still a library.
     const fs::path empty = dir.write("empty.nml", nmlDocument({}));
     libraries.addNML(empty.string());
     EXPECT_EQ(libraries.sources().size(), 2u);
-    EXPECT_EQ(libraries.exact().at(Kind::traktor).size(), 4u);
+    EXPECT_EQ(libraries.exact().at(Kind::traktor).size(), 5u);
 }
 
 TEST(DJLibrariesTraktor, VolumeNamesTheMountFolder) {

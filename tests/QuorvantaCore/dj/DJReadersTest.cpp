@@ -52,7 +52,7 @@ TEST(DJLibrariesPath, StandardForm) {
         {"/../a", "/a"},
         {"/", "/"},
         {"//", "/"},
-        {"", "."},
+        {"", ""},
         {".", "."},
         {"a/..", "."},
         {"../x", "../x"},
@@ -66,6 +66,7 @@ TEST(DJLibrariesPath, StandardForm) {
     for (const auto& c : cases) EXPECT_EQ(dj::standardPath(c.path), c.standard) << c.path;
     EXPECT_EQ(dj::childPath("/a", "b"), "/a/b");
     EXPECT_EQ(dj::childPath("/", "b"), "/b");
+    EXPECT_EQ(dj::childPath("", "b"), "b");
     EXPECT_EQ(dj::lastComponent("/media/me/Music SSD"), "Music SSD");
     EXPECT_EQ(dj::lastComponent("/"), "");
 }
