@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,14 @@ public:
         const void* p = sqlite3_column_blob(stmt_, column);
         const int n = sqlite3_column_bytes(stmt_, column);
         return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+    }
+    // A column as text, a number or blob converted by SQLite; none when SQLite gives no text (a
+    // NULL column, or no memory for the conversion). The view lasts until the next step.
+    std::optional<std::string_view> text(int column) const {
+        const unsigned char* p = sqlite3_column_text(stmt_, column);
+        if (!p) return std::nullopt;
+        return std::string_view(reinterpret_cast<const char*>(p),
+                                static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
     }
 
 private:
