@@ -5,19 +5,19 @@
 // not hang an update. A file that grew past the limit since it was indexed gives no text.
 #include "QuorvantaCore/content/ContentIndex.h"
 
+#include "QuorvantaCore/content/PopplerQuiet.h"
+
 #include "QuorvantaCore/text/Grapheme.h"
 #include "QuorvantaCore/text/Utf8.h"
 #include "platform/fs/ReadWholeFile.h"
 
 #include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 namespace quorvanta::core {
 
@@ -29,11 +29,6 @@ std::string firstCharacters(std::string_view text, std::int64_t count) {
 
 bool blank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return std::strchr(" \t\n\r\f\v", c) && c != '\0'; });
-}
-
-void silencePoppler() {
-    static std::once_flag once;
-    std::call_once(once, [] { poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr); });
 }
 
 std::optional<std::string> pdfText(const std::string& path, const ContentIndex::Limits& limits) {

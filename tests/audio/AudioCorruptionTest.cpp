@@ -4,6 +4,7 @@
 #include "audio/parser/AudioParser.h"
 #include "tests/audio/ContainerBytes.h"
 #include "tests/fuzz/AudioInput.h"
+#include "tests/support/ByteMutation.h"
 
 #include <gtest/gtest.h>
 
@@ -52,35 +53,6 @@ std::vector<Bytes> seeds() {
     return out;
 }
 
-Bytes mutate(const Bytes& seed, std::mt19937& rng) {
-    Bytes b = seed;
-    const int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits && !b.empty(); ++e) {
-        const std::size_t at = rng() % b.size();
-        switch (rng() % 6) {
-        case 0: b[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8)); break;
-        case 1: {
-            static const std::uint8_t kEdges[] = {0x00, 0x01, 0x7F, 0x80, 0xFE, 0xFF};
-            b[at] = kEdges[rng() % 6];
-            break;
-        }
-        case 2: b.resize(at); break;
-        case 3: b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), rng() % 16, static_cast<std::uint8_t>(rng())); break;
-        case 4: {  // a 32-bit field set to an extreme
-            const std::uint32_t v = rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 64);
-            for (int i = 0; i < 4 && at + i < b.size(); ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
-            break;
-        }
-        default: {  // a range repeated
-            const std::size_t len = std::min<std::size_t>(b.size() - at, 1 + rng() % 64);
-            const Bytes piece(b.begin() + static_cast<std::ptrdiff_t>(at), b.begin() + static_cast<std::ptrdiff_t>(at + len));
-            b.insert(b.begin() + static_cast<std::ptrdiff_t>(rng() % b.size()), piece.begin(), piece.end());
-        }
-        }
-    }
-    return b;
-}
-
 TEST(AudioParserCorruption, SeededMutationsStaySafe) {
     const auto all = seeds();
     if (const char* dir = std::getenv("QV_AUDIO_CORPUS_DIR")) {
@@ -96,7 +68,7 @@ TEST(AudioParserCorruption, SeededMutationsStaySafe) {
     for (const Bytes& seed : all) {
         ASSERT_TRUE(AudioParser::parse(MemFile(seed).fd(), "mp3")) << "seed " << &seed - all.data() << " must parse";
         for (int i = 0; i < 1000; ++i) {
-            const Bytes input = mutate(seed, rng);
+            const Bytes input = quorvanta::test::mutateBytes(seed, rng);
             MemFile file(input);
             const auto meta = AudioParser::parse(file.fd(), kExts[i % 3]);
             if (!meta) {
