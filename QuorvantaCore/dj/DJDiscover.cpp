@@ -2,7 +2,7 @@
 #include "QuorvantaCore/dj/DJLibraries.h"
 
 #include "QuorvantaCore/dj/DriveRoots.h"
-#include "QuorvantaCore/dj/StandardPath.h"
+#include "platform/fs/PathText.h"
 #include "platform/fs/XdgDirs.h"
 
 #include <dirent.h>
@@ -13,8 +13,6 @@
 namespace quorvanta::core {
 namespace {
 
-using dj::childPath;
-using dj::standardPath;
 
 bool exists(const std::string& path) {
     struct stat st {};
@@ -43,7 +41,7 @@ std::vector<std::string> listing(const std::string& folder) {
 std::vector<std::string> distinct(const std::vector<std::string>& folders) {
     std::vector<std::string> out;
     for (const auto& folder : folders) {
-        std::string standard = standardPath(folder);
+        std::string standard = platform::normalisedPath(folder);
         if (std::find(out.begin(), out.end(), standard) == out.end()) out.push_back(std::move(standard));
     }
     return out;
@@ -53,7 +51,7 @@ std::vector<std::string> distinct(const std::vector<std::string>& folders) {
 std::vector<std::string> homeFolders(const std::string& home, const platform::UserDirs& userDirs, platform::UserDir dir,
                                      std::string_view name) {
     std::vector<std::string> folders;
-    if (!home.empty()) folders.push_back(childPath(home, name));
+    if (!home.empty()) folders.push_back(platform::joinPath(home, name));
     if (const auto own = userDirs.folder(dir)) folders.push_back(own->string());
     return distinct(folders);
 }
@@ -77,10 +75,10 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
 
     // Traktor keeps one collection per installed version, in "Traktor <version>" folders.
     for (const auto& documents : distinct(places.documents)) {
-        const std::string nativeInstruments = childPath(documents, "Native Instruments");
+        const std::string nativeInstruments = platform::joinPath(documents, "Native Instruments");
         for (const auto& name : listing(nativeInstruments)) {
             if (!name.starts_with("Traktor")) continue;
-            const std::string collection = childPath(childPath(nativeInstruments, name), "collection.nml");
+            const std::string collection = platform::joinPath(platform::joinPath(nativeInstruments, name), "collection.nml");
             if (isRegularFile(collection)) libraries->addNML(collection);
         }
     }
@@ -89,9 +87,9 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
     std::vector<std::string> engineRoots = places.music;
     engineRoots.insert(engineRoots.end(), volumes.begin(), volumes.end());
     for (const auto& root : distinct(engineRoots)) {
-        const std::string library = childPath(root, "Engine Library");
+        const std::string library = platform::joinPath(root, "Engine Library");
         for (const char* database : {"Database2/m.db", "m.db"}) {
-            const std::string path = childPath(library, database);
+            const std::string path = platform::joinPath(library, database);
             if (!isRegularFile(path)) continue;
             libraries->addEngine(path, library);
             break;
@@ -100,13 +98,13 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
 
     // rekordbox: a drive's export, then the home's own library. Their tracks are not read.
     for (const auto& root : volumes) {
-        if (!exists(childPath(root, "PIONEER/rekordbox/export.pdb"))) continue;
+        if (!exists(platform::joinPath(root, "PIONEER/rekordbox/export.pdb"))) continue;
         libraries->rekordboxVolumes_.push_back(root);
-        libraries->sources_.push_back({Kind::rekordbox, childPath(root, "PIONEER")});
+        libraries->sources_.push_back({Kind::rekordbox, platform::joinPath(root, "PIONEER")});
     }
     const std::string master = places.home.empty()
                                    ? std::string()
-                                   : childPath(standardPath(places.home), "Library/Pioneer/rekordbox/master.db");
+                                   : platform::joinPath(platform::normalisedPath(places.home), "Library/Pioneer/rekordbox/master.db");
     if (!master.empty() && exists(master)) {
         libraries->rekordboxHome_ = true;
         libraries->sources_.push_back({Kind::rekordbox, master});

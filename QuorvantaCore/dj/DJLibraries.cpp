@@ -2,7 +2,7 @@
 
 #include "QuorvantaCore/dj/EngineDatabase.h"
 #include "QuorvantaCore/dj/NMLReader.h"
-#include "QuorvantaCore/dj/StandardPath.h"
+#include "platform/fs/PathText.h"
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/Nfc.h"
 
@@ -11,9 +11,8 @@
 namespace quorvanta::core {
 namespace {
 
-using dj::standardPath;
 
-std::string normalizedPath(std::string_view path) { return DJLibraries::normalize(standardPath(path)); }
+std::string normalizedPath(std::string_view path) { return DJLibraries::normalize(platform::normalisedPath(path)); }
 
 // What a path inside the folder `normalized` starts with; the root's children start with "/".
 std::string insidePrefix(std::string_view normalized) {
@@ -25,7 +24,7 @@ std::string insidePrefix(std::string_view normalized) {
 // The lower-case extension of the path's last component; a name that starts with its only dot
 // (".mp3") has none.
 std::string extensionOf(std::string_view path) {
-    const std::string_view name = dj::lastComponent(path);
+    const std::string_view name = platform::lastComponent(path);
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return {};
     return text::lowercased(name.substr(dot + 1));
@@ -52,7 +51,7 @@ const std::set<std::string, std::less<>>& DJLibraries::audioExtensions() {
 }
 
 DJLibraries::DJLibraries(std::vector<std::string> volumeRoots) : volumeRoots_(std::move(volumeRoots)) {
-    for (auto& root : volumeRoots_) root = standardPath(root);
+    for (auto& root : volumeRoots_) root = platform::normalisedPath(root);
 }
 
 std::string DJLibraries::normalize(std::string_view text) { return text::lowercased(text::nfc(text)); }
@@ -65,7 +64,7 @@ void DJLibraries::addNML(const std::string& path) {
         if (location.volume.empty()) return;
         // A drive that another computer named VOLUME is mounted on a folder of that name here.
         for (const auto& root : volumeRoots_)
-            if (dj::lastComponent(root) == location.volume) paths.push_back(dj::childPath(root, track));
+            if (platform::lastComponent(root) == location.volume) paths.push_back(platform::joinPath(root, track));
     });
     if (read == dj::NMLFileRead::notOpened) return;
     auto& tracks = exact_[Kind::traktor];
@@ -77,7 +76,7 @@ void DJLibraries::addEngine(const std::string& database, const std::string& libr
     std::unordered_set<std::string> tracks;
     const bool read = dj::readEngineTrackPaths(database, [&](std::string_view track) {
         // A relative path is relative to the library folder: "../a.mp3" lies beside it.
-        tracks.insert(normalizedPath(track.front() == '/' ? std::string(track) : dj::childPath(library, track)));
+        tracks.insert(normalizedPath(track.front() == '/' ? std::string(track) : platform::joinPath(library, track)));
     });
     if (!read) return;
     exact_[Kind::engine].merge(tracks);

@@ -6,7 +6,7 @@
 // libraries, whose files are only tested for existence (their tracks cannot be read, so every
 // audio file and folder where one lives may be in it). `hits` then answers for one path.
 //
-// Paths are compared in a normalised form: the path in standard form (StandardPath.h), composed
+// Paths are compared in a normalised form: the path in standard form (platform::normalisedPath), composed
 // (NFC) and lower-cased without a locale, so letter case and Unicode composition do not count.
 // Bytes that are not UTF-8 are compared as they are.
 //

@@ -1,6 +1,6 @@
 #include "QuorvantaCore/dj/DriveRoots.h"
 
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 #include "platform/volumes/ExternalDrives.h"
 
 #include <algorithm>

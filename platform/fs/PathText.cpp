@@ -83,4 +83,10 @@ std::string normalisedPath(std::string_view path) {
     return out;
 }
 
+std::string_view lastComponent(std::string_view path) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace quorvanta::platform

@@ -34,6 +34,10 @@ void appendToPath(std::string& path, std::string_view name);
 // "/a//b" give "/a", "/a" and "/" give "/", a path without "/" gives "".
 std::string parentPath(std::string_view path);
 
+// The last component, trailing "/" ignored: "/media/me/Music SSD/" gives "Music SSD", "a" gives
+// "a", and "/" and "" give "".
+std::string_view lastComponent(std::string_view path);
+
 // Where `path` lies relative to `folder`, by whole components: "" when it names the folder itself,
 // the rest of the path after the folder's components and the "/" that follow them when it lies
 // below ("/a/b//c" below "/a/" gives "b//c"), none otherwise ("/ab" is not below "/a").

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "QuorvantaCore/dj/DJLibraries.h"
-#include "QuorvantaCore/dj/StandardPath.h"
+#include "platform/fs/PathText.h"
 
 #include <filesystem>
 #include <fstream>
@@ -38,7 +38,7 @@ inline bool engineReadIsSound(std::string_view bytes, const std::filesystem::pat
         sources[0].path != database.string() || tracks == libraries.exact().end())
         return false;
     for (const auto& track : tracks->second)
-        if (track.empty() || track.front() != '/' || core::dj::standardPath(track) != track) return false;
+        if (track.empty() || track.front() != '/' || platform::normalisedPath(track) != track) return false;
     return true;
 }
 

@@ -66,6 +66,17 @@ TEST(PathText, ParentDropsTheLastComponent) {
     for (const auto& c : cases) EXPECT_EQ(parentPath(c.path), c.parent) << "parent of " << c.path;
 }
 
+TEST(PathText, LastComponentIgnoresTrailingSlashes) {
+    const struct {
+        std::string path;
+        std::string last;
+    } cases[] = {
+        {"/media/me/Music SSD", "Music SSD"}, {"/media/me/Music SSD//", "Music SSD"}, {"a", "a"},
+        {"a/b", "b"}, {"/", ""}, {"", ""}, {"/a\nb", "a\nb"}, {"/x/\xff", "\xff"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(lastComponent(c.path), c.last) << "last component of " << c.path;
+}
+
 TEST(PathText, SameOrUnderComparesWholeComponents) {
     const struct {
         std::string path;

@@ -2,7 +2,7 @@
 
 #include "QuorvantaCore/index/VolumeID.h"
 #include "QuorvantaCore/lang/Tr.h"
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 #include "platform/volumes/ByUUID.h"
 #include "platform/volumes/ExternalDrives.h"
 #include "platform/volumes/LoopDevice.h"

@@ -4,7 +4,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/index/VolumeWatcher.h"
 #include "QuorvantaCore/search/Searcher.h"
-#include "platform/fs/PathUnder.h"
+#include "platform/fs/PathText.h"
 #include "platform/volumes/MountOfPath.h"
 
 #include <charconv>

@@ -6,7 +6,7 @@
 #include "QuorvantaCore/dj/DriveRoots.h"
 #include "QuorvantaCore/dj/EngineDatabase.h"
 #include "QuorvantaCore/dj/NMLReader.h"
-#include "QuorvantaCore/dj/StandardPath.h"
+#include "platform/fs/PathText.h"
 
 #include "tests/QuorvantaCore/dj/DJFixtures.h"
 #include "tests/fuzz/EngineDbOracle.h"
@@ -63,12 +63,12 @@ TEST(DJLibrariesPath, StandardForm) {
         {"/a/.b/c.", "/a/.b/c."},
         {"/home/me/Music/Engine Library/../a.mp3", "/home/me/Music/a.mp3"},
     };
-    for (const auto& c : cases) EXPECT_EQ(dj::standardPath(c.path), c.standard) << c.path;
-    EXPECT_EQ(dj::childPath("/a", "b"), "/a/b");
-    EXPECT_EQ(dj::childPath("/", "b"), "/b");
-    EXPECT_EQ(dj::childPath("", "b"), "b");
-    EXPECT_EQ(dj::lastComponent("/media/me/Music SSD"), "Music SSD");
-    EXPECT_EQ(dj::lastComponent("/"), "");
+    for (const auto& c : cases) EXPECT_EQ(platform::normalisedPath(c.path), c.standard) << c.path;
+    EXPECT_EQ(platform::joinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(platform::joinPath("/", "b"), "/b");
+    EXPECT_EQ(platform::joinPath("", "b"), "b");
+    EXPECT_EQ(platform::lastComponent("/media/me/Music SSD"), "Music SSD");
+    EXPECT_EQ(platform::lastComponent("/"), "");
 }
 
 TEST(DJLibrariesDriveRoots, MountsInsideTheDriveFolders) {
