@@ -19,11 +19,11 @@
 namespace quorvanta::bench {
 
 struct LoadResult {
-    std::int64_t answered = 0;   // replies that passed the check
-    std::int64_t wrong = 0;      // replies that did not, or another client error
-    std::int64_t refused = 0;    // connections closed without a byte (the server was full)
+    std::int64_t answered = 0;  // replies that passed the check
+    std::int64_t wrong = 0;     // replies that did not, or another client error
+    std::int64_t refused = 0;   // connections closed without a byte (the server was full)
     double seconds = 0;
-    std::vector<double> latencyMs;   // of every answered request, sorted
+    std::vector<double> latencyMs;  // of every answered request, sorted
 
     std::int64_t attempts() const { return answered + wrong + refused; }
     double percentileMs(double p) const {
@@ -33,9 +33,8 @@ struct LoadResult {
     }
 };
 
-inline LoadResult runLoad(const std::string& socketPath, const std::string& request, int clients,
-                          std::int64_t requests, std::chrono::milliseconds cap,
-                          const std::function<bool(const std::string& reply)>& check) {
+inline LoadResult runLoad(const std::string& socketPath, const std::string& request, int clients, std::int64_t requests,
+                          std::chrono::milliseconds cap, const std::function<bool(const std::string& reply)>& check) {
     using Clock = std::chrono::steady_clock;
     std::atomic<std::int64_t> next{0}, answered{0}, wrong{0}, refused{0};
     std::mutex lock;

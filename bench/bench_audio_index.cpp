@@ -77,10 +77,12 @@ const std::string& library() {
                                   .text("TBPM", std::to_string(90 + i % 60))
                                   .text("TDRC", std::to_string(1970 + i % 50))
                                   .build();
-            writeBytes(lib / ("album" + std::to_string(i % kFolders)) / ("track" + std::to_string(i) + ".mp3"), tag, mp3);
+            writeBytes(lib / ("album" + std::to_string(i % kFolders)) / ("track" + std::to_string(i) + ".mp3"), tag,
+                       mp3);
         }
         for (int i = 0; i < kFlacCopies; ++i)
-            writeBytes(lib / ("album" + std::to_string(i % kFolders)) / ("take" + std::to_string(i) + ".flac"), flac, {});
+            writeBytes(lib / ("album" + std::to_string(i % kFolders)) / ("take" + std::to_string(i) + ".flac"), flac,
+                       {});
         return lib.string();
     }();
     return root;

@@ -81,7 +81,8 @@ std::filesystem::path benchDir() {
 
 std::string writeTemp(const std::string& name, const Bytes& bytes) {
     const auto path = benchDir() / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path.string();
 }
 
@@ -94,8 +95,9 @@ std::string toolFile(const std::string& name, const std::string& commandLine) {
     return std::system(line.c_str()) == 0 ? path : std::string{};
 }
 
-const std::string kSine = "ffmpeg -nostdin -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=10 -ac 2 "
-                          "-metadata artist=Artist -metadata title=Title -metadata album=Album ";
+const std::string kSine =
+    "ffmpeg -nostdin -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=10 -ac 2 "
+    "-metadata artist=Artist -metadata title=Title -metadata album=Album ";
 
 void parseFile(benchmark::State& state, const std::string& path, const char* ext) {
     if (path.empty()) {

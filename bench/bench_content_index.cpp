@@ -3,8 +3,8 @@
 // of text, database size against text size), a repeated update over the unchanged tree, and
 // phrase searches for a phrase in every other file and one in three files.
 // Run: build-release/bench/bench_content_index --benchmark_min_time=1
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/content/ContentIndex.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 
 #include <benchmark/benchmark.h>
 
@@ -81,10 +81,10 @@ void BM_FirstUpdate(benchmark::State& state) {
         if (stats.indexed != kFiles) state.SkipWithError("not every file was indexed");
         dbBytes = content->bytes();
     }
-    state.counters["docs/s"] = benchmark::Counter(static_cast<double>(kFiles) * state.iterations(),
-                                                  benchmark::Counter::kIsRate);
-    state.counters["text_MB/s"] = benchmark::Counter(static_cast<double>(t.textBytes) * state.iterations() / 1e6,
-                                                     benchmark::Counter::kIsRate);
+    state.counters["docs/s"] =
+        benchmark::Counter(static_cast<double>(kFiles) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["text_MB/s"] =
+        benchmark::Counter(static_cast<double>(t.textBytes) * state.iterations() / 1e6, benchmark::Counter::kIsRate);
     state.counters["text_MB"] = static_cast<double>(t.textBytes) / 1e6;
     state.counters["db_MB"] = static_cast<double>(dbBytes) / 1e6;
     state.counters["db/text"] = static_cast<double>(dbBytes) / static_cast<double>(t.textBytes);

@@ -33,8 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using quorvanta::audio::DupGroup;
-using quorvanta::audio::DupStage;
 using quorvanta::audio::DuplicateFinder;
+using quorvanta::audio::DupStage;
 using quorvanta::core::VolumeIndex;
 using Clock = std::chrono::steady_clock;
 
@@ -71,7 +71,8 @@ fs::path generatedFolder() {
         writeFile(root / ("o" + std::to_string(i) + ".mp3"), bytes);
         originals.push_back(std::move(bytes));
     }
-    for (int i = 0; i < 400; ++i) writeFile(root / ("c" + std::to_string(i) + ".flac"), originals[rng() % originals.size()]);
+    for (int i = 0; i < 400; ++i)
+        writeFile(root / ("c" + std::to_string(i) + ".flac"), originals[rng() % originals.size()]);
     int traps = 0;
     for (std::size_t i = 0; traps < 200 && i < originals.size(); ++i) {
         std::string bytes = originals[i];
@@ -142,7 +143,9 @@ int runOnce(const std::string& root, std::int64_t threads, const std::string& li
     double previous = 0;
     for (const auto& [stage, p] : last) {
         std::printf("%-10s %8.3f s  %lld files, %lld groups\n",
-                    stage == DupStage::size ? "size" : stage == DupStage::quickHash ? "quickHash" : "fullHash",
+                    stage == DupStage::size        ? "size"
+                    : stage == DupStage::quickHash ? "quickHash"
+                                                   : "fullHash",
                     endedAt[stage] - previous, static_cast<long long>(p.total), static_cast<long long>(p.groups));
         previous = endedAt[stage];
     }
@@ -159,8 +162,8 @@ int runOnce(const std::string& root, std::int64_t threads, const std::string& li
         for (const auto& p : paths) line += (line.empty() ? "" : "\t") + p;
         lines.push_back(line);
     }
-    std::printf("finder     %8.3f s  %zu duplicate sets, %zu files in them, %llu surplus bytes\n", total,
-                groups.size(), files, static_cast<unsigned long long>(surplus));
+    std::printf("finder     %8.3f s  %zu duplicate sets, %zu files in them, %llu surplus bytes\n", total, groups.size(),
+                files, static_cast<unsigned long long>(surplus));
     if (!listPath.empty()) {
         std::sort(lines.begin(), lines.end());
         std::ofstream out(listPath);
@@ -175,9 +178,12 @@ int main(int argc, char** argv) {
     std::string root, listPath;
     std::int64_t threads = 8;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--root") == 0) root = argv[++i];
-        else if (std::strcmp(argv[i], "--threads") == 0) threads = std::atoll(argv[++i]);
-        else if (std::strcmp(argv[i], "--list") == 0) listPath = argv[++i];
+        if (std::strcmp(argv[i], "--root") == 0)
+            root = argv[++i];
+        else if (std::strcmp(argv[i], "--threads") == 0)
+            threads = std::atoll(argv[++i]);
+        else if (std::strcmp(argv[i], "--list") == 0)
+            listPath = argv[++i];
     }
     if (!root.empty()) return runOnce(root, threads, listPath);
     benchmark::Initialize(&argc, argv);

@@ -19,7 +19,8 @@ void copyFold(const uint8_t* name, size_t len, uint8_t* out) {
 std::vector<std::string> makeNames(bool nonAscii) {
     std::vector<std::string> names;
     for (int i = 0; i < 64; ++i) {
-        std::string n = (nonAscii ? "Pr\xC3\xA9sentation \xC3\xA9t\xC3\xA9 " : "Presentation summer ") + std::to_string(i);
+        std::string n =
+            (nonAscii ? "Pr\xC3\xA9sentation \xC3\xA9t\xC3\xA9 " : "Presentation summer ") + std::to_string(i);
         n += i % 4 == 0 ? ".JPG" : i % 4 == 1 ? ".mp3" : i % 4 == 2 ? ".txt" : ".flac";
         names.push_back(std::move(n));
     }

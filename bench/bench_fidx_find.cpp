@@ -30,8 +30,8 @@ fidx* syntheticIndex() {
         for (uint32_t folder = 0; folder < 20000; ++folder) {
             resetBatch(batch);
             for (uint32_t i = 0; i < 50; ++i) {
-                const std::string n = std::string(words[(folder + i) % 8]) + " " + std::to_string(folder * 50 + i) + "." +
-                                      exts[i % 6];
+                const std::string n =
+                    std::string(words[(folder + i) % 8]) + " " + std::to_string(folder * 50 + i) + "." + exts[i % 6];
                 addRecord(batch, n.data(), n.size(), 0, 0, 0, 0);
             }
             commit(idx, batch, FIDX_NONE);

@@ -35,7 +35,8 @@ void BM_Scan(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["entries"] = static_cast<double>(entries);
-    state.counters["entries_per_s"] = benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["entries_per_s"] =
+        benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["rss_MiB"] = rss;
 }
 BENCHMARK(BM_Scan)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -52,7 +53,8 @@ void BM_NftwLstatBaseline(benchmark::State& state) {
         walked = 0;
         nftw(root.c_str(), countEntry, 64, FTW_PHYS);
     }
-    state.counters["entries_per_s"] = benchmark::Counter(static_cast<double>(walked), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["entries_per_s"] =
+        benchmark::Counter(static_cast<double>(walked), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_NftwLstatBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -72,7 +72,11 @@ void BM_Load(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_Load)->ArgsProduct({{1000000, 10000000}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Load)
+    ->ArgsProduct({{1000000, 10000000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 void BM_FirstFindAfterLoad(benchmark::State& state) {
     const auto entries = static_cast<uint32_t>(state.range(0));
@@ -87,12 +91,18 @@ void BM_FirstFindAfterLoad(benchmark::State& state) {
         if (!loaded) state.SkipWithError("load failed");
         state.ResumeTiming();
         if (loaded)
-            benchmark::DoNotOptimize(fidx_find(loaded, loaded->folded, needle, 6, 0, fidx_count(loaded), 0, out.data(), nullptr));
+            benchmark::DoNotOptimize(
+                fidx_find(loaded, loaded->folded, needle, 6, 0, fidx_count(loaded), 0, out.data(), nullptr));
         state.PauseTiming();
         fidx_free(loaded);
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_FirstFindAfterLoad)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_FirstFindAfterLoad)
+    ->Arg(1000000)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 }  // namespace

@@ -52,7 +52,8 @@ BENCHMARK_CAPTURE(BM_Load, pdf, "three.pdf")->Unit(benchmark::kMicrosecond);
 // A source of 64 MiB whose every read takes 50 ms and gives 512 bytes, as a share that stalls
 // would: the probe ends at the deadline (kVideoTimeLimit) plus at most one read.
 void BM_VideoStalledRead(benchmark::State& state) {
-    const app::filemeta::MediaInput stalling{64u << 20, [](std::uint64_t, std::uint8_t* into, std::size_t count) -> std::int64_t {
+    const app::filemeta::MediaInput stalling{64u << 20,
+                                             [](std::uint64_t, std::uint8_t* into, std::size_t count) -> std::int64_t {
                                                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
                                                  const std::size_t n = std::min<std::size_t>(count, 512);
                                                  std::fill_n(into, n, 0);

@@ -32,12 +32,14 @@ std::shared_ptr<VolumeIndex> junkIndex() {
         fidx_listing batch{};
         const uint32_t root = commitOne(h, batch, FIDX_NONE, "/data", FIDX_FOLDER | FIDX_ROOT);
         uint32_t areas[100];
-        for (uint32_t a = 0; a < 100; ++a) areas[a] = commitOne(h, batch, root, "area " + std::to_string(a), FIDX_FOLDER);
+        for (uint32_t a = 0; a < 100; ++a)
+            areas[a] = commitOne(h, batch, root, "area " + std::to_string(a), FIDX_FOLDER);
         for (uint32_t folder = 0; fidx_count(h) < kEntries; ++folder) {
             const bool junk = folder % 50 == 0;
             const uint8_t fileFlags = junk ? FIDX_JUNK : 0;
-            uint32_t parent = junk ? commitOne(h, batch, areas[folder % 100], junkFolders[folder / 50 % 4], FIDX_FOLDER | FIDX_JUNK)
-                                   : commitOne(h, batch, areas[folder % 100], "folder " + std::to_string(folder), FIDX_FOLDER);
+            uint32_t parent =
+                junk ? commitOne(h, batch, areas[folder % 100], junkFolders[folder / 50 % 4], FIDX_FOLDER | FIDX_JUNK)
+                     : commitOne(h, batch, areas[folder % 100], "folder " + std::to_string(folder), FIDX_FOLDER);
             if (junk && folder % 100 == 0) parent = commitOne(h, batch, parent, "kept", FIDX_FOLDER | FIDX_JUNK);
             resetBatch(batch);
             for (uint32_t i = 0; i < 50; ++i) {
@@ -68,7 +70,8 @@ void BM_JunkAggregate(benchmark::State& state) {
     state.counters["entries"] = index->count();
     state.counters["junk_files"] = static_cast<double>(junkFiles);
     state.counters["rows"] = static_cast<double>(rows);
-    state.counters["entries_per_s"] = benchmark::Counter(static_cast<double>(index->count()), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["entries_per_s"] =
+        benchmark::Counter(static_cast<double>(index->count()), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_JunkAggregate)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -71,7 +71,8 @@ void BM_RefreshThousandFolders(benchmark::State& state) {
     VolumeIndex& index = scannedTree();
     const std::vector<std::string> folders = folderPaths(index);
     std::set<std::string> targets;
-    for (std::size_t k = 0; k < folders.size() && targets.size() < 1000; k += std::max<std::size_t>(folders.size() / 1000, 1))
+    for (std::size_t k = 0; k < folders.size() && targets.size() < 1000;
+         k += std::max<std::size_t>(folders.size() / 1000, 1))
         targets.insert(folders[k]);
     index.refresh(targets, {}, 4);
     RefreshStats s;

@@ -30,8 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 using quorvanta::audio::DupGroup;
 using quorvanta::audio::DupKind;
-using quorvanta::audio::DupMember;
 using quorvanta::audio::DuplicateFinder;
+using quorvanta::audio::DupMember;
 using quorvanta::core::AudioMeta;
 
 struct Tagged {
@@ -40,8 +40,8 @@ struct Tagged {
 };
 
 std::vector<Tagged> generatedTags() {
-    static const char* const words[] = {"love", "Night", "Ünïcode", "rain", "Café", "BLUE", "road", "fire",
-                                        "Straße", "dream", "heart", "sky", "Été", "song", "river", "gold"};
+    static const char* const words[] = {"love",   "Night", "Ünïcode", "rain", "Café", "BLUE", "road",  "fire",
+                                        "Straße", "dream", "heart",   "sky",  "Été",  "song", "river", "gold"};
     static const char* const notes[] = {"", "", " (320 kbps)", " [FLAC]", " (Remastered 2011)", " (live (320))"};
     static const char* const prefixes[] = {"", "01 - ", "1-05 ", "CD2 - 07. ", "12) "};
     std::mt19937 rng(5);

@@ -61,8 +61,8 @@ std::shared_ptr<VolumeIndex> syntheticIndex(std::uint32_t entries) {
         quorvanta::index_engine::resetBatch(batch);
         for (std::uint32_t i = 0; i < kFilesPerFolder; ++i, ++file) {
             const std::string name = fileName(file);
-            quorvanta::index_engine::addRecord(batch, name.data(), name.size(), file * 37ull % 10000000, 1600000000 + file,
-                                               0, 0);
+            quorvanta::index_engine::addRecord(batch, name.data(), name.size(), file * 37ull % 10000000,
+                                               1600000000 + file, 0, 0);
         }
         fidx_append(h, folder, &batch, all.data(), kFilesPerFolder);
     }

@@ -42,8 +42,7 @@ void fill(VolumeIndex& index, std::uint32_t entries, std::mt19937& rng) {
             const bool folder = i < 3;
             if (!folder) name += kExts[rng() % 8];
             engine::addRecord(batch, name.data(), name.size(), folder ? 0 : rng() % (1u << 24),
-                              1500000000 + rng() % 200000000, 1400000000 + rng() % 100000000,
-                              folder ? FIDX_FOLDER : 0);
+                              1500000000 + rng() % 200000000, 1400000000 + rng() % 100000000, folder ? FIDX_FOLDER : 0);
         }
         const std::uint32_t first = engine::commit(h, batch, folders[next++ % folders.size()]);
         for (std::uint32_t i = 0; i < std::min<std::uint32_t>(3, n); ++i) folders.push_back(first + i);

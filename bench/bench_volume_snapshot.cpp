@@ -49,7 +49,8 @@ SnapshotInfo info() {
 }
 
 void ensureSaved(benchmark::State& state) {
-    if (fileSize(snapshotPath()) == 0 && !syntheticIndex()->save(snapshotPath(), info())) state.SkipWithError("save failed");
+    if (fileSize(snapshotPath()) == 0 && !syntheticIndex()->save(snapshotPath(), info()))
+        state.SkipWithError("save failed");
 }
 
 void BM_VolumeSave(benchmark::State& state) {

@@ -32,7 +32,8 @@ std::string ensureWatchTree() {
         for (int s = 0; s < kPerTop; ++s) {
             const std::string folder = root + "/t" + std::to_string(t) + "/s" + std::to_string(s);
             std::filesystem::create_directories(folder);
-            for (int f = 0; f < kFiles; ++f) close(open((folder + "/f" + std::to_string(f) + ".txt").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+            for (int f = 0; f < kFiles; ++f)
+                close(open((folder + "/f" + std::to_string(f) + ".txt").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
         }
     close(open((root + "/.complete").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
     return root;

@@ -117,14 +117,15 @@ void compareFile(AudioCheckRecord& record, const std::string& path, const std::o
     if (ratesAgree(ref->sampleRate, meta->sampleRate)) {
         record.rate += 1;
     } else if (record.notes.size() <= 3) {
-        record.notes.push_back("rate " + decimal(ref->sampleRate) + " vs " + std::to_string(meta->sampleRate) + ": " + path);
+        record.notes.push_back("rate " + decimal(ref->sampleRate) + " vs " + std::to_string(meta->sampleRate) + ": " +
+                               path);
     }
     if (ref->channels == meta->channels) {
         record.channels += 1;
     } else if (record.notes.size() <= 5) {
-        record.notes.push_back("channels " + std::to_string(ref->channels) + " vs mine " + std::to_string(meta->channels) +
-                               " [" + std::string(core::label(meta->codec)) + " " + std::to_string(meta->bits) +
-                               " bit]: " + path);
+        record.notes.push_back("channels " + std::to_string(ref->channels) + " vs mine " +
+                               std::to_string(meta->channels) + " [" + std::string(core::label(meta->codec)) + " " +
+                               std::to_string(meta->bits) + " bit]: " + path);
     }
 }
 

@@ -50,7 +50,7 @@ struct AudioCheckRecord {
     std::int64_t duration = 0;  // agreements
     std::int64_t rate = 0;
     std::int64_t channels = 0;
-    std::int64_t tagged = 0;    // files with an artist or a title
+    std::int64_t tagged = 0;  // files with an artist or a title
     std::vector<std::string> notes;
 };
 

@@ -76,10 +76,11 @@ int audioCheckCommand(Cli& cli) {
 
     const auto probe = libavReferenceProbe();
     std::map<std::string, AudioCheckRecord> records;
-    for (std::size_t i = 0; i < files.size(); ++i) compareFile(records[lowerExtension(files[i])], files[i], metas[i], *probe);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        compareFile(records[lowerExtension(files[i])], files[i], metas[i], *probe);
 
-    cli.out << "files compared: " << files.size() << " of " << found << " found, parsed in " << fmt(parseMs)
-            << " ms (" << fmt(parseMs / static_cast<double>(std::max<std::size_t>(files.size(), 1))) << " ms/file)\n";
+    cli.out << "files compared: " << files.size() << " of " << found << " found, parsed in " << fmt(parseMs) << " ms ("
+            << fmt(parseMs / static_cast<double>(std::max<std::size_t>(files.size(), 1))) << " ms/file)\n";
     printAudioCheckRecords(cli.out, records);
     return kSuccess;
 }

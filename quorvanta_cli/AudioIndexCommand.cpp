@@ -23,10 +23,11 @@
 namespace quorvanta::cli {
 namespace {
 
-constexpr std::array kProbeQueries{"remix ext:mp3", "artist:a bitrate:>=256", "ext:flac lossless:",
-                                   "dur:>5m bpm:120..130", "daft", "title:love year:1990..2005"};
-constexpr std::array kFinalQueries{"ext:mp3 bitrate:<192", "lossless:", "bpm:120..128",
-                                   "dur:>6m", "ext:flac !lossless:", "artist:daft"};
+constexpr std::array kProbeQueries{
+    "remix ext:mp3", "artist:a bitrate:>=256",    "ext:flac lossless:", "dur:>5m bpm:120..130",
+    "daft",          "title:love year:1990..2005"};
+constexpr std::array kFinalQueries{"ext:mp3 bitrate:<192", "lossless:",  "bpm:120..128", "dur:>6m",
+                                   "ext:flac !lossless:",  "artist:daft"};
 constexpr double kProgressEvery = 5;  // seconds between progress lines
 
 // Searches the index over and over on a thread of its own, recording each search's milliseconds,
@@ -121,8 +122,8 @@ int audioIndexCommand(Cli& cli) {
                 << " max=" << fmt(latencies.back()) << " ms\n";
     }
     const auto table = index->audio();
-    cli.out << "analyzed " << processed << " files in " << fmt(seconds) << " s = "
-            << static_cast<std::int64_t>(static_cast<double>(processed) / std::max(seconds, 0.001))
+    cli.out << "analyzed " << processed << " files in " << fmt(seconds)
+            << " s = " << static_cast<std::int64_t>(static_cast<double>(processed) / std::max(seconds, 0.001))
             << " files/s; table rows=" << (table ? table->count() : 0) << '\n';
 
     std::vector<std::string> finals;
@@ -136,8 +137,7 @@ int audioIndexCommand(Cli& cli) {
         const double start = now();
         const core::Query query = parseQueryOrEnd(cli, text);
         const auto hits = searcher.search(query, false);
-        cli.out << text << " => " << (hits ? hits->size() : 0) << " hits in " << fmt((now() - start) * 1000)
-                << " ms\n";
+        cli.out << text << " => " << (hits ? hits->size() : 0) << " hits in " << fmt((now() - start) * 1000) << " ms\n";
     }
     return kSuccess;
 }

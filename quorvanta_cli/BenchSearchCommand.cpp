@@ -21,8 +21,8 @@ namespace quorvanta::cli {
 namespace {
 
 // Names that gen-tree produces.
-constexpr std::array kQueries{"remix", "track_1", "d12 flac", "ext:flac size:>1",
-                              "xyzzy", "*.mp3", "d1 | d2 !wav", "path:top1 remix"};
+constexpr std::array kQueries{"remix", "track_1", "d12 flac",     "ext:flac size:>1",
+                              "xyzzy", "*.mp3",   "d1 | d2 !wav", "path:top1 remix"};
 constexpr int kCancelRounds = 10;
 
 using Hits = std::vector<std::uint32_t>;
@@ -57,8 +57,7 @@ std::vector<double> keystrokeTest(Cli& cli, core::Searcher& searcher, int runs) 
     std::optional<core::Query> empty;
     try {
         empty = parseQuery("");
-    } catch (const core::QueryError&) {
-    }
+    } catch (const core::QueryError&) {}
     for (const std::string text : kQueries) {
         std::vector<double> times;
         std::size_t hitsFull = 0;
@@ -160,7 +159,8 @@ int benchSearchCommand(Cli& cli) {
     cli.out << "query\tkeystroke-p95 ms (search only, incl. incremental)\n";
     const std::vector<double> all = keystrokeTest(cli, searcher, static_cast<int>(runs));
     cli.out << "ALL keystrokes ";
-    if (!all.empty()) cli.out << "p95=" << fmt(*percentile(all, 0.95)) << " ms  p99=" << fmt(*percentile(all, 0.99)) << " ms ";
+    if (!all.empty())
+        cli.out << "p95=" << fmt(*percentile(all, 0.95)) << " ms  p99=" << fmt(*percentile(all, 0.99)) << " ms ";
     cli.out << " (n=" << all.size() << ")\n";
     cancelTest(cli, searcher);
     sortTest(cli, *index, searcher, static_cast<int>(runs));

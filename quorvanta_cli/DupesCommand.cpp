@@ -1,8 +1,8 @@
 // dupes (--snapshot <file.idx> | --volume <root>)... [--stages 1,2,3,4,5] [--threads N] [--ext list]
 // [--csv file] [--m3u file]: the staged duplicate finder over loaded and scanned volumes, its
 // stage times, a summary, the first groups and the exports.
-#include "QuorvantaCore/index/ExportFile.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/index/ExportFile.h"
 #include "QuorvantaCore/text/Grapheme.h"
 #include "audio/dupes/DupExport.h"
 #include "audio/dupes/DuplicateFinder.h"
@@ -22,9 +22,9 @@ using audio::DupKind;
 using audio::DupStage;
 namespace o = options::dupes;
 
-constexpr double kReportEvery = 10;         // seconds between progress lines on standard error
+constexpr double kReportEvery = 10;  // seconds between progress lines on standard error
 constexpr std::size_t kListedGroups = 5;
-constexpr std::size_t kPathTail = 100;      // characters of a member's path that are listed
+constexpr std::size_t kPathTail = 100;  // characters of a member's path that are listed
 
 std::vector<std::string> splitAtCommas(const std::string& text) {
     std::vector<std::string> parts;
@@ -76,7 +76,8 @@ public:
 
     void finish() {
         const std::lock_guard hold(lock_);
-        if (stage_) cli_.out << "  " << audio::title(*stage_) << ": " << fmt(now() - stageStart_) << " s (last stage)\n";
+        if (stage_)
+            cli_.out << "  " << audio::title(*stage_) << ": " << fmt(now() - stageStart_) << " s (last stage)\n";
     }
 
 private:
@@ -122,13 +123,15 @@ void printSummary(Cli& cli, const std::vector<DupGroup>& groups) {
 }
 
 void printGroup(Cli& cli, const DupGroup& group) {
-    cli.out << "  [" << audio::rawValue(group.kind) << (group.confirmed.value_or(false) ? ", fingerprint-confirmed" : "")
-            << "] " << group.members.size() << " files, surplus " << gb(group.surplusBytes()) << '\n';
+    cli.out << "  [" << audio::rawValue(group.kind)
+            << (group.confirmed.value_or(false) ? ", fingerprint-confirmed" : "") << "] " << group.members.size()
+            << " files, surplus " << gb(group.surplusBytes()) << '\n';
     for (std::size_t i = 0; i < group.members.size(); ++i) {
         const audio::DupMember& m = group.members[i];
-        cli.out << "    " << (static_cast<std::int64_t>(i) == group.keep ? "KEEP   " : "surplus") << ' ' << m.size << " B "
-                << (m.meta ? core::label(m.meta->codec) : std::string_view{}) << ' ' << (m.meta ? m.meta->bitrateKbps : 0)
-                << " kbit  " << core::text::graphemeSuffix(m.path, kPathTail) << '\n';
+        cli.out << "    " << (static_cast<std::int64_t>(i) == group.keep ? "KEEP   " : "surplus") << ' ' << m.size
+                << " B " << (m.meta ? core::label(m.meta->codec) : std::string_view{}) << ' '
+                << (m.meta ? m.meta->bitrateKbps : 0) << " kbit  " << core::text::graphemeSuffix(m.path, kPathTail)
+                << '\n';
     }
 }
 

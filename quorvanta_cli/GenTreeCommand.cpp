@@ -27,7 +27,7 @@ constexpr int kSubfoldersPerFolder = 20;
 constexpr int kDeepestWithSubfolders = 5;
 constexpr std::int64_t kNameCycle = 997;
 constexpr std::array<const char*, 10> kExtensions{"mp3", "flac", "wav", "aiff", "jpg",
-                                                  "txt", "pdf", "mov", "zip", "swift"};
+                                                  "txt", "pdf",  "mov", "zip",  "swift"};
 
 std::optional<fs::path> realPath(const fs::path& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
@@ -52,14 +52,16 @@ public:
         if (counts_.files >= target_) return;
         if (parentFd >= 0) ::mkdirat(parentFd, name.c_str(), 0755);
         ++counts_.dirs;
-        const int fd = parentFd >= 0 ? ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        const int fd =
+            parentFd >= 0 ? ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
         for (int j = 0; j < kFilesPerFolder && counts_.files < target_; ++j) {
             const char* ext = kExtensions[random_() % kExtensions.size()];
-            const std::string file = "track_" + std::to_string(j) + "_" + std::to_string(counts_.files % kNameCycle) +
-                                     " remix." + ext;
+            const std::string file =
+                "track_" + std::to_string(j) + "_" + std::to_string(counts_.files % kNameCycle) + " remix." + ext;
             // No truncation, no following a planted link, no waiting on a FIFO without a reader.
             if (fd >= 0) {
-                const int out = ::openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+                const int out =
+                    ::openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
                 if (out >= 0) ::close(out);
             }
             ++counts_.files;

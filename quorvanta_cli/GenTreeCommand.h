@@ -17,8 +17,8 @@ namespace quorvanta::cli {
 // the deepest folder above it that exists already, with the components still to be created.
 struct GenTreeTarget {
     std::filesystem::path root;
-    std::filesystem::path existingParent;   // real path; every later component is created
-    std::filesystem::path toCreate;         // relative, ends with the root's own name
+    std::filesystem::path existingParent;  // real path; every later component is created
+    std::filesystem::path toCreate;        // relative, ends with the root's own name
 };
 
 // None when gen-tree must refuse the path: after expanding a leading "~" and normalising, it must
@@ -28,8 +28,8 @@ struct GenTreeTarget {
 std::optional<GenTreeTarget> genTreeTarget(std::string_view pathText, const std::filesystem::path& home);
 
 struct GenTreeCounts {
-    std::int64_t files = 0;   // files attempted
-    std::int64_t dirs = 0;    // folders attempted, the root not counted
+    std::int64_t files = 0;  // files attempted
+    std::int64_t dirs = 0;   // folders attempted, the root not counted
 };
 
 // Creates the tree for target (files ≤ 0: only the root). Failures are counted as attempts, never

@@ -27,7 +27,8 @@ public:
             if (stream >= 0) {
                 const AVCodecParameters* codec = context->streams[stream]->codecpar;
                 ref.sampleRate = codec->sample_rate > 0 ? codec->sample_rate : 0;
-                ref.channels = codec->ch_layout.nb_channels > 0 ? static_cast<std::uint32_t>(codec->ch_layout.nb_channels) : 0;
+                ref.channels =
+                    codec->ch_layout.nb_channels > 0 ? static_cast<std::uint32_t>(codec->ch_layout.nb_channels) : 0;
             }
         }
         avformat_close_input(&context);

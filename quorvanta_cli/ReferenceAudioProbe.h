@@ -12,8 +12,8 @@
 namespace quorvanta::cli {
 
 struct ReferenceAudio {
-    double seconds = 0;        // the container's duration estimate; 0 when unknown
-    double sampleRate = 0;     // 0 when unknown
+    double seconds = 0;          // the container's duration estimate; 0 when unknown
+    double sampleRate = 0;       // 0 when unknown
     std::uint32_t channels = 0;  // 0 when unknown
 };
 

@@ -45,9 +45,12 @@ int scanCommand(Cli& cli) {
     if (!path) usageExit(cli, "scan");
     const std::int64_t threads = cli.args.number(options::scan::threads);
     const std::string mode = cli.args.text(options::scan::mode);
-    if (mode == "fts") scanFts(cli, *path);
-    else if (mode == "fm") scanFM(cli, *path);
-    else scanBulk(cli, *path, threads);
+    if (mode == "fts")
+        scanFts(cli, *path);
+    else if (mode == "fm")
+        scanFM(cli, *path);
+    else
+        scanBulk(cli, *path, threads);
     return kSuccess;
 }
 

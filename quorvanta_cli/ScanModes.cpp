@@ -66,19 +66,19 @@ int scan_bulk(const std::string& path, std::int64_t threads, scan_stats& stats) 
 
 FtsTally ftsTally(int ftsInfo, int errorNumber, int level) {
     switch (ftsInfo) {
-    case FTS_D:
-        return level > FTS_ROOTLEVEL ? FtsTally::dir : FtsTally::nothing;
-    case FTS_DP:
-        return FtsTally::nothing;
-    case FTS_DNR:
-    case FTS_ERR:
-    case FTS_NS:
-        if (level <= FTS_ROOTLEVEL) return FtsTally::cannotOpen;
-        return errorNumber == ENOENT ? FtsTally::enoent : FtsTally::error;
-    case FTS_F:
-        return FtsTally::file;
-    default:
-        return FtsTally::other;
+        case FTS_D:
+            return level > FTS_ROOTLEVEL ? FtsTally::dir : FtsTally::nothing;
+        case FTS_DP:
+            return FtsTally::nothing;
+        case FTS_DNR:
+        case FTS_ERR:
+        case FTS_NS:
+            if (level <= FTS_ROOTLEVEL) return FtsTally::cannotOpen;
+            return errorNumber == ENOENT ? FtsTally::enoent : FtsTally::error;
+        case FTS_F:
+            return FtsTally::file;
+        default:
+            return FtsTally::other;
     }
 }
 
@@ -90,18 +90,27 @@ int scan_fts(const std::string& path, scan_stats& stats) {
     scan_stats counts{};
     while (FTSENT* entry = fts_read(walk)) {
         switch (ftsTally(entry->fts_info, entry->fts_errno, entry->fts_level)) {
-        case FtsTally::nothing: break;
-        case FtsTally::dir: ++counts.dirs; break;
-        case FtsTally::file:
-            ++counts.files;
-            counts.bytes += static_cast<std::uint64_t>(entry->fts_statp->st_size);
-            break;
-        case FtsTally::other: ++counts.other; break;
-        case FtsTally::error: ++counts.errors; break;
-        case FtsTally::enoent: ++counts.enoent; break;
-        case FtsTally::cannotOpen:
-            fts_close(walk);
-            return -1;
+            case FtsTally::nothing:
+                break;
+            case FtsTally::dir:
+                ++counts.dirs;
+                break;
+            case FtsTally::file:
+                ++counts.files;
+                counts.bytes += static_cast<std::uint64_t>(entry->fts_statp->st_size);
+                break;
+            case FtsTally::other:
+                ++counts.other;
+                break;
+            case FtsTally::error:
+                ++counts.errors;
+                break;
+            case FtsTally::enoent:
+                ++counts.enoent;
+                break;
+            case FtsTally::cannotOpen:
+                fts_close(walk);
+                return -1;
         }
     }
     fts_close(walk);
@@ -125,8 +134,10 @@ int scan_fm(const std::string& path, scan_stats& stats) {
     while (!pending.empty()) {
         const std::string folder = std::move(pending.back());
         pending.pop_back();
-        if (DIR* dir = openFolder(folder, O_NOFOLLOW)) listFolder(dir, folder, counts, pending);
-        else ++counts.errors;
+        if (DIR* dir = openFolder(folder, O_NOFOLLOW))
+            listFolder(dir, folder, counts, pending);
+        else
+            ++counts.errors;
     }
     stats = counts;
     return 0;

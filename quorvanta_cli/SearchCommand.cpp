@@ -38,7 +38,8 @@ int searchCommand(Cli& cli) {
         index->permutation(*key);
         shown = index->ordered(hits, *key, cli.args.flag(o::desc), shownLimit, core::LocalAPI::kDirectSortLimit);
     }
-    if (!shown) shown.emplace(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min(shownLimit, hits.size())));
+    if (!shown)
+        shown.emplace(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min(shownLimit, hits.size())));
 
     if (cli.args.flag(o::json)) {
         cli.out << core::CLISupport::json(text, static_cast<std::int64_t>(hits.size()), *index, *shown) << '\n';

@@ -100,8 +100,8 @@ std::shared_ptr<core::VolumeIndex> build(Cli& cli, const std::vector<std::string
     const scan_stats stats = index->stats();
     const double bytesPerEntry = count > 0 ? static_cast<double>(index->arrayBytes()) / count : 0;
     cli.err << "indexed " << count << " entries in " << fmt(now() - start) << " s (errors " << stats.errors
-            << ", enoent " << stats.enoent << ", nested skipped " << stats.nested << "); arrays "
-            << fmt(bytesPerEntry) << " B/entry, rss " << fmt(rssMB()) << " MB\n";
+            << ", enoent " << stats.enoent << ", nested skipped " << stats.nested << "); arrays " << fmt(bytesPerEntry)
+            << " B/entry, rss " << fmt(rssMB()) << " MB\n";
     return index;
 }
 
@@ -131,8 +131,8 @@ std::set<std::string> dump(const core::VolumeIndex& index) {
     for (std::uint32_t i = 0; i < count; ++i) {
         const core::EntryFlags flags = index.flags(i);
         if (flags.contains(core::EntryFlags::deleted)) continue;
-        entries.insert(index.path(i) + "|" + std::to_string(flags.rawValue) + "|" + std::to_string(index.size(i)) + "|" +
-                       std::to_string(index.mtime(i)) + "|" + std::to_string(index.ctime(i)));
+        entries.insert(index.path(i) + "|" + std::to_string(flags.rawValue) + "|" + std::to_string(index.size(i)) +
+                       "|" + std::to_string(index.mtime(i)) + "|" + std::to_string(index.ctime(i)));
     }
     return entries;
 }

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/index_engine/fidx.h"
+#include "QuorvantaCore/query/Query.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,11 +19,11 @@ namespace quorvanta::cli {
 
 struct Cli;
 
-double now();                       // seconds of the monotonic clock
-std::string fmt(double x);          // "%.2f"
+double now();                         // seconds of the monotonic clock
+std::string fmt(double x);            // "%.2f"
 std::string gb(std::uint64_t bytes);  // "%.2f GB" of bytes / 1e9
-double rssMB();                     // resident size in bytes / 1e6
-double footprintMB();               // anonymous resident memory plus swap, in bytes / 1e6
+double rssMB();                       // resident size in bytes / 1e6
+double footprintMB();                 // anonymous resident memory plus swap, in bytes / 1e6
 
 // A worker count as the engine takes it: bounded to 1..256 before it is narrowed to an int.
 int engineThreads(std::int64_t threads);

@@ -32,7 +32,8 @@ std::uint64_t fileBytes(const std::string& path) {
 // ["name", "size"]: the stale sort keys, quoted, in sort-key order.
 std::string quotedKeys(const std::vector<core::SortKey>& keys) {
     std::string out = "[";
-    for (std::size_t i = 0; i < keys.size(); ++i) out += (i > 0 ? ", \"" : "\"") + std::string(core::rawValue(keys[i])) + "\"";
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        out += (i > 0 ? ", \"" : "\"") + std::string(core::rawValue(keys[i])) + "\"";
     return out + "]";
 }
 
@@ -102,9 +103,9 @@ int snapLoadCommand(Cli& cli) {
 
     cli.out << "load=" << fmt(loadSeconds * 1000) << " ms entries=" << index->count()
             << " tombstones=" << index->deletedCount() << " eventID=" << loaded->info.eventID
-            << " first search=" << fmt(searchSeconds * 1000) << " ms (" << hits.size() << " hits) ordered="
-            << fmt(orderSeconds * 1000) << " ms (" << (ordered ? static_cast<std::int64_t>(ordered->size()) : -1)
-            << ")\n";
+            << " first search=" << fmt(searchSeconds * 1000) << " ms (" << hits.size()
+            << " hits) ordered=" << fmt(orderSeconds * 1000) << " ms ("
+            << (ordered ? static_cast<std::int64_t>(ordered->size()) : -1) << ")\n";
     cli.out << "footprint=" << fmt(footprintMB()) << " MB rss=" << fmt(rssMB())
             << " MB; stale permutations: " << quotedKeys(index->staleKeys()) << '\n';
     return kSuccess;
@@ -150,8 +151,9 @@ int snapTopCommand(Cli& cli) {
         if (counted[i] > 0) top.emplace_back(counted[i], index.path(i));
     // Largest first; equal counts by path, so the list is the same on every run.
     const std::size_t shown = std::min(top.size(), kTopFolders);
-    std::partial_sort(top.begin(), top.begin() + static_cast<std::ptrdiff_t>(shown), top.end(),
-                      [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+    std::partial_sort(
+        top.begin(), top.begin() + static_cast<std::ptrdiff_t>(shown), top.end(),
+        [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
     for (std::size_t i = 0; i < shown; ++i) cli.out << top[i].first << '\t' << top[i].second << '\n';
     cli.out << "entries=" << count << " max depth=" << maxDepth << '\n';
     return kSuccess;

@@ -97,7 +97,8 @@ int replay(Cli& cli, const ReplayRequest& request) {
     if (rescan || !caughtUp) {
         watcher.stop();
         if (rescan) {
-            cli.out << (*rescan ? "volume missing" : "events dropped for a whole root: the volume needs a rescan") << '\n';
+            cli.out << (*rescan ? "volume missing" : "events dropped for a whole root: the volume needs a rescan")
+                    << '\n';
             return kWatchLost;
         }
         cli.out << "history replay timed out\n";

@@ -17,13 +17,13 @@ namespace quorvanta::cli {
 
 // Exit statuses of the whole tool.
 enum ExitStatus : int {
-    kSuccess = 0,        // also the general usage text
-    kFailed = 1,         // a command's own usage text; a root or file that cannot be opened
-    kRefused = 2,        // a query error; a gen-tree refusal
-    kNotOk = 3,          // an api reply without "ok" true; the event log changed
-    kNotDelivered = 4,   // an api request not delivered or answered; a replay timed out
-    kDifferent = 5,      // a snapshot differs from a fresh scan
-    kWatchLost = 6,      // a watched volume went missing or dropped its events
+    kSuccess = 0,       // also the general usage text
+    kFailed = 1,        // a command's own usage text; a root or file that cannot be opened
+    kRefused = 2,       // a query error; a gen-tree refusal
+    kNotOk = 3,         // an api reply without "ok" true; the event log changed
+    kNotDelivered = 4,  // an api request not delivered or answered; a replay timed out
+    kDifferent = 5,     // a snapshot differs from a fresh scan
+    kWatchLost = 6,     // a watched volume went missing or dropped its events
 };
 
 struct Cli {

@@ -2,10 +2,10 @@
 
 #include "QuorvantaApp/ResultsTable/FileMetaProbes.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace quorvanta::app {
 
@@ -30,12 +30,17 @@ int openForProbe(const std::string& path) {
 filemeta::Facts probe(filemeta::Probe kind, int fd, std::uint64_t fileSize, std::string_view ext) {
     using filemeta::Probe;
     switch (kind) {
-    case Probe::audio: return filemeta::audioFacts(fd, ext);
-    case Probe::video:
-        return filemeta::videoFacts(filemeta::descriptorInput(fd, fileSize), platform::realClock(), kVideoTimeLimit);
-    case Probe::image: return filemeta::imageFacts(fd);
-    case Probe::pdf: return filemeta::pdfFacts(fd, fileSize);
-    case Probe::none: break;
+        case Probe::audio:
+            return filemeta::audioFacts(fd, ext);
+        case Probe::video:
+            return filemeta::videoFacts(filemeta::descriptorInput(fd, fileSize), platform::realClock(),
+                                        kVideoTimeLimit);
+        case Probe::image:
+            return filemeta::imageFacts(fd);
+        case Probe::pdf:
+            return filemeta::pdfFacts(fd, fileSize);
+        case Probe::none:
+            break;
     }
     return {};
 }

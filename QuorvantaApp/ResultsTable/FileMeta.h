@@ -23,11 +23,11 @@ struct FileMeta {
     // Last opened: the file system's access time. Mounted with relatime (the usual default) it
     // moves at most once a day, or when the file was modified since; with noatime it never moves.
     std::optional<std::chrono::sys_seconds> atime{};
-    std::optional<double> duration{};    // play time, seconds
-    std::optional<double> bitrate{};     // bits per second
-    std::optional<double> rate{};        // audio sample rate, hertz
-    std::optional<std::int32_t> w{};     // pixel width
-    std::optional<std::int32_t> h{};     // pixel height
+    std::optional<double> duration{};     // play time, seconds
+    std::optional<double> bitrate{};      // bits per second
+    std::optional<double> rate{};         // audio sample rate, hertz
+    std::optional<std::int32_t> w{};      // pixel width
+    std::optional<std::int32_t> h{};      // pixel height
     std::optional<std::int32_t> pages{};  // pages of a PDF document
 
     bool operator==(const FileMeta&) const = default;

@@ -4,9 +4,9 @@
 
 #include <poppler/cpp/poppler-document.h>
 
+#include <sys/mman.h>
 #include <climits>
 #include <memory>
-#include <sys/mman.h>
 
 namespace quorvanta::app::filemeta {
 

@@ -13,12 +13,12 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <mutex>
-#include <unistd.h>
 
 namespace quorvanta::app::filemeta {
 
@@ -43,7 +43,8 @@ int readPacket(void* opaque, std::uint8_t* into, int count) {
     if (s.expired()) return AVERROR_EXIT;
     if (count <= 0) return 0;
     if (s.position >= s.input.size) return AVERROR_EOF;
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(s.input.size - s.position, static_cast<std::uint64_t>(count)));
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(s.input.size - s.position, static_cast<std::uint64_t>(count)));
     const std::int64_t got = s.input.read(s.position, into, want);
     if (got < 0) return AVERROR(static_cast<int>(-got));
     if (got == 0) return AVERROR_EOF;
@@ -53,14 +54,23 @@ int readPacket(void* opaque, std::uint8_t* into, int count) {
 
 std::int64_t seekTo(void* opaque, std::int64_t offset, int whence) {
     auto& s = *static_cast<Session*>(opaque);
-    const auto size = static_cast<std::int64_t>(std::min<std::uint64_t>(s.input.size, std::numeric_limits<std::int64_t>::max()));
+    const auto size =
+        static_cast<std::int64_t>(std::min<std::uint64_t>(s.input.size, std::numeric_limits<std::int64_t>::max()));
     std::int64_t base = 0;
     switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE: return size;
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = static_cast<std::int64_t>(s.position); break;
-    case SEEK_END: base = size; break;
-    default: return AVERROR(EINVAL);
+        case AVSEEK_SIZE:
+            return size;
+        case SEEK_SET:
+            base = 0;
+            break;
+        case SEEK_CUR:
+            base = static_cast<std::int64_t>(s.position);
+            break;
+        case SEEK_END:
+            base = size;
+            break;
+        default:
+            return AVERROR(EINVAL);
     }
     if ((offset < 0 && base < -offset) || (offset > 0 && base > std::numeric_limits<std::int64_t>::max() - offset))
         return AVERROR(EINVAL);
@@ -84,8 +94,10 @@ struct Demuxer {
     bool opened = false;
 
     ~Demuxer() {
-        if (opened) avformat_close_input(&format);
-        else avformat_free_context(format);
+        if (opened)
+            avformat_close_input(&format);
+        else
+            avformat_free_context(format);
         if (io) av_freep(&io->buffer);
         avio_context_free(&io);
     }

@@ -39,8 +39,7 @@ std::optional<std::int64_t> readLimit(const nlohmann::json& request) {
     if (limit.is_number_unsigned()) {
         const auto value = limit.get<std::uint64_t>();
         if (value < 1) return std::nullopt;
-        return value > static_cast<std::uint64_t>(maxLimit) ? maxLimit
-                                                            : static_cast<std::int64_t>(value);
+        return value > static_cast<std::uint64_t>(maxLimit) ? maxLimit : static_cast<std::int64_t>(value);
     }
     if (limit.is_number_integer()) {
         const auto value = limit.get<std::int64_t>();
@@ -78,7 +77,7 @@ bool readMember(const nlohmann::json& object, const char* key, T& out) {
         if (!it->is_boolean()) return false;
         out = it->get<bool>();
     } else if constexpr (std::is_unsigned_v<T>) {
-        if (!it->is_number_unsigned()) return false;   // non-negative integers parse as unsigned
+        if (!it->is_number_unsigned()) return false;  // non-negative integers parse as unsigned
         const auto value = it->get<std::uint64_t>();
         if (value > std::numeric_limits<T>::max()) return false;
         out = static_cast<T>(value);
@@ -151,21 +150,22 @@ std::string handle(std::string_view request, const Backend& backend) {
 }
 
 nlohmann::json toJSON(const Row& row) {
-    return {{"path", row.path}, {"name", row.name}, {"kind", row.kind},
-            {"size", row.size}, {"modified", row.modified}};
+    return {{"path", row.path}, {"name", row.name}, {"kind", row.kind}, {"size", row.size}, {"modified", row.modified}};
 }
 
 nlohmann::json toJSON(const Volume& volume) {
-    return {{"name", volume.name},         {"root", volume.root},
-            {"entries", volume.entries},   {"scanning", volume.scanning},
+    return {{"name", volume.name},
+            {"root", volume.root},
+            {"entries", volume.entries},
+            {"scanning", volume.scanning},
             {"offline", volume.offline}};
 }
 
 std::optional<Row> rowFromJSON(const nlohmann::json& value) {
     Row row;
-    if (!value.is_object() || !readMember(value, "path", row.path) ||
-        !readMember(value, "name", row.name) || !readMember(value, "kind", row.kind) ||
-        !readMember(value, "size", row.size) || !readMember(value, "modified", row.modified)) {
+    if (!value.is_object() || !readMember(value, "path", row.path) || !readMember(value, "name", row.name) ||
+        !readMember(value, "kind", row.kind) || !readMember(value, "size", row.size) ||
+        !readMember(value, "modified", row.modified)) {
         return std::nullopt;
     }
     return row;
@@ -173,9 +173,8 @@ std::optional<Row> rowFromJSON(const nlohmann::json& value) {
 
 std::optional<Volume> volumeFromJSON(const nlohmann::json& value) {
     Volume volume;
-    if (!value.is_object() || !readMember(value, "name", volume.name) ||
-        !readMember(value, "root", volume.root) || !readMember(value, "entries", volume.entries) ||
-        !readMember(value, "scanning", volume.scanning) ||
+    if (!value.is_object() || !readMember(value, "name", volume.name) || !readMember(value, "root", volume.root) ||
+        !readMember(value, "entries", volume.entries) || !readMember(value, "scanning", volume.scanning) ||
         !readMember(value, "offline", volume.offline)) {
         return std::nullopt;
     }

@@ -21,8 +21,8 @@
 
 namespace quorvanta::core::LocalAPI {
 
-inline constexpr std::size_t maxRequestBytes = 4096;   // line feed not counted
-inline constexpr std::size_t maxQueryBytes = 1024;     // UTF-8 bytes of "query"
+inline constexpr std::size_t maxRequestBytes = 4096;  // line feed not counted
+inline constexpr std::size_t maxQueryBytes = 1024;    // UTF-8 bytes of "query"
 inline constexpr std::int64_t maxLimit = 200;
 inline constexpr std::int64_t defaultLimit = 50;
 inline constexpr std::int64_t maxConnections = 8;
@@ -31,9 +31,9 @@ inline constexpr std::int64_t maxConnections = 8;
 struct Row {
     std::string path;
     std::string name;
-    std::string kind;           // "folder" or "file"
-    std::uint64_t size = 0;     // bytes, 0 for folders
-    std::uint32_t modified = 0; // Unix seconds
+    std::string kind;            // "folder" or "file"
+    std::uint64_t size = 0;      // bytes, 0 for folders
+    std::uint32_t modified = 0;  // Unix seconds
     bool operator==(const Row&) const = default;
 };
 
@@ -60,8 +60,8 @@ struct Response {
 };
 
 struct SearchResult {
-    std::int64_t total = 0;     // every hit
-    std::vector<Row> rows;      // at most the limit, in result order
+    std::int64_t total = 0;  // every hit
+    std::vector<Row> rows;   // at most the limit, in result order
 };
 
 // What the handler asks of the application. Both closures may be called from any thread,

@@ -14,7 +14,7 @@ namespace quorvanta::core::LocalAPIClient {
 namespace {
 
 constexpr std::size_t kChunk = 65536;
-constexpr std::size_t kMaxGathered = 3'999'999;   // no further read once more than this came
+constexpr std::size_t kMaxGathered = 3'999'999;  // no further read once more than this came
 constexpr time_t kReceiveTimeoutSeconds = 30;
 
 class Socket {
@@ -40,9 +40,7 @@ ClientError ClientError::notRunning(std::string path) {
     return ClientError(Case::notRunning, std::move(path), std::move(text));
 }
 
-ClientError ClientError::io() {
-    return ClientError(Case::io, {}, "connection to " + AppInfo::name() + " failed");
-}
+ClientError ClientError::io() { return ClientError(Case::io, {}, "connection to " + AppInfo::name() + " failed"); }
 
 std::string send(std::string_view request, const std::string& path) {
     const std::optional<sockaddr_un> address = unixSocketAddress(path);

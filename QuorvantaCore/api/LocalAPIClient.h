@@ -17,7 +17,7 @@ public:
     static ClientError io();
 
     Case kind() const { return kind_; }
-    const std::string& path() const { return path_; }   // for notRunning
+    const std::string& path() const { return path_; }  // for notRunning
     // The text the user is shown.
     const std::string& description() const { return text_; }
     const char* what() const noexcept override { return text_.c_str(); }

@@ -80,7 +80,7 @@ void sendAll(int fd, std::string_view bytes, Clock::time_point deadline) {
 struct LocalAPIServer::Shared {
     LocalAPI::Backend backend;
     Options options;
-    mutable std::mutex lock;     // guards `active`
+    mutable std::mutex lock;  // guards `active`
     std::int64_t active = 0;
 
     bool admit() {
@@ -114,9 +114,15 @@ struct LocalAPIServer::Shared {
 
 LocalAPIServer::StartError::StartError(Case kind, int errnoValue) : kind_(kind), errno_(errnoValue) {
     switch (kind) {
-        case Case::socket: text_ = "socket(" + std::to_string(errnoValue) + ")"; break;
-        case Case::pathTooLong: text_ = "pathTooLong"; break;
-        case Case::notOurs: text_ = "notOurs"; break;
+        case Case::socket:
+            text_ = "socket(" + std::to_string(errnoValue) + ")";
+            break;
+        case Case::pathTooLong:
+            text_ = "pathTooLong";
+            break;
+        case Case::notOurs:
+            text_ = "notOurs";
+            break;
     }
 }
 
@@ -150,7 +156,7 @@ void LocalAPIServer::start() {
     struct stat existing {};
     if (::lstat(path_.c_str(), &existing) == 0) {
         if (!S_ISSOCK(existing.st_mode) || existing.st_uid != ::geteuid()) throw StartError::notOurs();
-        ::unlink(path_.c_str());   // a leftover of an earlier run of ours
+        ::unlink(path_.c_str());  // a leftover of an earlier run of ours
     }
 
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -167,8 +173,7 @@ void LocalAPIServer::start() {
     }
     struct stat made {};
     int failure = 0;
-    if (::lstat(path_.c_str(), &made) != 0 || ::chmod(path_.c_str(), 0600) != 0 ||
-        ::listen(fd, kBacklog) != 0) {
+    if (::lstat(path_.c_str(), &made) != 0 || ::chmod(path_.c_str(), 0600) != 0 || ::listen(fd, kBacklog) != 0) {
         failure = errno;
     } else {
         boundDevice_ = made.st_dev;
@@ -245,8 +250,8 @@ void LocalAPIServer::acceptLoop(int listener) {
         }
         ucred peer{};
         socklen_t length = sizeof peer;
-        if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            length != sizeof peer || peer.uid != self) {
+        if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || length != sizeof peer ||
+            peer.uid != self) {
             ::close(connection);
             shared_->finish();
             continue;

@@ -37,7 +37,7 @@ public:
         static StartError notOurs() { return StartError(Case::notOurs, 0); }
 
         Case kind() const { return kind_; }
-        int errnoValue() const { return errno_; }   // for `socket`, the failing call's errno
+        int errnoValue() const { return errno_; }  // for `socket`, the failing call's errno
         // "socket(98)", "pathTooLong", "notOurs".
         const std::string& description() const { return text_; }
         const char* what() const noexcept override { return text_.c_str(); }
@@ -60,7 +60,7 @@ public:
 
     LocalAPIServer(std::string path, LocalAPI::Backend backend);
     LocalAPIServer(std::string path, LocalAPI::Backend backend, Options options);
-    ~LocalAPIServer();   // stops the server
+    ~LocalAPIServer();  // stops the server
     LocalAPIServer(const LocalAPIServer&) = delete;
     LocalAPIServer& operator=(const LocalAPIServer&) = delete;
 
@@ -84,7 +84,7 @@ private:
     const std::string path_;
     const std::shared_ptr<Shared> shared_;
 
-    mutable std::mutex lock_;   // guards everything below
+    mutable std::mutex lock_;  // guards everything below
     std::condition_variable stopped_;
     bool running_ = false;
     int fd_ = -1;

@@ -31,17 +31,15 @@ const json& objectMember(const json& object, const char* key) {
 
 json initializeResult(const json& params) {
     const auto version = params.find("protocolVersion");
-    return {{"protocolVersion", version != params.end() && version->is_string()
-                                    ? *version
-                                    : json(defaultProtocolVersion)},
-            {"capabilities", {{"tools", json::object()}}},
-            {"serverInfo", {{"name", serverName}, {"version", serverVersion}}}};
+    return {
+        {"protocolVersion", version != params.end() && version->is_string() ? *version : json(defaultProtocolVersion)},
+        {"capabilities", {{"tools", json::object()}}},
+        {"serverInfo", {{"name", serverName}, {"version", serverVersion}}}};
 }
 
 // The tool result: one text item, repaired to UTF-8 (the reply and error texts may hold anything).
 json toolResult(const std::string& text, bool isError) {
-    return {{"content", json::array({{{"type", "text"}, {"text", repairUTF8(text)}}})},
-            {"isError", isError}};
+    return {{"content", json::array({{{"type", "text"}, {"text", repairUTF8(text)}}})}, {"isError", isError}};
 }
 
 // tools/call: a result, or the JSON-RPC error for a call that names no known tool or query.
@@ -74,14 +72,13 @@ std::optional<std::string> handleMessage(std::string_view line, const Forward& f
     if (method == message.end() || !method->is_string()) return reply(nullptr, std::nullopt, kParseError);
 
     const auto id = message.find("id");
-    if (id == message.end()) return std::nullopt;   // a notification: never answered, never forwarded
+    if (id == message.end()) return std::nullopt;  // a notification: never answered, never forwarded
 
     const json& params = objectMember(message, "params");
     const auto& name = method->get_ref<const std::string&>();
     if (name == "initialize") return reply(*id, initializeResult(params), std::nullopt);
     if (name == "ping") return reply(*id, json::object(), std::nullopt);
-    if (name == "tools/list")
-        return reply(*id, json{{"tools", json::array({toolDefinition()})}}, std::nullopt);
+    if (name == "tools/list") return reply(*id, json{{"tools", json::array({toolDefinition()})}}, std::nullopt);
     if (name != "tools/call") return reply(*id, std::nullopt, kMethodNotFound);
 
     std::variant<json, Error> outcome = callTool(params, forward);
@@ -92,25 +89,21 @@ std::optional<std::string> handleMessage(std::string_view line, const Forward& f
 }  // namespace
 
 json toolDefinition() {
-    const json schema = {
-        {"type", "object"},
-        {"properties",
-         {{"query",
-           {{"type", "string"},
-            {"description", "Search text in Quorvanta syntax"},
-            {"maxLength", LocalAPI::maxQueryBytes}}},
-          {"limit",
-           {{"type", "integer"},
-            {"minimum", 1},
-            {"maximum", LocalAPI::maxLimit},
-            {"default", LocalAPI::defaultLimit}}}}},
-        {"required", json::array({"query"})}};
-    const json annotations = {
-        {"readOnlyHint", true}, {"destructiveHint", false}, {"openWorldHint", false}};
-    return {{"name", toolName},
-            {"description", toolDescription},
-            {"inputSchema", schema},
-            {"annotations", annotations}};
+    const json schema = {{"type", "object"},
+                         {"properties",
+                          {{"query",
+                            {{"type", "string"},
+                             {"description", "Search text in Quorvanta syntax"},
+                             {"maxLength", LocalAPI::maxQueryBytes}}},
+                           {"limit",
+                            {{"type", "integer"},
+                             {"minimum", 1},
+                             {"maximum", LocalAPI::maxLimit},
+                             {"default", LocalAPI::defaultLimit}}}}},
+                         {"required", json::array({"query"})}};
+    const json annotations = {{"readOnlyHint", true}, {"destructiveHint", false}, {"openWorldHint", false}};
+    return {
+        {"name", toolName}, {"description", toolDescription}, {"inputSchema", schema}, {"annotations", annotations}};
 }
 
 std::string reply(const json& id, const std::optional<json>& result, const std::optional<Error>& error) {

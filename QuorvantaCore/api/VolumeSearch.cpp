@@ -28,7 +28,8 @@ SearchResult searchVolumes(const std::vector<SearchVolume>& volumes, const Query
         const auto wanted = static_cast<std::size_t>(remaining);
         std::optional<std::vector<std::uint32_t>> chosen =
             v.index->ordered(*hits, SortKey::name, false, wanted, kDirectSortLimit);
-        if (!chosen) chosen.emplace(hits->begin(), hits->begin() + static_cast<std::ptrdiff_t>(std::min(wanted, hits->size())));
+        if (!chosen)
+            chosen.emplace(hits->begin(), hits->begin() + static_cast<std::ptrdiff_t>(std::min(wanted, hits->size())));
         for (const std::uint32_t entry : *chosen) result.rows.push_back(indexRow(*v.index, entry));
     }
     return result;

@@ -30,9 +30,8 @@ enum class AudioCodec : std::uint8_t {
 };
 
 inline constexpr std::array<AudioCodec, 12> kAllAudioCodecs = {
-    AudioCodec::unknown, AudioCodec::mp3,  AudioCodec::aac,      AudioCodec::alac,
-    AudioCodec::flac,    AudioCodec::pcm,  AudioCodec::pcmFloat, AudioCodec::aiff,
-    AudioCodec::vorbis,  AudioCodec::opus, AudioCodec::wma,      AudioCodec::other,
+    AudioCodec::unknown,  AudioCodec::mp3,  AudioCodec::aac,    AudioCodec::alac, AudioCodec::flac, AudioCodec::pcm,
+    AudioCodec::pcmFloat, AudioCodec::aiff, AudioCodec::vorbis, AudioCodec::opus, AudioCodec::wma,  AudioCodec::other,
 };
 
 constexpr std::uint8_t rawValue(AudioCodec codec) { return static_cast<std::uint8_t>(codec); }
@@ -46,13 +45,13 @@ bool lossless(AudioCodec codec);
 // Audio facts of one file. Every number uses 0 and every text the empty text for "missing".
 struct AudioMeta {
     std::uint32_t durationMs = 0;
-    std::uint16_t bitrateKbps = 0;   // kbit/s (1000 bit/s)
-    std::uint32_t sampleRate = 0;    // Hz
-    std::uint8_t bits = 0;           // bits per sample
+    std::uint16_t bitrateKbps = 0;  // kbit/s (1000 bit/s)
+    std::uint32_t sampleRate = 0;   // Hz
+    std::uint8_t bits = 0;          // bits per sample
     std::uint8_t channels = 0;
     AudioCodec codec = AudioCodec::unknown;
     bool vbr = false;
-    std::uint16_t bpm10 = 0;         // tempo times ten: 128.5 BPM is 1285
+    std::uint16_t bpm10 = 0;  // tempo times ten: 128.5 BPM is 1285
     std::uint16_t year = 0;
     std::string artist;
     std::string title;
@@ -72,8 +71,20 @@ struct AudioMeta {
 struct AudioCond {
     // Raw values are the case names ("dur", not "duration": the parser maps its aliases).
     enum class Field : std::uint8_t {
-        bitrate, bpm, dur, year, rate, bits, channels, lossless,
-        artist, title, album, genre, key, codec,
+        bitrate,
+        bpm,
+        dur,
+        year,
+        rate,
+        bits,
+        channels,
+        lossless,
+        artist,
+        title,
+        album,
+        genre,
+        key,
+        codec,
     };
 
     Field field;
@@ -89,10 +100,9 @@ struct AudioCond {
 };
 
 inline constexpr std::array<AudioCond::Field, 14> kAllAudioFields = {
-    AudioCond::Field::bitrate, AudioCond::Field::bpm,    AudioCond::Field::dur,
-    AudioCond::Field::year,    AudioCond::Field::rate,   AudioCond::Field::bits,
-    AudioCond::Field::channels, AudioCond::Field::lossless, AudioCond::Field::artist,
-    AudioCond::Field::title,   AudioCond::Field::album,  AudioCond::Field::genre,
+    AudioCond::Field::bitrate, AudioCond::Field::bpm,   AudioCond::Field::dur,      AudioCond::Field::year,
+    AudioCond::Field::rate,    AudioCond::Field::bits,  AudioCond::Field::channels, AudioCond::Field::lossless,
+    AudioCond::Field::artist,  AudioCond::Field::title, AudioCond::Field::album,    AudioCond::Field::genre,
     AudioCond::Field::key,     AudioCond::Field::codec,
 };
 

@@ -27,9 +27,7 @@ std::string_view foldedAt(const std::string& pool, std::uint32_t offset) {
 }
 
 // Stored codec bytes above the known range read as `other`.
-AudioCodec codecOfByte(std::uint8_t raw) {
-    return audioCodecFromRawValue(raw).value_or(AudioCodec::other);
-}
+AudioCodec codecOfByte(std::uint8_t raw) { return audioCodecFromRawValue(raw).value_or(AudioCodec::other); }
 
 void copyRow(const AudioTable::Cols& from, std::size_t r, AudioTable::Cols& to) {
     to.entry.push_back(from.entry[r]);
@@ -69,9 +67,8 @@ std::shared_ptr<const AudioTable::Cols> AudioTable::snapshot() const {
     const Cols* cols = &store->cols;
     // The release pairs with the acquire in writableCols: a writer that sees no readers also
     // sees every read they made as finished.
-    return std::shared_ptr<const Cols>(cols, [store = std::move(store)](const Cols*) {
-        store->readers.fetch_sub(1, std::memory_order_release);
-    });
+    return std::shared_ptr<const Cols>(
+        cols, [store = std::move(store)](const Cols*) { store->readers.fetch_sub(1, std::memory_order_release); });
 }
 
 std::optional<std::size_t> AudioTable::row(std::int64_t entry, const Cols& cols) {
@@ -171,8 +168,7 @@ void AudioTable::push(const Row& row, Cols& cols) {
 void AudioTable::upsert(std::vector<Row> rows) {
     std::erase_if(rows, [](const Row& r) { return r.entry < 0 || r.entry > 0xFFFFFFFF; });
     if (rows.empty()) return;
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const Row& a, const Row& b) { return a.entry < b.entry; });
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.entry < b.entry; });
     // Of an entry given twice, the last row wins; storing both would break the strictly
     // increasing entry column that lookups and the file rely on.
     std::size_t kept = 0;
@@ -231,43 +227,66 @@ void AudioTable::fill(const AudioCond& cond, std::uint8_t* mask, std::size_t ent
         for (std::size_t r = 0; r < n; ++r) {
             const std::uint32_t offset = column[r];
             if (offset == 0) continue;
-            if (needle.empty() || foldedAt(cols.pool, offset).find(needle) != std::string_view::npos)
-                mark(r);
+            if (needle.empty() || foldedAt(cols.pool, offset).find(needle) != std::string_view::npos) mark(r);
         }
     };
 
     using Field = AudioCond::Field;
     switch (cond.field) {
-    case Field::bitrate: inRange(cols.bitrate); break;
-    case Field::bpm: inRange(cols.bpm); break;
-    case Field::dur: inRange(cols.dur); break;
-    case Field::year: inRange(cols.year); break;
-    case Field::rate: inRange(cols.rate); break;
-    case Field::bits: inRange(cols.bits); break;
-    case Field::channels: inRange(cols.channels); break;
-    case Field::lossless:
-        for (std::size_t r = 0; r < n; ++r)
-            if (cols.codec[r] != 0 && lossless(codecOfByte(cols.codec[r])) == cond.flag) mark(r);
-        break;
-    case Field::artist: textContains(cols.artist); break;
-    case Field::title: textContains(cols.title); break;
-    case Field::album: textContains(cols.album); break;
-    case Field::genre: textContains(cols.genre); break;
-    case Field::key: textContains(cols.key); break;
-    case Field::codec: {
-        static const auto foldedLabels = [] {
-            std::array<std::string, kAllAudioCodecs.size()> labels;
-            for (AudioCodec codec : kAllAudioCodecs) labels[rawValue(codec)] = text::fold(label(codec));
-            return labels;
-        }();
-        const std::string needle = text::fold(cond.text);
-        bool selected[kAllAudioCodecs.size()] = {};
-        for (AudioCodec codec : kAllAudioCodecs)
-            selected[rawValue(codec)] = foldedLabels[rawValue(codec)].find(needle) != std::string::npos;
-        for (std::size_t r = 0; r < n; ++r)
-            if (selected[rawValue(codecOfByte(cols.codec[r]))]) mark(r);
-        break;
-    }
+        case Field::bitrate:
+            inRange(cols.bitrate);
+            break;
+        case Field::bpm:
+            inRange(cols.bpm);
+            break;
+        case Field::dur:
+            inRange(cols.dur);
+            break;
+        case Field::year:
+            inRange(cols.year);
+            break;
+        case Field::rate:
+            inRange(cols.rate);
+            break;
+        case Field::bits:
+            inRange(cols.bits);
+            break;
+        case Field::channels:
+            inRange(cols.channels);
+            break;
+        case Field::lossless:
+            for (std::size_t r = 0; r < n; ++r)
+                if (cols.codec[r] != 0 && lossless(codecOfByte(cols.codec[r])) == cond.flag) mark(r);
+            break;
+        case Field::artist:
+            textContains(cols.artist);
+            break;
+        case Field::title:
+            textContains(cols.title);
+            break;
+        case Field::album:
+            textContains(cols.album);
+            break;
+        case Field::genre:
+            textContains(cols.genre);
+            break;
+        case Field::key:
+            textContains(cols.key);
+            break;
+        case Field::codec: {
+            static const auto foldedLabels = [] {
+                std::array<std::string, kAllAudioCodecs.size()> labels;
+                for (AudioCodec codec : kAllAudioCodecs) labels[rawValue(codec)] = text::fold(label(codec));
+                return labels;
+            }();
+            const std::string needle = text::fold(cond.text);
+            bool selected[kAllAudioCodecs.size()] = {};
+            for (AudioCodec codec : kAllAudioCodecs)
+                selected[rawValue(codec)] = foldedLabels[rawValue(codec)].find(needle) != std::string::npos;
+            for (std::size_t r = 0; r < n; ++r)
+                if (selected[rawValue(codecOfByte(cols.codec[r]))]) mark(r);
+            break;
+        }
     }
 }
 

@@ -14,9 +14,9 @@
 #include "QuorvantaCore/audio_table/AudioMeta.h"
 
 #include <atomic>
-#include <functional>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,8 +44,8 @@ public:
         std::vector<std::uint16_t> year;
         std::vector<std::uint8_t> bits;
         std::vector<std::uint8_t> channels;
-        std::vector<std::uint8_t> codec;   // raw AudioCodec value
-        std::vector<std::uint8_t> flags;   // bit 0: vbr
+        std::vector<std::uint8_t> codec;  // raw AudioCodec value
+        std::vector<std::uint8_t> flags;  // bit 0: vbr
         std::vector<std::uint32_t> artist;
         std::vector<std::uint32_t> title;
         std::vector<std::uint32_t> album;
@@ -98,8 +98,7 @@ public:
     // A table read from an image, or null when the image fails any check or carries another
     // store id. Never reads outside `image`; every offset of an accepted table names a text with
     // both of its NULs inside the pool.
-    static std::unique_ptr<AudioTable> deserialize(std::span<const std::uint8_t> image,
-                                                   std::uint64_t storeID);
+    static std::unique_ptr<AudioTable> deserialize(std::span<const std::uint8_t> image, std::uint64_t storeID);
 
     // Tests only: the largest offset at which a new text may start (kMaxPoolOffset otherwise).
     void setPoolLimitForTesting(std::uint64_t maxOffset);
@@ -118,17 +117,17 @@ private:
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
 
-    Cols& writableCols();  // lock_ held
+    Cols& writableCols();                                                  // lock_ held
     std::uint32_t intern(std::string_view text, bool dedupe, Cols& cols);  // lock_ held
     void push(const Row& row, Cols& cols);                                 // lock_ held
     void rebuildInterner();                                                // before publication
 
     mutable std::mutex lock_;
-    std::shared_ptr<Store> store_;                             // guarded by lock_
+    std::shared_ptr<Store> store_;  // guarded by lock_
     // Pool offset of the first stored copy of each artist, album, genre and key text (titles are
     // never shared).
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> interner_;  // lock_
-    std::uint64_t poolLimit_ = kMaxPoolOffset;                 // guarded by lock_
+    std::uint64_t poolLimit_ = kMaxPoolOffset;                                            // guarded by lock_
     std::atomic<std::uint64_t> version_{0};
 };
 

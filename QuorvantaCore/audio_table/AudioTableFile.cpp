@@ -47,8 +47,7 @@ void getColumn(const std::uint8_t*& at, std::size_t rows, std::vector<T>& column
 // may not lie past the last NUL but one.
 bool offsetsInsidePool(const AudioTable::Cols& cols) {
     const std::string& pool = cols.pool;
-    const std::size_t secondLastNul =
-        pool.size() >= 2 ? pool.find_last_of('\0', pool.size() - 2) : std::string::npos;
+    const std::size_t secondLastNul = pool.size() >= 2 ? pool.find_last_of('\0', pool.size() - 2) : std::string::npos;
     for (const auto* column : {&cols.artist, &cols.title, &cols.album, &cols.genre, &cols.key}) {
         for (std::uint32_t offset : *column) {
             if (offset == 0) continue;
@@ -90,8 +89,7 @@ std::vector<std::uint8_t> AudioTable::serialize(std::uint64_t storeID) const {
     return out;
 }
 
-std::unique_ptr<AudioTable> AudioTable::deserialize(std::span<const std::uint8_t> image,
-                                                    std::uint64_t storeID) {
+std::unique_ptr<AudioTable> AudioTable::deserialize(std::span<const std::uint8_t> image, std::uint64_t storeID) {
     if (image.size() < kHeaderBytes) return nullptr;
     if (!std::equal(kMagic.begin(), kMagic.end(), image.begin())) return nullptr;
     if (getLE<std::uint64_t>(image.data() + kStoreIDOffset) != storeID) return nullptr;

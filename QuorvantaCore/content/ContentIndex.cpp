@@ -1,14 +1,13 @@
 // ContentIndex: opening the database, counting, sizing, clearing and searching.
 #include "QuorvantaCore/content/ContentIndex.h"
 
-#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/content/SqliteStatement.h"
+#include "QuorvantaCore/query/Query.h"
 #include "QuorvantaCore/util/AppInfo.h"
 #include "platform/fs/DataDirectory.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
-
 
 namespace quorvanta::core {
 
@@ -34,11 +33,10 @@ std::uint64_t fileBytes(const std::string& path) {
 }  // namespace
 
 const std::set<std::string>& ContentIndex::textExts() {
-    static const std::set<std::string> exts{"txt",  "md",   "markdown", "csv", "tsv",  "log", "json",
-                                            "xml",  "yml",  "yaml",     "toml", "ini", "html", "htm",
-                                            "css",  "js",   "ts",       "swift", "py", "rb",  "go",
-                                            "rs",   "c",    "h",        "cpp", "hpp",  "m",   "java",
-                                            "kt",   "sh",   "zsh",      "sql", "tex"};
+    static const std::set<std::string> exts{"txt",  "md",   "markdown", "csv",  "tsv", "log", "json", "xml", "yml",
+                                            "yaml", "toml", "ini",      "html", "htm", "css", "js",   "ts",  "swift",
+                                            "py",   "rb",   "go",       "rs",   "c",   "h",   "cpp",  "hpp", "m",
+                                            "java", "kt",   "sh",       "zsh",  "sql", "tex"};
     return exts;
 }
 

@@ -6,8 +6,8 @@
 // and the final removal.
 #include "QuorvantaCore/content/ContentIndex.h"
 
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/content/SqliteStatement.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "platform/fs/PathText.h"
 
 #include <sqlite3.h>

@@ -30,8 +30,8 @@ public:
     // Binders answer false when the statement did not prepare or the bind failed.
     bool bind(int at, std::int64_t value) { return stmt_ && sqlite3_bind_int64(stmt_, at, value) == SQLITE_OK; }
     bool bindText(int at, std::string_view text) {
-        return stmt_ && sqlite3_bind_text64(stmt_, at, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) ==
-                            SQLITE_OK;
+        return stmt_ &&
+               sqlite3_bind_text64(stmt_, at, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
     }
     bool bindBlob(int at, std::string_view bytes) {
         return stmt_ && sqlite3_bind_blob64(stmt_, at, bytes.data(), bytes.size(), SQLITE_TRANSIENT) == SQLITE_OK;

@@ -13,7 +13,6 @@
 namespace quorvanta::core {
 namespace {
 
-
 bool exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -78,7 +77,8 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
         const std::string nativeInstruments = platform::joinPath(documents, "Native Instruments");
         for (const auto& name : listing(nativeInstruments)) {
             if (!name.starts_with("Traktor")) continue;
-            const std::string collection = platform::joinPath(platform::joinPath(nativeInstruments, name), "collection.nml");
+            const std::string collection =
+                platform::joinPath(platform::joinPath(nativeInstruments, name), "collection.nml");
             if (isRegularFile(collection)) libraries->addNML(collection);
         }
     }
@@ -102,9 +102,9 @@ std::shared_ptr<DJLibraries> DJLibraries::discover(const Places& places) {
         libraries->rekordboxVolumes_.push_back(root);
         libraries->sources_.push_back({Kind::rekordbox, platform::joinPath(root, "PIONEER")});
     }
-    const std::string master = places.home.empty()
-                                   ? std::string()
-                                   : platform::joinPath(platform::normalisedPath(places.home), "Library/Pioneer/rekordbox/master.db");
+    const std::string master = places.home.empty() ? std::string()
+                                                   : platform::joinPath(platform::normalisedPath(places.home),
+                                                                        "Library/Pioneer/rekordbox/master.db");
     if (!master.empty() && exists(master)) {
         libraries->rekordboxHome_ = true;
         libraries->sources_.push_back({Kind::rekordbox, master});

@@ -2,15 +2,14 @@
 
 #include "QuorvantaCore/dj/EngineDatabase.h"
 #include "QuorvantaCore/dj/NMLReader.h"
-#include "platform/fs/PathText.h"
 #include "QuorvantaCore/text/Case.h"
 #include "QuorvantaCore/text/Nfc.h"
+#include "platform/fs/PathText.h"
 
 #include <algorithm>
 
 namespace quorvanta::core {
 namespace {
-
 
 std::string normalizedPath(std::string_view path) { return DJLibraries::normalize(platform::normalisedPath(path)); }
 

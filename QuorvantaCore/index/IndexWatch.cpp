@@ -8,8 +8,10 @@ namespace quorvanta::core {
 namespace {
 
 void watchHook(void* ctx, const char* path) {
-    if (ctx) static_cast<platform::EventSource*>(ctx)->watchFolder(path);
-    else platform::processEventSource()->watchFolder(path);
+    if (ctx)
+        static_cast<platform::EventSource*>(ctx)->watchFolder(path);
+    else
+        platform::processEventSource()->watchFolder(path);
 }
 
 }  // namespace

@@ -55,9 +55,8 @@ public:
             row.files += 1;
             row.bytes += index_.size(i);
         }
-        std::sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) {
-            return a.bytes != b.bytes ? a.bytes > b.bytes : a.kind < b.kind;
-        });
+        std::sort(rows_.begin(), rows_.end(),
+                  [](const Row& a, const Row& b) { return a.bytes != b.bytes ? a.bytes > b.bytes : a.kind < b.kind; });
         return std::move(rows_);
     }
 

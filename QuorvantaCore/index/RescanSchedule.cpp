@@ -4,9 +4,12 @@ namespace quorvanta::core {
 
 std::string_view rawValue(RescanInterval interval) {
     switch (interval) {
-    case RescanInterval::manual: return "manual";
-    case RescanInterval::hourly: return "hourly";
-    case RescanInterval::daily: return "daily";
+        case RescanInterval::manual:
+            return "manual";
+        case RescanInterval::hourly:
+            return "hourly";
+        case RescanInterval::daily:
+            return "daily";
     }
     return "manual";
 }
@@ -19,9 +22,12 @@ std::optional<RescanInterval> rescanIntervalFromRaw(std::string_view text) {
 
 std::optional<double> seconds(RescanInterval interval) {
     switch (interval) {
-    case RescanInterval::manual: return std::nullopt;
-    case RescanInterval::hourly: return 3600;
-    case RescanInterval::daily: return 86400;
+        case RescanInterval::manual:
+            return std::nullopt;
+        case RescanInterval::hourly:
+            return 3600;
+        case RescanInterval::daily:
+            return 86400;
     }
     return std::nullopt;
 }
@@ -33,7 +39,8 @@ bool isDue(RescanInterval interval, std::optional<std::chrono::system_clock::tim
     const std::optional<double> every = seconds(interval);
     if (!every || busy || !connected) return false;
     if (!lastScan) return true;
-    const auto period = std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(*every));
+    const auto period =
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(*every));
     // Compared in the clock's own ticks: exactly one interval ago is due. A difference that does
     // not fit the clock's range is more than any interval, either way.
     std::chrono::system_clock::rep elapsed = 0;

@@ -41,13 +41,15 @@ std::optional<system_clock::time_point> decodeDate(const nlohmann::json& value) 
         std::int64_t unix = 0, nanos = 0;
         if (__builtin_add_overflow(since, kReferenceDate, &unix) || __builtin_mul_overflow(unix, kNanos, &nanos))
             return std::nullopt;
-        return system_clock::time_point(std::chrono::duration_cast<system_clock::duration>(std::chrono::nanoseconds(nanos)));
+        return system_clock::time_point(
+            std::chrono::duration_cast<system_clock::duration>(std::chrono::nanoseconds(nanos)));
     }
     const double since = value.get<double>();
     const double whole = std::floor(since);
     // Within ±2^62 ns of 1970, well inside the clock's range.
     constexpr double kLimit = 4.6e9;
-    if (!std::isfinite(since) || whole + kReferenceDate > kLimit || whole + kReferenceDate < -kLimit) return std::nullopt;
+    if (!std::isfinite(since) || whole + kReferenceDate > kLimit || whole + kReferenceDate < -kLimit)
+        return std::nullopt;
     const auto seconds = static_cast<std::int64_t>(whole) + kReferenceDate;
     const auto fraction = static_cast<std::int64_t>(std::llround((since - whole) * kNanos));
     return system_clock::time_point(std::chrono::duration_cast<system_clock::duration>(

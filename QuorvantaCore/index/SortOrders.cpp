@@ -43,11 +43,15 @@ std::uint64_t nameBytes(const fidx* h, std::uint32_t e, std::size_t depth) {
 
 std::uint64_t valueOf(const fidx* h, SortKey key, std::uint32_t e) {
     switch (key) {
-        case SortKey::size: return relaxed(h->size[e]);
-        case SortKey::date: return relaxed(h->mtime[e]);
-        case SortKey::created: return relaxed(h->ctime[e]);
+        case SortKey::size:
+            return relaxed(h->size[e]);
+        case SortKey::date:
+            return relaxed(h->mtime[e]);
+        case SortKey::created:
+            return relaxed(h->ctime[e]);
         case SortKey::name:
-        case SortKey::path: break;
+        case SortKey::path:
+            break;
     }
     return nameBytes(h, e, 0);
 }
@@ -141,7 +145,9 @@ void sortByPath(const fidx* h, std::vector<std::uint32_t>& ids) {
         flat.insert(flat.end(), chain.begin(), chain.end());
         start[i + 1] = flat.size();
     }
-    auto chain = [&](std::size_t i) { return std::span<const std::uint32_t>(flat).subspan(start[i], start[i + 1] - start[i]); };
+    auto chain = [&](std::size_t i) {
+        return std::span<const std::uint32_t>(flat).subspan(start[i], start[i + 1] - start[i]);
+    };
     std::vector<std::size_t> order(ids.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(),

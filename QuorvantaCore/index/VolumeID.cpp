@@ -33,8 +33,8 @@ std::string lowerHex(std::uint64_t value) {
 }
 
 bool isFileNameSafe(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
-           c == '_' || c == '-';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '_' ||
+           c == '-';
 }
 
 }  // namespace
@@ -76,12 +76,9 @@ std::uint64_t VolumeID::fnv(std::string_view text) {
     return hash;
 }
 
-std::uint64_t VolumeID::exclHash(const std::vector<std::string>& excludes) {
-    return fnv(sortedJoined(excludes, "\n"));
-}
+std::uint64_t VolumeID::exclHash(const std::vector<std::string>& excludes) { return fnv(sortedJoined(excludes, "\n")); }
 
-std::uint64_t VolumeID::configHash(const std::vector<std::string>& excludes,
-                                   const std::vector<std::string>& scopes,
+std::uint64_t VolumeID::configHash(const std::vector<std::string>& excludes, const std::vector<std::string>& scopes,
                                    const std::vector<std::string>& includeExts) {
     return fnv("v2|" + std::to_string(exclHash(excludes)) + "|" + sortedJoined(scopes, "\n") + "|" +
                sortedJoined(includeExts, ";"));
@@ -90,7 +87,8 @@ std::uint64_t VolumeID::configHash(const std::vector<std::string>& excludes,
 std::string VolumeID::snapshotPath(std::string_view uuid, std::string_view root,
                                    const std::optional<std::filesystem::path>& dir) {
     std::string name(uuid);
-    std::replace_if(name.begin(), name.end(), [](char c) { return !isFileNameSafe(c); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !isFileNameSafe(c); }, '_');
     name += "-" + lowerHex(fnv(root)) + ".idx";
     return ((dir ? *dir : directory()) / name).string();
 }

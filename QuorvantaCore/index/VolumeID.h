@@ -25,15 +25,15 @@ struct VolumeID {
 
     // How a loaded snapshot catches up; none means a full scan.
     enum class Resume {
-        replay,      // replay the volume's file-event history from the snapshot's eventID
-        reconcile,   // list again the folders whose modification time changed
-        scheduled,   // network volume: rescanned on its schedule
+        replay,     // replay the volume's file-event history from the snapshot's eventID
+        reconcile,  // list again the folders whose modification time changed
+        scheduled,  // network volume: rescanned on its schedule
     };
 
     // What the resume rule looks at, gathered from the disk by resume(snapshot, root).
     struct ResumeProbe {
-        std::string fsType;    // "" when the root cannot be examined
-        std::string fseUUID;   // "" when the device has no event-log identity
+        std::string fsType;   // "" when the root cannot be examined
+        std::string fseUUID;  // "" when the device has no event-log identity
         std::chrono::system_clock::time_point now;
     };
 
@@ -69,8 +69,7 @@ struct VolumeID {
     static std::uint64_t exclHash(const std::vector<std::string>& excludes);
 
     // Hash of an index configuration, independent of the order within each list.
-    static std::uint64_t configHash(const std::vector<std::string>& excludes,
-                                    const std::vector<std::string>& scopes,
+    static std::uint64_t configHash(const std::vector<std::string>& excludes, const std::vector<std::string>& scopes,
                                     const std::vector<std::string>& includeExts);
 
     // <dir or the data directory>/<uuid>-<fnv(root) in lower-case hex>.idx. Bytes of `uuid`

@@ -127,7 +127,8 @@ void VolumeIndex::scan(const std::vector<std::string>& roots, int threads, int t
     for (const std::string& root : roots) {
         scan_stats one{};
         int error = ENOENT;  // a path with a NUL byte names no folder (cut there, it would name another)
-        if (root.find('\0') == std::string::npos) error = fidx_scan(s_.get(), root.c_str(), threads, &one) == 0 ? 0 : errno;
+        if (root.find('\0') == std::string::npos)
+            error = fidx_scan(s_.get(), root.c_str(), threads, &one) == 0 ? 0 : errno;
         const bool full = error == ENOSPC && overflowed();
         if (error != 0 && !full) throw IndexError::cannotOpen(root);
         {

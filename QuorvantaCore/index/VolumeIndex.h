@@ -187,9 +187,8 @@ public:
     // key's order, reversed when descending, at most `limit` of them. Without a usable
     // permutation they are sorted directly when there are at most `directSortLimit` of them;
     // with more, the result is none and the caller orders them its own way.
-    std::optional<std::vector<std::uint32_t>> ordered(std::span<const std::uint32_t> hits, SortKey key,
-                                                      bool descending, std::size_t limit,
-                                                      std::size_t directSortLimit) const;
+    std::optional<std::vector<std::uint32_t>> ordered(std::span<const std::uint32_t> hits, SortKey key, bool descending,
+                                                      std::size_t limit, std::size_t directSortLimit) const;
     // Whether entry i of this index sorts strictly before entry j of `other`, for merging ordered
     // lists across volumes: folded names byte-wise for `name` and for `path`, sizes, modification
     // or creation times; no tie-break. For `path` only the leaf names are compared, not the tree
@@ -296,9 +295,9 @@ private:
     std::map<std::string, bool> rootMounts_;  // lock_; root path -> a mount point when scanned or adopted
     RootProbe rootProbe_;                     // lock_; empty: probeRoot
 
-    int scansRunning_ = 0;    // lock_; isScanning while above 0 (scans of one index may overlap)
-    scan_stats stats_{};      // lock_
-    double scanSeconds_ = 0;  // lock_
+    int scansRunning_ = 0;            // lock_; isScanning while above 0 (scans of one index may overlap)
+    scan_stats stats_{};              // lock_
+    double scanSeconds_ = 0;          // lock_
     platform::CancelFlag cancelled_;  // set by cancelScan, never cleared
 };
 

@@ -1,8 +1,8 @@
 // Reconcile by folder modification time: a parallel check of every indexed folder's time
 // against the disk, then one refresh of the roots, the changed folders and the parents of
 // vanished ones. The check runs outside the refresh lock; only the refresh waits for others.
-#include "QuorvantaCore/index/Reconcile.h"
 #include "QuorvantaCore/index/FolderPaths.h"
+#include "QuorvantaCore/index/Reconcile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 
 #include "QuorvantaCore/index_engine/FolderReader.h"

@@ -39,7 +39,7 @@ struct Node {
     NameMap<std::uint32_t> kids;  // child nodes by exact name bytes
     bool target = false;
     bool recursive = false;
-    std::int64_t found = -1;             // the folder's entry; -1 while unknown
+    std::int64_t found = -1;              // the folder's entry; -1 while unknown
     std::vector<std::uint32_t> children;  // live children, gathered by the pass for targets
 };
 

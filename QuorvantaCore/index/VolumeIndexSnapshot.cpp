@@ -65,7 +65,8 @@ std::uint64_t unixSeconds(system_clock::time_point t) {
 // The stored seconds as a time point; beyond what the clock holds, its last whole second.
 system_clock::time_point fromUnixSeconds(std::uint64_t seconds) {
     constexpr auto maxSeconds = std::chrono::floor<std::chrono::seconds>(system_clock::duration::max()).count();
-    const auto kept = static_cast<std::int64_t>(std::min<std::uint64_t>(seconds, static_cast<std::uint64_t>(maxSeconds)));
+    const auto kept =
+        static_cast<std::int64_t>(std::min<std::uint64_t>(seconds, static_cast<std::uint64_t>(maxSeconds)));
     return system_clock::time_point(std::chrono::seconds(kept));
 }
 
@@ -93,10 +94,9 @@ PermRef mapPerm(int fd, std::uint64_t offset, std::uint32_t n) {
         return nullptr;
     void* base = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(offset));
     if (base == MAP_FAILED) return nullptr;
-    return std::make_shared<const Perm>(static_cast<const std::uint32_t*>(base), n,
-                                        [bytes](const std::uint32_t* at, std::size_t) {
-                                            munmap(const_cast<std::uint32_t*>(at), bytes);
-                                        });
+    return std::make_shared<const Perm>(
+        static_cast<const std::uint32_t*>(base), n,
+        [bytes](const std::uint32_t* at, std::size_t) { munmap(const_cast<std::uint32_t*>(at), bytes); });
 }
 
 bool readAt(int fd, void* out, std::uint64_t bytes, std::uint64_t offset) {
@@ -143,8 +143,10 @@ std::optional<PermEntry> savedPermEntry(int fd, const fidx* h, const fidx_header
     }
     for (std::uint32_t w = 0; w < words; ++w) {
         const std::uint64_t first = std::uint64_t(w) * 64;
-        if (first >= k) entry.moved[w] = 0;
-        else if (k - first < 64) entry.moved[w] &= (std::uint64_t(1) << (k - first)) - 1;
+        if (first >= k)
+            entry.moved[w] = 0;
+        else if (k - first < 64)
+            entry.moved[w] &= (std::uint64_t(1) << (k - first)) - 1;
         entry.movedCount += static_cast<std::uint32_t>(std::popcount(entry.moved[w]));
     }
     return entry;
@@ -152,7 +154,8 @@ std::optional<PermEntry> savedPermEntry(int fd, const fidx* h, const fidx_header
 
 // Whether the descriptor's file is the one at the path now.
 bool stillAtPath(int fd, const std::string& path) {
-    struct stat open {}, named {};
+    struct stat open {
+    }, named{};
     return fstat(fd, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
            open.st_ino == named.st_ino;
 }

@@ -46,8 +46,8 @@ std::optional<std::vector<std::uint32_t>> VolumeIndex::ordered(std::span<const s
                                                                bool descending, std::size_t limit,
                                                                std::size_t directSortLimit) const {
     const std::uint32_t n = count();
-    const auto valid = static_cast<std::size_t>(
-        std::count_if(hits.begin(), hits.end(), [n](std::uint32_t id) { return id < n; }));
+    const auto valid =
+        static_cast<std::size_t>(std::count_if(hits.begin(), hits.end(), [n](std::uint32_t id) { return id < n; }));
     const std::optional<PermEntry> entry = usablePerm(key);
     if (!entry) {
         if (valid > directSortLimit) return std::nullopt;

@@ -49,10 +49,10 @@ public:
     VolumeWatcher(const VolumeWatcher&) = delete;
     VolumeWatcher& operator=(const VolumeWatcher&) = delete;
 
-    std::function<void(const RefreshStats&)> onApplied;  // after each applied batch
-    std::function<void()> onCaughtUp;                    // once, at the first apply after the replay
+    std::function<void(const RefreshStats&)> onApplied;   // after each applied batch
+    std::function<void()> onCaughtUp;                     // once, at the first apply after the replay
     std::function<void(bool rootMissing)> onNeedsRescan;  // a batch only a rescan can apply
-    std::function<void()> onStartFailed;                 // the stream could not be opened (once per start)
+    std::function<void()> onStartFailed;                  // the stream could not be opened (once per start)
 
     // Opens the stream on the queue unless one is open; returns at once.
     void start();
@@ -88,7 +88,7 @@ private:
     bool caughtUp_ = false;
     std::uint64_t timerGen_ = 0;
     std::optional<platform::Clock::TimePoint> burstStart_;     // the first batch waiting for an apply
-    bool applyCapped_ = false;                                  // the pending apply is the bound's
+    bool applyCapped_ = false;                                 // the pending apply is the bound's
     std::optional<platform::Clock::TimePoint> cappedApplyAt_;  // the last apply, when the bound forced it
 
     mutable std::mutex idLock_;

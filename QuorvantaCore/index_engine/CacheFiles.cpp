@@ -31,14 +31,14 @@ bool endsWith(std::string_view path, std::string_view suffix, bool anyCase) {
 
 bool suffixAllowed(std::string_view path, PathRule rule) {
     switch (rule) {
-    case PathRule::cache:
-        return path.size() >= 5 && (endsWith(path, ".idx", false) || endsWith(path, ".ord", false) ||
-                                    endsWith(path, ".aud", false));
-    case PathRule::removableCache:
-        return path.size() >= 5 && (endsWith(path, ".idx", false) || endsWith(path, ".aud", false));
-    case PathRule::userExport:
-        return path.size() >= 6 && (endsWith(path, ".csv", true) || endsWith(path, ".tsv", true) ||
-                                    endsWith(path, ".m3u", true) || endsWith(path, ".m3u8", true));
+        case PathRule::cache:
+            return path.size() >= 5 &&
+                   (endsWith(path, ".idx", false) || endsWith(path, ".ord", false) || endsWith(path, ".aud", false));
+        case PathRule::removableCache:
+            return path.size() >= 5 && (endsWith(path, ".idx", false) || endsWith(path, ".aud", false));
+        case PathRule::userExport:
+            return path.size() >= 6 && (endsWith(path, ".csv", true) || endsWith(path, ".tsv", true) ||
+                                        endsWith(path, ".m3u", true) || endsWith(path, ".m3u8", true));
     }
     return false;
 }
@@ -61,8 +61,8 @@ std::optional<PageSpan> pageSpan(uint64_t offset, uint64_t length) {
 
 int writeWhole(const char* path, const void* bytes, uint64_t length, PathRule rule, mode_t mode) {
     if (!pathAllowed(path, rule, platform::kExternalDriveFolders)) return -3;
-    const auto error = platform::writeFileAtomically(
-        path, std::string_view(static_cast<const char*>(bytes), length), mode);
+    const auto error =
+        platform::writeFileAtomically(path, std::string_view(static_cast<const char*>(bytes), length), mode);
     if (!error) return 0;
     errno = error.value();
     return -1;

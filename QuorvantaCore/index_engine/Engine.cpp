@@ -30,9 +30,7 @@ size_t roundUp(size_t len, size_t to) { return (len + to - 1) / to * to; }
 bool growFor(fidx_priv& p, uint64_t count, uint64_t nameBytes) {
     const uint64_t perEntry[kArrayCount] = {0, 0, 4, 4, 8, 4, 4, 1, 2};
     for (int a = 0; a < kArrayCount; ++a) {
-        uint64_t need = a == kNames || a == kFolded ? nameBytes
-                        : a == kNameOff             ? 4 * (count + 1)
-                                                    : perEntry[a] * count;
+        uint64_t need = a == kNames || a == kFolded ? nameBytes : a == kNameOff ? 4 * (count + 1) : perEntry[a] * count;
         if (!makeWritable(p.regions[a], need)) return false;
     }
     return true;
@@ -77,8 +75,8 @@ uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent) {
     // Compared against the room left (committed < maxEntries and name bytes < maxNameBytes hold
     // whenever anything was committed), so no batch size can wrap around the test. Name offsets
     // are 32-bit, which bounds the store whatever maxNameBytes says.
-    const bool fits = b.count < p.maxEntries - base && b.used < p.maxNameBytes - p.nameBytes &&
-                      b.used <= UINT32_MAX - p.nameBytes;
+    const bool fits =
+        b.count < p.maxEntries - base && b.used < p.maxNameBytes - p.nameBytes && b.used <= UINT32_MAX - p.nameBytes;
     const uint64_t newCount = uint64_t(base) + b.count;
     const uint64_t newBytes = p.nameBytes + b.used;
     if (!fits || !growFor(p, newCount, newBytes)) {

@@ -40,8 +40,8 @@ struct Region {
 struct fidx_priv {
     uint32_t maxEntries = 0;
     uint64_t maxNameBytes = 0;
-    uint32_t committed = 0;      // engine mutex
-    uint64_t nameBytes = 0;      // engine mutex
+    uint32_t committed = 0;  // engine mutex
+    uint64_t nameBytes = 0;  // engine mutex
     std::atomic<uint32_t> overflowed{0};
     std::mutex engine;
     uint16_t* extHash = nullptr;  // kExtHashSlots slots, 0 or an extension id; engine mutex
@@ -50,8 +50,8 @@ struct fidx_priv {
     std::mutex settings;
     std::vector<std::string> excludes;     // settings mutex
     std::vector<std::string> includeExts;  // settings mutex
-    fidx_dir_hook dirHook = nullptr;  // settings mutex
-    void* dirHookCtx = nullptr;                          // settings mutex
+    fidx_dir_hook dirHook = nullptr;       // settings mutex
+    void* dirHookCtx = nullptr;            // settings mutex
 
     std::vector<uint32_t> roots;  // engine mutex
     std::atomic<uint32_t> stop{0};
@@ -77,14 +77,13 @@ fidx_fold_fn foldHook();
 // Empties a batch, keeping its buffers.
 void resetBatch(fidx_listing& b);
 // Appends a record whose name starts at `nameOffset` of the batch's name buffer.
-void brec(fidx_listing& b, uint32_t nameOffset, uint64_t size, uint32_t mtime, uint32_t ctime,
-          uint8_t flags);
+void brec(fidx_listing& b, uint32_t nameOffset, uint64_t size, uint32_t mtime, uint32_t ctime, uint8_t flags);
 // Appends a name and its folded copy (ASCII lowered inline; the fold hook for names with a byte
 // of 0x80 or above). Gives FIDX_NON_ASCII when such a byte was seen, else 0.
 uint8_t bname(fidx_listing& b, const uint8_t* name, size_t len);
 // bname + brec: the record's flags get the non-ASCII bit from its name.
-void addRecord(fidx_listing& b, const char* name, size_t len, uint64_t size, uint32_t mtime,
-               uint32_t ctime, uint8_t flags);
+void addRecord(fidx_listing& b, const char* name, size_t len, uint64_t size, uint32_t mtime, uint32_t ctime,
+               uint8_t flags);
 
 // Commits every record of the batch as new consecutive entries under `parent` and gives the
 // first new entry index. A batch that does not fit (or whose arrays cannot grow) is refused
@@ -100,8 +99,8 @@ uint32_t fnv1a(const uint8_t* bytes, size_t len);
 
 // fidx_find with the 16-byte block compare in plain C++, and with SSE2 where the target has it
 // (fidx_find uses the latter there); both are tested against one oracle.
-uint32_t findScalar(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo,
-                    uint32_t hi, uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+uint32_t findScalar(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
+                    uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
 #if defined(__SSE2__)
 uint32_t findSse2(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                   uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);

@@ -56,12 +56,14 @@ struct Search {
         const uint64_t at = regionOff + p;
         uint32_t steps = 0;
         while (off[cursor + 1] <= at && steps++ < kLinearSteps) ++cursor;
-        if (off[cursor + 1] <= at) {  // far ahead: binary search among the remaining entries
+        if (off[cursor + 1] <= at) {              // far ahead: binary search among the remaining entries
             uint32_t a = cursor + 1, b = hi - 1;  // the entry is in [a, b]
             while (a < b) {
                 const uint32_t mid = a + (b - a + 1) / 2;
-                if (off[mid] <= at) a = mid;
-                else b = mid - 1;
+                if (off[mid] <= at)
+                    a = mid;
+                else
+                    b = mid - 1;
             }
             cursor = a;
         }
@@ -105,8 +107,10 @@ uint32_t find(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32
     }
     // Slow pass over the tail.
     while (pos <= lastStart) {
-        if (s.region[pos] == first && std::memcmp(s.region + pos, needle, len) == 0) pos = s.report(pos);
-        else ++pos;
+        if (s.region[pos] == first && std::memcmp(s.region + pos, needle, len) == 0)
+            pos = s.report(pos);
+        else
+            ++pos;
     }
     return s.found;
 }

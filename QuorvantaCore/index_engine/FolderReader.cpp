@@ -31,10 +31,14 @@ Kind kindOfMode(mode_t mode) {
 
 Kind kindOfDirent(unsigned char type) {
     switch (type) {
-        case DT_DIR: return Kind::Folder;
-        case DT_REG: return Kind::File;
-        case DT_LNK: return Kind::Link;
-        default: return Kind::Other;
+        case DT_DIR:
+            return Kind::Folder;
+        case DT_REG:
+            return Kind::File;
+        case DT_LNK:
+            return Kind::Link;
+        default:
+            return Kind::Other;
     }
 }
 

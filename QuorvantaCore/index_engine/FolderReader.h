@@ -54,8 +54,7 @@ struct ReadContext {
 // kind from the directory record, with size and times 0). Gives 0, or -1 with errno set when
 // reading failed part-way (the error counted in `errors` or `enoent`; records read before the
 // failure stay). `buffer` holds kListingBufferBytes bytes.
-int readFolder(int fd, const ReadContext& ctx, uint8_t inherited, char* buffer, fidx_listing& batch,
-               scan_stats& stats);
+int readFolder(int fd, const ReadContext& ctx, uint8_t inherited, char* buffer, fidx_listing& batch, scan_stats& stats);
 
 // fidx_list with the choice of following a final symbolic link made explicit: a scan follows a
 // root given as a link, so listing that root again must too (fidx_list never follows one).

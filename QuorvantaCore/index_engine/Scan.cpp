@@ -70,8 +70,7 @@ bool excluded(const Run& run, std::string_view path) {
 
 void pause(uint32_t micros) {
     timespec t{static_cast<time_t>(micros / 1000000), static_cast<long>(micros % 1000000) * 1000};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {}
 }
 
 class Worker {
@@ -155,7 +154,8 @@ private:
             }
             std::string child = platform::joinPath(item.path, name);
             if (excluded(run_, child)) continue;
-            children_.push_back(WorkItem{std::move(child), base + j, static_cast<uint8_t>(r.flags & (FIDX_HIDDEN | FIDX_JUNK)), -1});
+            children_.push_back(
+                WorkItem{std::move(child), base + j, static_cast<uint8_t>(r.flags & (FIDX_HIDDEN | FIDX_JUNK)), -1});
         }
         if (children_.empty()) return;
         std::lock_guard lock(run_.stackMutex);
@@ -203,9 +203,7 @@ int openStart(Run& run, const char* path, bool follow) {
 
 }  // namespace
 
-uint32_t scanWorkerCount(int threads) {
-    return static_cast<uint32_t>(std::clamp<int64_t>(threads, 1, kMaxWorkers));
-}
+uint32_t scanWorkerCount(int threads) { return static_cast<uint32_t>(std::clamp<int64_t>(threads, 1, kMaxWorkers)); }
 
 }  // namespace quorvanta::index_engine
 

@@ -81,8 +81,7 @@ bool headerValid(const SnapshotHeader& hdr, uint64_t realSize, uint32_t maxEntri
         hdr.ext_count < 1 || hdr.ext_count > kExtLimit || hdr.block.deleted > hdr.entry_count)
         return false;
     for (uint32_t key = 0; key < FIDX_SORT_KEYS; ++key)
-        if (!permCountsValid(hdr.block.n[key], hdr.block.k[key], hdr.block.moved_n[key], hdr.entry_count))
-            return false;
+        if (!permCountsValid(hdr.block.n[key], hdr.block.k[key], hdr.block.moved_n[key], hdr.entry_count)) return false;
 
     uint64_t lengths[kSectionCount];
     expectedLengths(hdr, lengths);
@@ -144,7 +143,8 @@ bool copySection(Region& r, int fd, const SectionEntry& s) {
 }
 
 bool sameFile(int a, int b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

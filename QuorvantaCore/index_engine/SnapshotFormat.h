@@ -23,13 +23,13 @@ inline constexpr uint32_t FIDX_SORT_KEYS = 5;
 
 // Header bytes 16 to 1319: what the engine and its callers exchange on save and load.
 struct fidx_header_block {
-    char volume_uuid[48];       // UTF-8, zero-padded, at most 47 bytes kept
-    char fse_uuid[48];          // event-log identity, same encoding
-    char root[1024];            // root path, UTF-8, zero-padded, at most 1,023 bytes kept
+    char volume_uuid[48];  // UTF-8, zero-padded, at most 47 bytes kept
+    char fse_uuid[48];     // event-log identity, same encoding
+    char root[1024];       // root path, UTF-8, zero-padded, at most 1,023 bytes kept
     uint64_t last_event_id;
-    uint64_t save_time;         // Unix seconds
-    uint64_t excl_hash;         // configuration hash
-    uint32_t deleted;           // deleted-entry count
+    uint64_t save_time;  // Unix seconds
+    uint64_t excl_hash;  // configuration hash
+    uint32_t deleted;    // deleted-entry count
     uint32_t zero0;
     uint64_t store_id;
     uint32_t n[FIDX_SORT_KEYS];        // permutation lengths
@@ -52,8 +52,18 @@ inline constexpr uint32_t kSectionCount = 20;
 inline constexpr uint32_t kExtSlotBytes = 16;
 
 enum Section : uint32_t {
-    kSecNames, kSecFolded, kSecNameOff, kSecParent, kSecSize, kSecMtime, kSecCtime, kSecFlags, kSecExt,
-    kSecExtTable, kSecPerm0, kSecMoved0 = kSecPerm0 + FIDX_SORT_KEYS,
+    kSecNames,
+    kSecFolded,
+    kSecNameOff,
+    kSecParent,
+    kSecSize,
+    kSecMtime,
+    kSecCtime,
+    kSecFlags,
+    kSecExt,
+    kSecExtTable,
+    kSecPerm0,
+    kSecMoved0 = kSecPerm0 + FIDX_SORT_KEYS,
 };
 inline constexpr uint32_t kMappedSections = kSecExtTable;  // sections 0-8 are the entry arrays
 
@@ -63,16 +73,16 @@ struct SectionEntry {
 };
 
 struct SnapshotHeader {
-    char magic[8];                // "QUORVANT"
-    uint32_t version;             // 3
-    uint32_t header_size;         // 1672
-    fidx_header_block block;      // bytes 16 to 1319
+    char magic[8];            // "QUORVANT"
+    uint32_t version;         // 3
+    uint32_t header_size;     // 1672
+    fidx_header_block block;  // bytes 16 to 1319
     uint32_t entry_count;
-    uint32_t ext_count;           // the engine's ext_count: ids in use are 1 to this - 1
-    uint64_t name_bytes;          // length of the name store, terminating NULs included
+    uint32_t ext_count;   // the engine's ext_count: ids in use are 1 to this - 1
+    uint64_t name_bytes;  // length of the name store, terminating NULs included
     SectionEntry sections[kSectionCount];
     uint64_t file_size;
-    char end_magic[8];            // "ENDQRVTU"
+    char end_magic[8];  // "ENDQRVTU"
 };
 
 static_assert(sizeof(fidx_header_block) == 1304);

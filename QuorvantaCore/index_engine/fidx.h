@@ -22,13 +22,13 @@ inline constexpr uint32_t FIDX_NONE = 0xFFFFFFFFu;
 // Entry flags, one byte per entry.
 enum : uint8_t {
     FIDX_FOLDER = 1,
-    FIDX_HIDDEN = 2,        // the name starts with "." or the entry is inside a hidden folder
-    FIDX_SYMLINK = 4,       // never followed
-    FIDX_JUNK = 8,          // system junk, or inside a junk folder
-    FIDX_ROOT = 16,         // a scan root; its name is the full root path
-    FIDX_NON_ASCII = 32,    // the name holds a byte >= 0x80; its folded copy came from the fold hook
-    FIDX_OTHER_DEVICE = 64, // only in a scan's records: a folder on another device; never stored
-    FIDX_DELETED = 128,     // removed from the file system; the slot stays
+    FIDX_HIDDEN = 2,         // the name starts with "." or the entry is inside a hidden folder
+    FIDX_SYMLINK = 4,        // never followed
+    FIDX_JUNK = 8,           // system junk, or inside a junk folder
+    FIDX_ROOT = 16,          // a scan root; its name is the full root path
+    FIDX_NON_ASCII = 32,     // the name holds a byte >= 0x80; its folded copy came from the fold hook
+    FIDX_OTHER_DEVICE = 64,  // only in a scan's records: a folder on another device; never stored
+    FIDX_DELETED = 128,      // removed from the file system; the slot stays
 };
 
 // Counters of one scan, overwritten (not added to) in the caller's record.
@@ -79,7 +79,7 @@ struct fidx_listing {
     uint32_t cap;
     uint8_t* names;
     uint8_t* folded;
-    uint64_t used;      // name bytes in use, NULs included
+    uint64_t used;  // name bytes in use, NULs included
     uint64_t name_cap;
 };
 
@@ -96,16 +96,16 @@ typedef char fidx_ext_text[16];
 struct fidx_priv;
 
 struct fidx {
-    uint8_t* names;            // every entry's name, NUL-terminated, back to back
-    uint8_t* folded;           // folded copy; same offsets and lengths as `names`
-    uint32_t* name_off;        // count + 1 slots; the last holds the name bytes in use
-    uint32_t* parent;          // FIDX_NONE for a root entry
-    uint64_t* size;            // regular files only; 0 otherwise
-    uint32_t* mtime;           // Unix seconds clamped to 0..0xFFFFFFFF
-    uint32_t* ctime;           // creation time, same clamp; 0 where unknown
+    uint8_t* names;      // every entry's name, NUL-terminated, back to back
+    uint8_t* folded;     // folded copy; same offsets and lengths as `names`
+    uint32_t* name_off;  // count + 1 slots; the last holds the name bytes in use
+    uint32_t* parent;    // FIDX_NONE for a root entry
+    uint64_t* size;      // regular files only; 0 otherwise
+    uint32_t* mtime;     // Unix seconds clamped to 0..0xFFFFFFFF
+    uint32_t* ctime;     // creation time, same clamp; 0 where unknown
     uint8_t* flags;
-    uint16_t* ext;             // extension id, 0 = none
-    fidx_ext_text* ext_names;  // slot i holds the text of extension id i; slot 0 stays empty
+    uint16_t* ext;                    // extension id, 0 = none
+    fidx_ext_text* ext_names;         // slot i holds the text of extension id i; slot 0 stays empty
     std::atomic<uint32_t> ext_count;  // next free extension id; ids 1..ext_count-1 are in use
     std::atomic<uint32_t> count;      // published entries
     fidx_priv* priv;

@@ -14,7 +14,7 @@ std::size_t sequenceLength(std::string_view s, std::size_t at, std::size_t& cons
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
     const std::uint8_t lead = byte(at);
     std::size_t length = 0;
-    std::uint8_t lo = 0x80, hi = 0xBF;   // the range of the second byte
+    std::uint8_t lo = 0x80, hi = 0xBF;  // the range of the second byte
     if (lead < 0x80) return 1;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
@@ -31,8 +31,8 @@ std::size_t sequenceLength(std::string_view s, std::size_t at, std::size_t& cons
         return 0;
     }
     for (std::size_t k = 1; k < length; ++k) {
-        const bool fits = at + k < s.size() && byte(at + k) >= (k == 1 ? lo : 0x80) &&
-                          byte(at + k) <= (k == 1 ? hi : 0xBF);
+        const bool fits =
+            at + k < s.size() && byte(at + k) >= (k == 1 ? lo : 0x80) && byte(at + k) <= (k == 1 ? hi : 0xBF);
         if (!fits) {
             consumed = k;
             return 0;

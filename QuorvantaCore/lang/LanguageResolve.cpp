@@ -56,9 +56,7 @@ std::string fileStem(std::string_view code) {
     return stem;
 }
 
-Locale localeFor(std::string_view name) {
-    return isWellFormedLanguageCode(name) ? Locale(name) : fallbackLocale();
-}
+Locale localeFor(std::string_view name) { return isWellFormedLanguageCode(name) ? Locale(name) : fallbackLocale(); }
 
 std::string variable(const char* name) {
     const char* value = std::getenv(name);
@@ -90,8 +88,7 @@ bool isWellFormedLanguageCode(std::string_view code) {
 ResolvedLanguage resolveLanguage(std::string_view choice, std::span<const std::string_view> shipped,
                                  const LanguageEnvironment& environment) {
     if (choice != "system") {
-        if (const auto code = exactMatch(choice, shipped))
-            return {std::string(*code), fileStem(*code), Locale(*code)};
+        if (const auto code = exactMatch(choice, shipped)) return {std::string(*code), fileStem(*code), Locale(*code)};
         return {std::string(choice), {}, localeFor(choice)};
     }
 

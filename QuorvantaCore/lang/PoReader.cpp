@@ -38,14 +38,33 @@ bool appendQuoted(std::string_view s, std::string& out) {
         }
         if (++i == s.size()) return false;  // the closing quote was escaped
         switch (const char e = s[i]) {
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case 'a': out += '\a'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'v': out += '\v'; break;
-            case '\\': case '"': case '\'': case '?': out += e; break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'a':
+                out += '\a';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'v':
+                out += '\v';
+                break;
+            case '\\':
+            case '"':
+            case '\'':
+            case '?':
+                out += e;
+                break;
             case 'x': {
                 int value = 0;
                 std::size_t digits = 0;
@@ -163,8 +182,8 @@ private:
         entry_ = Entry{};
         if (!done.hasId || !done.hasString) return false;  // msgctxt alone, or no msgstr
         const bool counts = !done.fuzzy && !done.hasContext && !done.plural && !done.id.empty() &&
-                            !done.string.empty() && text::isValidUtf8(done.id) &&
-                            text::isValidUtf8(done.string) && samePlaceholders(done.id, done.string);
+                            !done.string.empty() && text::isValidUtf8(done.id) && text::isValidUtf8(done.string) &&
+                            samePlaceholders(done.id, done.string);
         if (counts) table_.try_emplace(std::move(done.id), std::move(done.string));
         return true;
     }

@@ -5,7 +5,7 @@ namespace quorvanta::core {
 namespace {
 
 struct Placeholder {
-    std::size_t length;  // bytes from the "%" on
+    std::size_t length;    // bytes from the "%" on
     std::size_t position;  // 1-based; 0 when unnumbered
     ArgKind kind;
 };
@@ -59,13 +59,15 @@ std::optional<std::vector<ArgKind>> placeholderKinds(std::string_view pattern) {
     bool unnumbered = false;
     bool conflict = false;
     std::size_t next = 0;
-    scan(pattern, [](std::string_view) {}, [&](const Placeholder& p, std::string_view) {
-        (p.position != 0 ? numbered : unnumbered) = true;
-        const std::size_t index = (p.position != 0 ? p.position : ++next) - 1;
-        if (kinds.size() <= index) kinds.resize(index + 1);
-        if (kinds[index] && *kinds[index] != p.kind) conflict = true;
-        kinds[index] = p.kind;
-    });
+    scan(
+        pattern, [](std::string_view) {},
+        [&](const Placeholder& p, std::string_view) {
+            (p.position != 0 ? numbered : unnumbered) = true;
+            const std::size_t index = (p.position != 0 ? p.position : ++next) - 1;
+            if (kinds.size() <= index) kinds.resize(index + 1);
+            if (kinds[index] && *kinds[index] != p.kind) conflict = true;
+            kinds[index] = p.kind;
+        });
     if (conflict || (numbered && unnumbered)) return std::nullopt;
     std::vector<ArgKind> result;
     result.reserve(kinds.size());
@@ -85,12 +87,15 @@ std::string formatText(std::string_view pattern, std::span<const FormatArg> args
     std::string out;
     out.reserve(pattern.size());
     std::size_t next = 0;
-    scan(pattern, [&](std::string_view piece) { out += piece; },
-         [&](const Placeholder& p, std::string_view written) {
-             const std::size_t position = p.position != 0 ? p.position : ++next;
-             if (position <= args.size()) out += args[position - 1].text;
-             else out += written;
-         });
+    scan(
+        pattern, [&](std::string_view piece) { out += piece; },
+        [&](const Placeholder& p, std::string_view written) {
+            const std::size_t position = p.position != 0 ? p.position : ++next;
+            if (position <= args.size())
+                out += args[position - 1].text;
+            else
+                out += written;
+        });
     return out;
 }
 

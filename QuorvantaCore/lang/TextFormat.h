@@ -29,8 +29,8 @@ struct FormatArg {
     FormatArg(const std::string& value) : kind(ArgKind::text), text(value) {}
     FormatArg(const char* value) : kind(ArgKind::text), text(value) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    FormatArg(T value) : kind(ArgKind::number), text(std::to_string(value)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) FormatArg(T value)
+        : kind(ArgKind::number), text(std::to_string(value)) {}
 };
 
 // The kinds of the values that `pattern` inserts, first value first. None when the pattern is not

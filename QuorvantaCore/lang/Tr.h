@@ -20,8 +20,7 @@ namespace quorvanta::core {
 inline std::string tr(std::string_view key) { return Lang::shared().tr(key); }
 
 template <class... Args>
-    requires(sizeof...(Args) > 0)
-std::string tr(std::string_view key, const Args&... args) {
+requires(sizeof...(Args) > 0) std::string tr(std::string_view key, const Args&... args) {
     const FormatArg values[] = {FormatArg(args)...};
     return Lang::shared().tr(key, values);
 }

@@ -31,9 +31,7 @@ public:
     }
 
     // `receiver` gets each new value before it is stored.
-    Connection observe(typename Signal<T>::Receiver receiver) {
-        return willChange_.connect(std::move(receiver));
-    }
+    Connection observe(typename Signal<T>::Receiver receiver) { return willChange_.connect(std::move(receiver)); }
 
 private:
     T value_;

@@ -23,8 +23,10 @@ constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 // The word that names a number filter in its messages, whichever alias was typed.
 std::string_view filterWord(Field field) {
     switch (field) {
-    case Field::rate: return "samplerate";
-    default: return rawValue(field);
+        case Field::rate:
+            return "samplerate";
+        default:
+            return rawValue(field);
     }
 }
 
@@ -55,8 +57,7 @@ std::int64_t clockDurationMs(std::string_view text, std::string_view piece) {
         if (!value) fail("dur", piece);
         parts[i] = *value;
     }
-    const double seconds = texts.size() == 2 ? parts[0] * 60 + parts[1]
-                                             : parts[0] * 3600 + parts[1] * 60 + parts[2];
+    const double seconds = texts.size() == 2 ? parts[0] * 60 + parts[1] : parts[0] * 3600 + parts[1] * 60 + parts[2];
     return rounded(seconds * 1000, "dur", piece);
 }
 
@@ -133,44 +134,54 @@ AudioCond QueryParser::numCond(AudioCond::Field field, std::string_view value, s
     const auto [prefix, rest] = splitPrefix(value);
     const std::int64_t v = reader(rest);
     switch (prefix) {
-    case Prefix::above:
-        if (v == kMax) fail(word, rest);
-        cond.lo = v + 1;
-        break;
-    case Prefix::atLeast: cond.lo = v; break;
-    case Prefix::below:
-        if (v == kMin) fail(word, rest);
-        cond.hi = v - 1;
-        break;
-    case Prefix::atMost: cond.hi = v; break;
-    case Prefix::equal:
-    case Prefix::none: {
-        const std::int64_t slack = std::max<std::int64_t>(exactSlack, 0);
-        const std::int64_t below = field == Field::dur ? 0 : slack;
-        if (__builtin_add_overflow(v, slack, &cond.hi) || __builtin_sub_overflow(v, below, &cond.lo))
-            fail(word, rest);
-        break;
-    }
+        case Prefix::above:
+            if (v == kMax) fail(word, rest);
+            cond.lo = v + 1;
+            break;
+        case Prefix::atLeast:
+            cond.lo = v;
+            break;
+        case Prefix::below:
+            if (v == kMin) fail(word, rest);
+            cond.hi = v - 1;
+            break;
+        case Prefix::atMost:
+            cond.hi = v;
+            break;
+        case Prefix::equal:
+        case Prefix::none: {
+            const std::int64_t slack = std::max<std::int64_t>(exactSlack, 0);
+            const std::int64_t below = field == Field::dur ? 0 : slack;
+            if (__builtin_add_overflow(v, slack, &cond.hi) || __builtin_sub_overflow(v, below, &cond.lo))
+                fail(word, rest);
+            break;
+        }
     }
     return cond;
 }
 
 AudioCond QueryParser::audioNumber(AudioCond::Field field, std::string_view value) {
     switch (field) {
-    case Field::bitrate: return numCond(field, value, 0, bitrateValue);
-    case Field::bpm: return numCond(field, value, 4, bpmValue);
-    case Field::dur: return numCond(field, value, 999, durationMs);
-    case Field::year: {
-        static const ValueReader year = intValue("year", {});
-        return numCond(field, value, 0, year);
-    }
-    case Field::rate: return numCond(field, value, 0, rateValue);
-    case Field::bits: {
-        static const ValueReader bits = intValue("bits", {"bit", "-bit"});
-        return numCond(field, value, 0, bits);
-    }
-    case Field::channels: return numCond(field, value, 0, channelValue);
-    default: break;
+        case Field::bitrate:
+            return numCond(field, value, 0, bitrateValue);
+        case Field::bpm:
+            return numCond(field, value, 4, bpmValue);
+        case Field::dur:
+            return numCond(field, value, 999, durationMs);
+        case Field::year: {
+            static const ValueReader year = intValue("year", {});
+            return numCond(field, value, 0, year);
+        }
+        case Field::rate:
+            return numCond(field, value, 0, rateValue);
+        case Field::bits: {
+            static const ValueReader bits = intValue("bits", {"bit", "-bit"});
+            return numCond(field, value, 0, bits);
+        }
+        case Field::channels:
+            return numCond(field, value, 0, channelValue);
+        default:
+            break;
     }
     // Text fields and lossless carry no number: the whole range.
     return AudioCond(field);

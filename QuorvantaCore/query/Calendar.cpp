@@ -28,9 +28,7 @@ bool inYearRange(std::int64_t year) { return year >= -Calendar::kYearLimit && ye
 
 }  // namespace
 
-Calendar Calendar::current() {
-    return Calendar(std::shared_ptr<const icu::TimeZone>(icu::TimeZone::createDefault()));
-}
+Calendar Calendar::current() { return Calendar(std::shared_ptr<const icu::TimeZone>(icu::TimeZone::createDefault())); }
 
 std::optional<Calendar> Calendar::named(std::string_view zoneID) {
     const auto id = icu::UnicodeString::fromUTF8(icu::StringPiece(zoneID.data(), static_cast<int32_t>(zoneID.size())));
@@ -50,8 +48,7 @@ std::optional<Calendar::Day> Calendar::dayOf(Instant at) const {
     return day;
 }
 
-std::optional<Calendar::Instant> Calendar::startOfDay(std::int64_t year, std::int64_t month,
-                                                      std::int64_t day) const {
+std::optional<Calendar::Instant> Calendar::startOfDay(std::int64_t year, std::int64_t month, std::int64_t day) const {
     // Roll the month into the year here, so that ICU only ever sees a month of 0 to 11 and a
     // year inside the limit; the day is bounded to what a few months of roll-over can need.
     const std::int64_t monthIndex = month - 1;

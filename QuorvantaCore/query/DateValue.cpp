@@ -33,8 +33,7 @@ std::optional<std::int64_t> datePiece(std::string_view text) {
     if (text.starts_with('+')) text.remove_prefix(1);
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
 
@@ -65,9 +64,15 @@ std::optional<Interval> dateInterval(const Calendar& calendar, const std::vector
     if (!built || built->month != month) return std::nullopt;
     std::optional<Instant> end;
     switch (fields.size()) {
-    case 1: end = calendar.startOfDay(year + 1, 1, 1); break;
-    case 2: end = calendar.startOfDay(year, month + 1, 1); break;
-    default: end = calendar.startOfDay(year, month, day + 1); break;
+        case 1:
+            end = calendar.startOfDay(year + 1, 1, 1);
+            break;
+        case 2:
+            end = calendar.startOfDay(year, month + 1, 1);
+            break;
+        default:
+            end = calendar.startOfDay(year, month, day + 1);
+            break;
     }
     if (!end) return std::nullopt;
     return Interval{*start, *end};
@@ -100,8 +105,7 @@ std::pair<std::uint32_t, std::uint32_t> QueryParser::span(std::string_view piece
     return {clampedSeconds(interval->start), clampedSeconds(interval->end - std::chrono::seconds(1))};
 }
 
-ClosedRange<std::uint32_t> QueryParser::parseDate(std::string_view value,
-                                                  std::chrono::system_clock::time_point now,
+ClosedRange<std::uint32_t> QueryParser::parseDate(std::string_view value, std::chrono::system_clock::time_point now,
                                                   const Calendar& calendar) {
     if (const auto sides = rangeSides(value)) {
         const auto a = span(sides->first, now, calendar);

@@ -84,14 +84,14 @@ struct Pred {
     Value value;
 
     template <class Alternative>
-        requires std::is_constructible_v<Value, Alternative>
-    Pred(Alternative alternative) : value(std::move(alternative)) {}
+    requires std::is_constructible_v<Value, Alternative> Pred(Alternative alternative)
+        : value(std::move(alternative)) {}
 
     bool operator==(const Pred&) const = default;
 };
 
 struct Term {
-    bool neg = false;            // the term holds when its predicate does not
+    bool neg = false;  // the term holds when its predicate does not
     Pred pred;
     bool caseSensitive = false;  // the case mode in force when the term was parsed
     bool operator==(const Term&) const = default;

@@ -17,8 +17,20 @@ namespace {
 using Field = AudioCond::Field;
 
 enum class Key {
-    caseOn, caseOff, regex, ext, size, date, path, folder, file, junk, content,
-    audioNumber, lossless, audioText,
+    caseOn,
+    caseOff,
+    regex,
+    ext,
+    size,
+    date,
+    path,
+    folder,
+    file,
+    junk,
+    content,
+    audioNumber,
+    lossless,
+    audioText,
 };
 
 struct Keyword {
@@ -123,9 +135,8 @@ public:
             body.remove_prefix(1);
         }
         const std::size_t colon = keySeparator(body);
-        const auto keyword = colon == std::string_view::npos
-                                 ? keywords().end()
-                                 : keywords().find(text::lowercased(body.substr(0, colon)));
+        const auto keyword = colon == std::string_view::npos ? keywords().end()
+                                                             : keywords().find(text::lowercased(body.substr(0, colon)));
         if (keyword == keywords().end()) return add(neg, namePred(body, regexMode_));
         filter(keyword->second, keyword->first, body.substr(colon + 1), neg);
     }
@@ -140,44 +151,49 @@ private:
 
     void filter(const Keyword& keyword, std::string_view word, std::string_view value, bool neg) {
         switch (keyword.key) {
-        case Key::caseOn:
-        case Key::caseOff:
-            caseMode_ = keyword.key == Key::caseOn;
-            if (!value.empty()) add(neg, Pred::Name{std::string(value)});
-            return;
-        case Key::regex:
-            if (value.empty())
-                regexMode_ = true;
-            else
-                add(neg, Pred::Regex{std::string(value)});
-            return;
-        case Key::ext: return add(neg, Pred::Ext{extList(value)});
-        case Key::size: return add(neg, Pred::Size{parseSize(value)});
-        case Key::date: return add(neg, Pred::Date{parseDate(value, now_, calendar_)});
-        case Key::path:
-            if (value.empty()) needsValue("path");
-            return add(neg, Pred::Path{std::string(value)});
-        case Key::folder:
-        case Key::file:
-            add(neg, Pred::Kind{keyword.key == Key::folder});
-            if (!value.empty()) add(neg, Pred::Name{std::string(value)});
-            return;
-        case Key::junk: return add(neg, Pred::Junk{});
-        case Key::content:
-            if (value.empty()) needsValue("content");
-            return add(neg, Pred::Content{std::string(value)});
-        case Key::audioNumber: return add(neg, Pred::Audio{audioNumber(keyword.field, value)});
-        case Key::lossless: {
-            AudioCond cond(Field::lossless);
-            cond.flag = losslessFlag(value);
-            return add(neg, Pred::Audio{std::move(cond)});
-        }
-        case Key::audioText: {
-            if (value.empty()) needsValue(word);
-            AudioCond cond(keyword.field);
-            cond.text = std::string(value);
-            return add(neg, Pred::Audio{std::move(cond)});
-        }
+            case Key::caseOn:
+            case Key::caseOff:
+                caseMode_ = keyword.key == Key::caseOn;
+                if (!value.empty()) add(neg, Pred::Name{std::string(value)});
+                return;
+            case Key::regex:
+                if (value.empty())
+                    regexMode_ = true;
+                else
+                    add(neg, Pred::Regex{std::string(value)});
+                return;
+            case Key::ext:
+                return add(neg, Pred::Ext{extList(value)});
+            case Key::size:
+                return add(neg, Pred::Size{parseSize(value)});
+            case Key::date:
+                return add(neg, Pred::Date{parseDate(value, now_, calendar_)});
+            case Key::path:
+                if (value.empty()) needsValue("path");
+                return add(neg, Pred::Path{std::string(value)});
+            case Key::folder:
+            case Key::file:
+                add(neg, Pred::Kind{keyword.key == Key::folder});
+                if (!value.empty()) add(neg, Pred::Name{std::string(value)});
+                return;
+            case Key::junk:
+                return add(neg, Pred::Junk{});
+            case Key::content:
+                if (value.empty()) needsValue("content");
+                return add(neg, Pred::Content{std::string(value)});
+            case Key::audioNumber:
+                return add(neg, Pred::Audio{audioNumber(keyword.field, value)});
+            case Key::lossless: {
+                AudioCond cond(Field::lossless);
+                cond.flag = losslessFlag(value);
+                return add(neg, Pred::Audio{std::move(cond)});
+            }
+            case Key::audioText: {
+                if (value.empty()) needsValue(word);
+                AudioCond cond(keyword.field);
+                cond.text = std::string(value);
+                return add(neg, Pred::Audio{std::move(cond)});
+            }
         }
     }
 
@@ -194,8 +210,7 @@ Pred QueryParser::namePred(std::string_view text, bool regex) {
     return Pred::Name{std::string(text)};
 }
 
-Query QueryParser::parse(std::string_view text, std::chrono::system_clock::time_point now,
-                         const Calendar& calendar) {
+Query QueryParser::parse(std::string_view text, std::chrono::system_clock::time_point now, const Calendar& calendar) {
     Parse parse(now, calendar);
     for (const Token& token : tokenize(text)) {
         if (token.isOr)

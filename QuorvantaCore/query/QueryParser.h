@@ -36,8 +36,7 @@ public:
     // bad filter value ends the parse with its QueryError; an unknown key, an unclosed quote, a
     // stray "|" or a bad regular expression are not errors. Any bytes are accepted: a byte that
     // is not UTF-8 is a character of its own.
-    static Query parse(std::string_view text, std::chrono::system_clock::time_point now,
-                       const Calendar& calendar);
+    static Query parse(std::string_view text, std::chrono::system_clock::time_point now, const Calendar& calendar);
 
     // The tokens of a search text, split at blanks, tabs and "|" outside double quotes. Only a
     // character (grapheme cluster) that is exactly a quote, blank, tab or "|" counts as one.
@@ -54,8 +53,7 @@ public:
 
     // Modification dates as Unix seconds in the calendar's zone, clamped to 32 bits: a year, a
     // month ("2024-02"), a day ("2024-02-29"), "today" or "yesterday". Fails with "dm: " + piece.
-    static ClosedRange<std::uint32_t> parseDate(std::string_view value,
-                                                std::chrono::system_clock::time_point now,
+    static ClosedRange<std::uint32_t> parseDate(std::string_view value, std::chrono::system_clock::time_point now,
                                                 const Calendar& calendar);
     // The first and last second of one date word or date.
     static std::pair<std::uint32_t, std::uint32_t> span(std::string_view piece,

@@ -46,12 +46,17 @@ template <class T>
 ClosedRange<T> compared(Prefix prefix, T first, T last) {
     constexpr T max = std::numeric_limits<T>::max();
     switch (prefix) {
-    case Prefix::above: return {last == max ? max : last + 1, max};
-    case Prefix::atLeast: return {first, max};
-    case Prefix::below: return {0, first == 0 ? 0 : first - 1};
-    case Prefix::atMost: return {0, last};
-    case Prefix::equal:
-    case Prefix::none: break;
+        case Prefix::above:
+            return {last == max ? max : last + 1, max};
+        case Prefix::atLeast:
+            return {first, max};
+        case Prefix::below:
+            return {0, first == 0 ? 0 : first - 1};
+        case Prefix::atMost:
+            return {0, last};
+        case Prefix::equal:
+        case Prefix::none:
+            break;
     }
     return {first, last};
 }

@@ -145,8 +145,7 @@ void Searcher::runIterations(std::size_t k, const std::function<void(std::size_t
     }
 }
 
-std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, bool showJunk,
-                                               const Flag& flag) const {
+std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, bool showJunk, const Flag& flag) const {
     const std::uint32_t n = flag.n;
     const std::shared_ptr<OpSet> set = compile(group, n);
     const std::uint8_t mask = excludeMask(group, showJunk);
@@ -205,8 +204,8 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
     return concatenated(lists);
 }
 
-std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candidates,
-                                            const std::vector<Term>& group, bool showJunk, const Flag& flag) const {
+std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candidates, const std::vector<Term>& group,
+                                            bool showJunk, const Flag& flag) const {
     const std::shared_ptr<OpSet> set = compile(group, flag.n);
     const std::uint8_t mask = excludeMask(group, showJunk);
     const fidx* h = index_->s();

@@ -59,11 +59,11 @@ public:
     // One compiled test. Pointers refer into the OpSet that holds the op.
     struct Op {
         K k = K::name;
-        bool neg = false;         // the entry passes when the test fails
-        std::uint64_t lo = 0;     // size/date lower bound; kind: 1 folders, 0 files
-        std::uint64_t hi = 0;     // size/date upper bound, inclusive
-        const std::uint8_t* p = nullptr;  // bytes (name, nameCS, glob, pathDir, pathFull); ext table
-        std::size_t n = 0;                // length of the bytes at p
+        bool neg = false;                   // the entry passes when the test fails
+        std::uint64_t lo = 0;               // size/date lower bound; kind: 1 folders, 0 files
+        std::uint64_t hi = 0;               // size/date upper bound, inclusive
+        const std::uint8_t* p = nullptr;    // bytes (name, nameCS, glob, pathDir, pathFull); ext table
+        std::size_t n = 0;                  // length of the bytes at p
         const std::uint8_t* aux = nullptr;  // folder marks (pathDir); audio bit mask (audio)
         int re = -1;                        // regex: index into the set's `res`
         const ContentHits* hits = nullptr;  // content
@@ -181,8 +181,8 @@ private:
 
     const std::shared_ptr<VolumeIndex> index_;
     mutable std::mutex lock_;
-    std::shared_ptr<Flag> flag_;       // lock_
-    std::shared_ptr<const Last> last_;  // lock_
+    std::shared_ptr<Flag> flag_;                                       // lock_
+    std::shared_ptr<const Last> last_;                                 // lock_
     std::function<void(TestPoint, std::uint32_t, std::size_t)> hook_;  // set before searches start
     std::atomic<std::uint64_t> narrowings_{0};
     std::atomic<std::uint64_t> fullEvaluations_{0};

@@ -222,46 +222,60 @@ bool Searcher::Worker::test(const Op& op, std::uint32_t e) {
     const std::size_t len = h_->name_off[e + 1] - off - 1;
     bool r = false;
     switch (op.k) {
-    case K::name: r = contains(h_->folded + off, len, op.p, op.n); break;
-    case K::nameCS: r = contains(h_->names + off, len, op.p, op.n); break;
-    case K::glob: {
-        // Names whose fold is shorter than they are carry 0x01 fill bytes after the folded text.
-        std::size_t textLen = len;
-        if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
-            while (textLen > 0 && h_->folded[off + textLen - 1] == 0x01) --textLen;
-        r = fidx_glob_match(op.p, op.n, h_->folded + off, textLen);
-        break;
-    }
-    case K::regex: {
-        const PosixRegex* re = regexes_[op.re].get();
-        r = re != nullptr && re->matches(reinterpret_cast<const char*>(h_->names + off));
-        break;
-    }
-    case K::ext: r = op.p[h_->ext[e]] != 0; break;
-    case K::size: {
-        const std::uint64_t v = relaxed(h_->size[e]);
-        r = op.lo <= v && v <= op.hi;
-        break;
-    }
-    case K::date: {
-        const std::uint64_t v = relaxed(h_->mtime[e]);
-        r = op.lo <= v && v <= op.hi;
-        break;
-    }
-    case K::pathDir: {
-        const std::uint32_t p = h_->parent[e];
-        r = (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0 || contains(h_->folded + off, len, op.p, op.n);
-        break;
-    }
-    case K::pathFull: {
-        const std::string& path = pathOf(e, true);
-        r = contains(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), op.p, op.n);
-        break;
-    }
-    case K::kind: r = ((relaxedFlags(h_, e) & FIDX_FOLDER) != 0) == (op.lo == 1); break;
-    case K::junk: r = (relaxedFlags(h_, e) & FIDX_JUNK) != 0; break;
-    case K::audio: r = ((op.aux[e >> 3] >> (e & 7)) & 1) != 0; break;
-    case K::content: r = op.hits->paths.contains(pathOf(e, false)); break;
+        case K::name:
+            r = contains(h_->folded + off, len, op.p, op.n);
+            break;
+        case K::nameCS:
+            r = contains(h_->names + off, len, op.p, op.n);
+            break;
+        case K::glob: {
+            // Names whose fold is shorter than they are carry 0x01 fill bytes after the folded text.
+            std::size_t textLen = len;
+            if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
+                while (textLen > 0 && h_->folded[off + textLen - 1] == 0x01) --textLen;
+            r = fidx_glob_match(op.p, op.n, h_->folded + off, textLen);
+            break;
+        }
+        case K::regex: {
+            const PosixRegex* re = regexes_[op.re].get();
+            r = re != nullptr && re->matches(reinterpret_cast<const char*>(h_->names + off));
+            break;
+        }
+        case K::ext:
+            r = op.p[h_->ext[e]] != 0;
+            break;
+        case K::size: {
+            const std::uint64_t v = relaxed(h_->size[e]);
+            r = op.lo <= v && v <= op.hi;
+            break;
+        }
+        case K::date: {
+            const std::uint64_t v = relaxed(h_->mtime[e]);
+            r = op.lo <= v && v <= op.hi;
+            break;
+        }
+        case K::pathDir: {
+            const std::uint32_t p = h_->parent[e];
+            r = (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0 || contains(h_->folded + off, len, op.p, op.n);
+            break;
+        }
+        case K::pathFull: {
+            const std::string& path = pathOf(e, true);
+            r = contains(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), op.p, op.n);
+            break;
+        }
+        case K::kind:
+            r = ((relaxedFlags(h_, e) & FIDX_FOLDER) != 0) == (op.lo == 1);
+            break;
+        case K::junk:
+            r = (relaxedFlags(h_, e) & FIDX_JUNK) != 0;
+            break;
+        case K::audio:
+            r = ((op.aux[e >> 3] >> (e & 7)) & 1) != 0;
+            break;
+        case K::content:
+            r = op.hits->paths.contains(pathOf(e, false));
+            break;
     }
     return r != op.neg;
 }

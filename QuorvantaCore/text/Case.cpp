@@ -28,16 +28,14 @@ std::vector<utf8proc_int32_t> caselessKey(std::string_view text) {
         key.resize(base + (end - start) * 2);  // a first guess; the call says how much it needs
         for (;;) {
             const auto room = static_cast<utf8proc_ssize_t>(key.size() - base);
-            const auto count =
-                utf8proc_decompose_custom(run, len, key.data() + base, room, options, nullptr, nullptr);
+            const auto count = utf8proc_decompose_custom(run, len, key.data() + base, room, options, nullptr, nullptr);
             if (count >= 0 && count <= room) {
                 key.resize(base + static_cast<std::size_t>(count));
                 return;
             }
             if (count < 0) {  // cannot happen for a well-formed run
                 key.resize(base);
-                for (std::size_t i = start; i < end; ++i)
-                    key.push_back(-1 - static_cast<unsigned char>(text[i]));
+                for (std::size_t i = start; i < end; ++i) key.push_back(-1 - static_cast<unsigned char>(text[i]));
                 return;
             }
             key.resize(base + static_cast<std::size_t>(count));

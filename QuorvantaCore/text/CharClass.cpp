@@ -7,9 +7,7 @@
 namespace quorvanta::core::text {
 namespace {
 
-utf8proc_category_t category(char32_t cp) {
-    return utf8proc_category(static_cast<utf8proc_int32_t>(cp));
-}
+utf8proc_category_t category(char32_t cp) { return utf8proc_category(static_cast<utf8proc_int32_t>(cp)); }
 
 template <class Test>
 bool firstCodePointIs(std::string_view character, Test test) {
@@ -47,13 +45,20 @@ bool isDecimalDigit(char32_t cp) { return category(cp) == UTF8PROC_CATEGORY_ND; 
 
 bool isAlphanumeric(char32_t cp) {
     switch (category(cp)) {
-    case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
-    case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO:
-    case UTF8PROC_CATEGORY_MN: case UTF8PROC_CATEGORY_MC: case UTF8PROC_CATEGORY_ME:
-    case UTF8PROC_CATEGORY_ND: case UTF8PROC_CATEGORY_NL: case UTF8PROC_CATEGORY_NO:
-        return true;
-    default:
-        return false;
+        case UTF8PROC_CATEGORY_LU:
+        case UTF8PROC_CATEGORY_LL:
+        case UTF8PROC_CATEGORY_LT:
+        case UTF8PROC_CATEGORY_LM:
+        case UTF8PROC_CATEGORY_LO:
+        case UTF8PROC_CATEGORY_MN:
+        case UTF8PROC_CATEGORY_MC:
+        case UTF8PROC_CATEGORY_ME:
+        case UTF8PROC_CATEGORY_ND:
+        case UTF8PROC_CATEGORY_NL:
+        case UTF8PROC_CATEGORY_NO:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -62,9 +67,7 @@ bool isWhiteSpace(char32_t cp) {
            category(cp) == UTF8PROC_CATEGORY_ZS;
 }
 
-bool isBlank(char32_t cp) {
-    return cp == 0x09 || category(cp) == UTF8PROC_CATEGORY_ZS;
-}
+bool isBlank(char32_t cp) { return cp == 0x09 || category(cp) == UTF8PROC_CATEGORY_ZS; }
 
 bool isNumeric(std::string_view character) {
     return firstCodePointIs(character, [](char32_t cp) { return isNumeric(cp); });
@@ -92,9 +95,9 @@ std::vector<std::string_view> splitAtWhiteSpace(std::string_view text, std::stri
     while (at < text.size()) {
         char32_t cp = 0;
         std::size_t len = decodeUtf8(text, at, cp);
-        const bool separator = len != 0 && ((cp < 0x80 && alsoAt.find(static_cast<char>(cp)) !=
-                                                                std::string_view::npos) ||
-                                            isWhiteSpace(cp));
+        const bool separator =
+            len != 0 &&
+            ((cp < 0x80 && alsoAt.find(static_cast<char>(cp)) != std::string_view::npos) || isWhiteSpace(cp));
         if (len == 0) len = 1;
         if (separator) {
             endPiece(at);

@@ -41,8 +41,7 @@ std::size_t foldCluster(const unsigned char* cluster, std::size_t len, unsigned 
     utf8proc_ssize_t count = 0;
     for (;;) {
         count = utf8proc_decompose_custom(cluster, static_cast<utf8proc_ssize_t>(len), buffer.data(),
-                                          static_cast<utf8proc_ssize_t>(buffer.size()), options,
-                                          nullptr, nullptr);
+                                          static_cast<utf8proc_ssize_t>(buffer.size()), options, nullptr, nullptr);
         if (count < 0) {  // cannot happen for a well-formed cluster; keep the bytes regardless
             std::memcpy(out, cluster, len);
             return len;

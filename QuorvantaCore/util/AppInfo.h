@@ -11,8 +11,8 @@ namespace quorvanta::core {
 struct AppInfo {
     AppInfo() = delete;
 
-    static const std::string& name();       // "Quorvanta"
-    static const std::string& bundleID();   // "org.quorvanta.Quorvanta"
+    static const std::string& name();      // "Quorvanta"
+    static const std::string& bundleID();  // "org.quorvanta.Quorvanta"
 };
 
 }  // namespace quorvanta::core

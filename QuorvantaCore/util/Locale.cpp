@@ -14,16 +14,15 @@ struct Locale::Formatter {
 Locale::Locale(std::string_view identifier) : identifier_(identifier) {
     // ICU reads "pt_BR" and "pt-BR" alike.
     const icu::Locale locale(identifier_.c_str());
-    formatter_ = std::make_shared<const Formatter>(
-        Formatter{icu::number::NumberFormatter::withLocale(locale)});
+    formatter_ = std::make_shared<const Formatter>(Formatter{icu::number::NumberFormatter::withLocale(locale)});
 }
 
 const std::string& Locale::identifier() const { return identifier_; }
 
 std::string Locale::formatNumber(double value, int fractionDigits) const {
     UErrorCode status = U_ZERO_ERROR;
-    const auto formatted = formatter_->icu.precision(icu::number::Precision::fixedFraction(fractionDigits))
-                               .formatDouble(value, status);
+    const auto formatted =
+        formatter_->icu.precision(icu::number::Precision::fixedFraction(fractionDigits)).formatDouble(value, status);
     std::string text;
     if (U_SUCCESS(status)) formatted.toString(status).toUTF8String(text);
     if (U_SUCCESS(status)) return text;

@@ -50,9 +50,12 @@ std::string m3uLabel(const DupMember& member) {
 
 bool listed(Which which, bool isKeeper) {
     switch (which) {
-    case Which::surplus: return !isKeeper;
-    case Which::keep: return isKeeper;
-    case Which::all: return true;
+        case Which::surplus:
+            return !isKeeper;
+        case Which::keep:
+            return isKeeper;
+        case Which::all:
+            return true;
     }
     return false;
 }

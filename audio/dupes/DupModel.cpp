@@ -11,18 +11,21 @@ std::optional<DupStage> dupStageFromRawValue(std::int64_t raw) {
 
 std::string title(DupStage stage) {
     switch (stage) {
-    case DupStage::size: return core::tr("Same size");
-    case DupStage::quickHash: return core::tr("Hash of start + end (64 KB)");
-    case DupStage::fullHash: return core::tr("Full hash (BLAKE3)");
-    case DupStage::sameSong: return core::tr("Same song, different format");
-    case DupStage::fingerprint: return core::tr("Acoustic fingerprint (fpcalc)");
+        case DupStage::size:
+            return core::tr("Same size");
+        case DupStage::quickHash:
+            return core::tr("Hash of start + end (64 KB)");
+        case DupStage::fullHash:
+            return core::tr("Full hash (BLAKE3)");
+        case DupStage::sameSong:
+            return core::tr("Same song, different format");
+        case DupStage::fingerprint:
+            return core::tr("Acoustic fingerprint (fpcalc)");
     }
     return {};
 }
 
-std::string_view rawValue(DupKind kind) {
-    return kind == DupKind::identical ? "identical" : "sameSong";
-}
+std::string_view rawValue(DupKind kind) { return kind == DupKind::identical ? "identical" : "sameSong"; }
 
 std::optional<DupKind> dupKindFromRawValue(std::string_view text) {
     if (text == "identical") return DupKind::identical;

@@ -44,8 +44,8 @@ struct DupMember {
     std::int64_t vol = 0;    // position of the member's volume in the finder's list
     std::int64_t entry = 0;  // entry index in that volume index
     std::string path;
-    std::uint64_t size = 0;   // as recorded in the index
-    std::uint32_t mtime = 0;  // Unix seconds, from the index
+    std::uint64_t size = 0;               // as recorded in the index
+    std::uint32_t mtime = 0;              // Unix seconds, from the index
     std::optional<core::AudioMeta> meta;  // the volume's audio facts, when it has a row
 
     // "vol:entry", such as "0:1234".

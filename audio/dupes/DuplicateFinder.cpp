@@ -91,7 +91,7 @@ DuplicateFinder::CandList DuplicateFinder::candidates() const {
 }
 
 std::vector<DuplicateFinder::CandList> DuplicateFinder::sizeStage(const CandList& candidates,
-                                                                   const ProgressFn& progress) const {
+                                                                  const ProgressFn& progress) const {
     // Sorting by size (stably, so candidate order holds inside a bucket) finds the buckets
     // without a table entry or a list per distinct size; the buckets come smallest size first.
     CandList sorted = candidates;
@@ -108,13 +108,16 @@ std::vector<DuplicateFinder::CandList> DuplicateFinder::sizeStage(const CandList
 }
 
 std::vector<DuplicateFinder::QuickGroup> DuplicateFinder::quickHashStage(const std::vector<CandList>& buckets,
-                                                                        const ProgressFn& progress) const {
+                                                                         const ProgressFn& progress) const {
     CandList flat;
     for (const CandList& bucket : buckets) flat.insert(flat.end(), bucket.begin(), bucket.end());
     const auto t = static_cast<std::int64_t>(flat.size());
     const auto b = static_cast<std::int64_t>(buckets.size());
     const auto results = parallelMap<Cand, QuickHash>(
-        flat, [&](std::int64_t done) { progress({DupStage::quickHash, done, t, b}); },
+        flat,
+        [&](std::int64_t done) {
+            progress({DupStage::quickHash, done, t, b});
+        },
         [&](const Cand& c) { return FileHash::quick(path(c), c.size); });
 
     std::vector<QuickGroup> groups;
@@ -162,7 +165,10 @@ std::vector<DuplicateFinder::CandList> DuplicateFinder::fullHashStage(const std:
     const auto s = static_cast<std::int64_t>(settled.size());
     const std::function<bool()> cancelled = [this] { return isCancelled(); };
     const auto results = parallelMap<Cand, Digest128>(
-        flat, [&](std::int64_t done) { progress({DupStage::fullHash, done, k, s}); },
+        flat,
+        [&](std::int64_t done) {
+            progress({DupStage::fullHash, done, k, s});
+        },
         [&](const Cand& c) { return FileHash::full(path(c), c.size, cancelled); });
 
     std::size_t begin = 0;

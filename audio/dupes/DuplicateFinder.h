@@ -43,12 +43,11 @@ namespace quorvanta::audio {
 class DuplicateFinder {
 public:
     struct Options {
-        std::vector<std::string> extensions = {"mp3", "mp2", "flac", "wav", "wave", "aif", "aiff", "aifc",
-                                               "m4a", "m4b", "ogg", "opus", "wma", "ape", "wv"};
+        std::vector<std::string> extensions = {"mp3", "mp2", "flac", "wav",  "wave", "aif", "aiff", "aifc",
+                                               "m4a", "m4b", "ogg",  "opus", "wma",  "ape", "wv"};
         std::uint64_t minSize = 1024;
         std::int64_t threads = 4;
-        std::set<DupStage> stages = {DupStage::size, DupStage::quickHash, DupStage::fullHash,
-                                     DupStage::sameSong};
+        std::set<DupStage> stages = {DupStage::size, DupStage::quickHash, DupStage::fullHash, DupStage::sameSong};
         std::uint32_t durationToleranceMs = 2000;
     };
 

@@ -18,8 +18,7 @@ void DuplicateFinder::setFingerprintProgramForTesting(FingerprintProgram program
 
 std::vector<DupGroup> DuplicateFinder::confirmWithFingerprints(std::vector<DupGroup> groups,
                                                                const ProgressFn& progress) const {
-    const std::optional<std::string> fpcalc =
-        fingerprintProgram_.locate ? fingerprintProgram_.locate() : std::nullopt;
+    const std::optional<std::string> fpcalc = fingerprintProgram_.locate ? fingerprintProgram_.locate() : std::nullopt;
     if (!fpcalc) {
         notify(progress, {DupStage::fingerprint, 0, 0, static_cast<std::int64_t>(groups.size())});
         return groups;

@@ -72,13 +72,13 @@ std::vector<DupGroup> DuplicateFinder::sameSongGroups(const CandList& candidates
         };
         std::vector<Placed> placed;
         for (const Timed& t : cluster) {
-            struct stat st{};
+            struct stat st {};
             if (stat(path(t.c).c_str(), &st) != 0) continue;  // gone since it was indexed
             const auto group = identicalGroupOf.find({t.c.vol, t.c.entry});
-            const std::int64_t unit = group != identicalGroupOf.end()
-                                          ? group->second
-                                          : -(t.c.entry + 1) - t.c.vol * 1'000'000'000;
-            placed.push_back({&t, unit, {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}});
+            const std::int64_t unit =
+                group != identicalGroupOf.end() ? group->second : -(t.c.entry + 1) - t.c.vol * 1'000'000'000;
+            placed.push_back(
+                {&t, unit, {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}});
         }
         // Paths naming one file share one unit: the identical group's when one of them is in
         // one, else the first path's own.

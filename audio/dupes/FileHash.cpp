@@ -1,13 +1,13 @@
 #include "audio/dupes/FileHash.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <memory>
 
 namespace quorvanta::audio {
 
@@ -21,7 +21,7 @@ public:
     static std::optional<SizedFile> open(const std::string& path, std::uint64_t size) {
         SizedFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (file.fd_ < 0) return std::nullopt;
-        struct stat st{};
+        struct stat st {};
         if (fstat(file.fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
             static_cast<std::uint64_t>(st.st_size) != size)
             return std::nullopt;

@@ -54,8 +54,7 @@ inline constexpr std::size_t kFullBlock = 1 << 20;
 std::optional<QuickHash> quick(const std::string& path, std::uint64_t size);
 
 // None also when `cancelled` returns true before a block is read.
-std::optional<Digest128> full(const std::string& path, std::uint64_t size,
-                              const std::function<bool()>& cancelled);
+std::optional<Digest128> full(const std::string& path, std::uint64_t size, const std::function<bool()>& cancelled);
 
 // The first 16 output bytes of the hasher as a digest.
 Digest128 finish(const Blake3& hasher);

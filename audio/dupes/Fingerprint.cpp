@@ -16,7 +16,7 @@ namespace quorvanta::audio {
 namespace {
 
 bool isExecutableFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
@@ -32,8 +32,7 @@ std::optional<std::string> programFolder() {
 std::optional<std::uint32_t> parseU32(std::string_view piece) {
     std::uint32_t value = 0;
     const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-    if (error != std::errc() || end != piece.data() + piece.size() || piece.empty())
-        return std::nullopt;
+    if (error != std::errc() || end != piece.data() + piece.size() || piece.empty()) return std::nullopt;
     return value;
 }
 

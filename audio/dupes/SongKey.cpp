@@ -79,18 +79,30 @@ std::string_view asciiFold(char32_t cp, char& scratch) {
         return {&scratch, 1};
     }
     switch (cp) {
-    case 0x212A: return "k";    // KELVIN SIGN
-    case 0x017F: return "s";    // LATIN SMALL LETTER LONG S
-    case 0x00DF: return "ss";   // sharp s
-    case 0x1E9E: return "ss";   // capital sharp s
-    case 0xFB00: return "ff";
-    case 0xFB01: return "fi";
-    case 0xFB02: return "fl";
-    case 0xFB03: return "ffi";
-    case 0xFB04: return "ffl";
-    case 0xFB05: return "st";
-    case 0xFB06: return "st";
-    default: return {};
+        case 0x212A:
+            return "k";  // KELVIN SIGN
+        case 0x017F:
+            return "s";  // LATIN SMALL LETTER LONG S
+        case 0x00DF:
+            return "ss";  // sharp s
+        case 0x1E9E:
+            return "ss";  // capital sharp s
+        case 0xFB00:
+            return "ff";
+        case 0xFB01:
+            return "fi";
+        case 0xFB02:
+            return "fl";
+        case 0xFB03:
+            return "ffi";
+        case 0xFB04:
+            return "ffl";
+        case 0xFB05:
+            return "st";
+        case 0xFB06:
+            return "st";
+        default:
+            return {};
     }
 }
 

@@ -55,8 +55,8 @@ bool parse(const Reader& reader, core::AudioMeta& meta) {
             if (rate > 0) {
                 meta.durationMs = static_cast<std::uint32_t>(clampTruncate(frames / rate * 1000, kMaxDurationMs));
             }
-            meta.bitrateKbps = static_cast<std::uint16_t>(
-                clampTruncate(rate * bits * channels / 1000, kMaxBitrateKbps));
+            meta.bitrateKbps =
+                static_cast<std::uint16_t>(clampTruncate(rate * bits * channels / 1000, kMaxBitrateKbps));
             comm = true;
         } else if ((id == "NAME" || id == "AUTH") && size < kMaxText) {
             if (const auto text = reader.read(body, static_cast<std::size_t>(size))) {

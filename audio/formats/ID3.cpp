@@ -7,17 +7,86 @@
 
 namespace quorvanta::audio::ID3 {
 
-const std::array<std::string_view, 80> kGenres = {
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
-    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
-    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
-    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
-    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk",
-    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave",
-    "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy",
-    "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American",
-    "Cabaret", "New Wave", "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal",
-    "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock"};
+const std::array<std::string_view, 80> kGenres = {"Blues",
+                                                  "Classic Rock",
+                                                  "Country",
+                                                  "Dance",
+                                                  "Disco",
+                                                  "Funk",
+                                                  "Grunge",
+                                                  "Hip-Hop",
+                                                  "Jazz",
+                                                  "Metal",
+                                                  "New Age",
+                                                  "Oldies",
+                                                  "Other",
+                                                  "Pop",
+                                                  "R&B",
+                                                  "Rap",
+                                                  "Reggae",
+                                                  "Rock",
+                                                  "Techno",
+                                                  "Industrial",
+                                                  "Alternative",
+                                                  "Ska",
+                                                  "Death Metal",
+                                                  "Pranks",
+                                                  "Soundtrack",
+                                                  "Euro-Techno",
+                                                  "Ambient",
+                                                  "Trip-Hop",
+                                                  "Vocal",
+                                                  "Jazz+Funk",
+                                                  "Fusion",
+                                                  "Trance",
+                                                  "Classical",
+                                                  "Instrumental",
+                                                  "Acid",
+                                                  "House",
+                                                  "Game",
+                                                  "Sound Clip",
+                                                  "Gospel",
+                                                  "Noise",
+                                                  "AlternRock",
+                                                  "Bass",
+                                                  "Soul",
+                                                  "Punk",
+                                                  "Space",
+                                                  "Meditative",
+                                                  "Instrumental Pop",
+                                                  "Instrumental Rock",
+                                                  "Ethnic",
+                                                  "Gothic",
+                                                  "Darkwave",
+                                                  "Techno-Industrial",
+                                                  "Electronic",
+                                                  "Pop-Folk",
+                                                  "Eurodance",
+                                                  "Dream",
+                                                  "Southern Rock",
+                                                  "Comedy",
+                                                  "Cult",
+                                                  "Gangsta",
+                                                  "Top 40",
+                                                  "Christian Rap",
+                                                  "Pop/Funk",
+                                                  "Jungle",
+                                                  "Native American",
+                                                  "Cabaret",
+                                                  "New Wave",
+                                                  "Psychadelic",
+                                                  "Rave",
+                                                  "Showtunes",
+                                                  "Trailer",
+                                                  "Lo-Fi",
+                                                  "Tribal",
+                                                  "Acid Punk",
+                                                  "Acid Jazz",
+                                                  "Polka",
+                                                  "Retro",
+                                                  "Musical",
+                                                  "Rock & Roll",
+                                                  "Hard Rock"};
 
 namespace {
 
@@ -63,13 +132,11 @@ std::optional<Field> field(std::string_view id) {
         Field field;
     };
     static constexpr Entry kFields[] = {
-        {"TPE1", Field::artist}, {"TP1", Field::artist},      {"TPE2", Field::albumArtist},
-        {"TP2", Field::albumArtist}, {"TIT2", Field::title},  {"TT2", Field::title},
-        {"TALB", Field::album},  {"TAL", Field::album},       {"TCON", Field::genre},
-        {"TCO", Field::genre},   {"TYER", Field::year},       {"TYE", Field::year},
-        {"TDRC", Field::year},   {"TDRL", Field::year},       {"TDOR", Field::year},
-        {"TBPM", Field::bpm},    {"TBP", Field::bpm},         {"TKEY", Field::key},
-        {"TKE", Field::key}};
+        {"TPE1", Field::artist}, {"TP1", Field::artist}, {"TPE2", Field::albumArtist}, {"TP2", Field::albumArtist},
+        {"TIT2", Field::title},  {"TT2", Field::title},  {"TALB", Field::album},       {"TAL", Field::album},
+        {"TCON", Field::genre},  {"TCO", Field::genre},  {"TYER", Field::year},        {"TYE", Field::year},
+        {"TDRC", Field::year},   {"TDRL", Field::year},  {"TDOR", Field::year},        {"TBPM", Field::bpm},
+        {"TBP", Field::bpm},     {"TKEY", Field::key},   {"TKE", Field::key}};
     for (const Entry& e : kFields) {
         if (e.id == id) return e.field;
     }
@@ -183,18 +250,30 @@ std::uint64_t parse(const Reader& reader, std::uint64_t offset, core::AudioMeta&
             if (const auto body = reader.read(pos + headerSize, static_cast<std::size_t>(size))) {
                 std::string text = frameText(*body);
                 switch (*which) {
-                case Field::artist:
-                    if (meta.artist.empty()) meta.artist = std::move(text);
-                    break;
-                case Field::albumArtist: albumArtist = std::move(text); break;
-                case Field::title: meta.title = std::move(text); break;
-                case Field::album: meta.album = std::move(text); break;
-                case Field::genre: meta.genre = genreName(text); break;
-                case Field::year:
-                    if (meta.year == 0) meta.year = year(text);
-                    break;
-                case Field::bpm: meta.bpm10 = bpm10(text); break;
-                case Field::key: meta.key = std::move(text); break;
+                    case Field::artist:
+                        if (meta.artist.empty()) meta.artist = std::move(text);
+                        break;
+                    case Field::albumArtist:
+                        albumArtist = std::move(text);
+                        break;
+                    case Field::title:
+                        meta.title = std::move(text);
+                        break;
+                    case Field::album:
+                        meta.album = std::move(text);
+                        break;
+                    case Field::genre:
+                        meta.genre = genreName(text);
+                        break;
+                    case Field::year:
+                        if (meta.year == 0) meta.year = year(text);
+                        break;
+                    case Field::bpm:
+                        meta.bpm10 = bpm10(text);
+                        break;
+                    case Field::key:
+                        meta.key = std::move(text);
+                        break;
                 }
             }
         }

@@ -32,10 +32,17 @@ std::optional<Frame> header(ByteView b, std::uint64_t o) {
     const std::uint8_t b1 = b[o + 1], b2 = b[o + 2], b3 = b[o + 3];
     Frame f;
     switch ((b1 >> 3) & 3) {
-    case 3: f.version = 0; break;
-    case 2: f.version = 1; break;
-    case 0: f.version = 2; break;
-    default: return std::nullopt;
+        case 3:
+            f.version = 0;
+            break;
+        case 2:
+            f.version = 1;
+            break;
+        case 0:
+            f.version = 2;
+            break;
+        default:
+            return std::nullopt;
     }
     const int layerBits = (b1 >> 1) & 3;
     if (layerBits == 0) return std::nullopt;
@@ -157,8 +164,8 @@ bool parse(const Reader& reader, core::AudioMeta& meta) {
         const std::uint64_t average = count > 0 ? sum / count : 0;
         if (average > 0) {
             meta.bitrateKbps = static_cast<std::uint16_t>(std::min<std::uint64_t>(average / 1000, kMaxBitrateKbps));
-            meta.durationMs = static_cast<std::uint32_t>(
-                clampTruncate(static_cast<double>(audioBytes) * 8 / static_cast<double>(average) * 1000, kMaxDurationMs));
+            meta.durationMs = static_cast<std::uint32_t>(clampTruncate(
+                static_cast<double>(audioBytes) * 8 / static_cast<double>(average) * 1000, kMaxDurationMs));
         }
         meta.vbr = differs;
     }

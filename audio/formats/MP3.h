@@ -14,13 +14,13 @@ namespace quorvanta::audio::MP3 {
 
 // One decoded 4-byte frame header.
 struct Frame {
-    int version = 0;              // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
-    int layer = 0;                // 1, 2 or 3
-    std::uint32_t bitrate = 0;    // bit/s
-    std::uint32_t sampleRate = 0; // Hz
-    std::uint8_t channels = 0;    // 1 for mono, else 2
-    std::uint32_t length = 0;     // bytes, padding included
-    std::uint32_t samples = 0;    // samples per frame
+    int version = 0;               // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    int layer = 0;                 // 1, 2 or 3
+    std::uint32_t bitrate = 0;     // bit/s
+    std::uint32_t sampleRate = 0;  // Hz
+    std::uint8_t channels = 0;     // 1 for mono, else 2
+    std::uint32_t length = 0;      // bytes, padding included
+    std::uint32_t samples = 0;     // samples per frame
     std::uint8_t padding = 0;
 };
 

@@ -69,7 +69,7 @@ private:
 
 void audioSpecificConfig(ByteView asc, core::AudioMeta& meta) {
     static constexpr std::uint32_t kRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                                               22050, 16000, 12000, 11025, 8000, 7350};
+                                               22050, 16000, 12000, 11025, 8000,  7350};
     BitReader bits(asc);
     const auto type = bits.read(5);
     if (!type || (*type == 31 && !bits.read(6))) return;
@@ -96,7 +96,8 @@ std::optional<std::uint64_t> descriptorLength(ByteView b, std::uint64_t& pos, st
 }
 
 // Walks the descriptors in b[pos, end), each bounded by the one enclosing it.
-void descriptors(ByteView b, std::uint64_t pos, std::uint64_t end, core::AudioMeta& meta, bool& mpegAudio, int depth = 0) {
+void descriptors(ByteView b, std::uint64_t pos, std::uint64_t end, core::AudioMeta& meta, bool& mpegAudio,
+                 int depth = 0) {
     while (pos < end) {
         const std::uint8_t tag = b[pos++];
         const auto length = descriptorLength(b, pos, end);
@@ -106,7 +107,8 @@ void descriptors(ByteView b, std::uint64_t pos, std::uint64_t end, core::AudioMe
             if (*length >= 3) descriptors(b, pos + 3, bodyEnd, meta, mpegAudio, depth + 1);
         } else if (tag == 4 && *length >= 13) {
             const std::uint8_t objectType = b[pos];
-            meta.bitrateKbps = static_cast<std::uint16_t>(std::min<std::uint32_t>(u32be(b, pos + 9) / 1000, kMaxBitrateKbps));
+            meta.bitrateKbps =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(u32be(b, pos + 9) / 1000, kMaxBitrateKbps));
             if (objectType == 0x69 || objectType == 0x6B) mpegAudio = true;
             std::uint64_t at = pos + 13;
             if (at < bodyEnd && b[at] == 5) {
@@ -124,7 +126,8 @@ void descriptors(ByteView b, std::uint64_t pos, std::uint64_t end, core::AudioMe
 void sampleEntry(ByteView b, const Atom& stsd, core::AudioMeta& meta) {
     const std::uint64_t entry = stsd.start + 8;
     if (entry > stsd.end || stsd.end - entry < 36) return;
-    const std::uint64_t entryEnd = std::min<std::uint64_t>(stsd.end, entry + std::max<std::uint32_t>(u32be(b, entry), 36));
+    const std::uint64_t entryEnd =
+        std::min<std::uint64_t>(stsd.end, entry + std::max<std::uint32_t>(u32be(b, entry), 36));
     const std::string format = fourCC(b, entry + 4);
     meta.channels = static_cast<std::uint8_t>(std::min<std::uint16_t>(u16be(b, entry + 24), 255));
     meta.bits = static_cast<std::uint8_t>(std::min<std::uint16_t>(u16be(b, entry + 26), 255));
@@ -137,7 +140,8 @@ void sampleEntry(ByteView b, const Atom& stsd, core::AudioMeta& meta) {
             const std::uint64_t p = child.start;
             meta.bits = b[p + 9];
             meta.channels = b[p + 13];
-            meta.bitrateKbps = static_cast<std::uint16_t>(std::min<std::uint32_t>(u32be(b, p + 20) / 1000, kMaxBitrateKbps));
+            meta.bitrateKbps =
+                static_cast<std::uint16_t>(std::min<std::uint32_t>(u32be(b, p + 20) / 1000, kMaxBitrateKbps));
             meta.sampleRate = u32be(b, p + 24);
         }
     }
@@ -192,7 +196,8 @@ void item(ByteView b, const Atom& box, core::AudioMeta& meta) {
         meta.genre = decodeText(value->bytes);
     } else if (t == "gnre") {
         const int n = u16be(value->bytes, 0) - 1;
-        if (value->bytes.size() >= 2 && n >= 0 && n < static_cast<int>(ID3::kGenres.size())) meta.genre = std::string(ID3::kGenres[n]);
+        if (value->bytes.size() >= 2 && n >= 0 && n < static_cast<int>(ID3::kGenres.size()))
+            meta.genre = std::string(ID3::kGenres[n]);
     } else if (t == kCopyright + "day") {
         meta.year = ID3::year(decodeText(value->bytes));
     } else if (t == "tmpo") {
@@ -286,8 +291,8 @@ bool parse(const Reader& reader, core::AudioMeta& meta) {
             clampTruncate(static_cast<double>(duration) / static_cast<double>(timescale) * 1000, kMaxDurationMs));
     }
     if (meta.bitrateKbps == 0 && meta.durationMs > 0 && mdatBytes > 0) {
-        meta.bitrateKbps = static_cast<std::uint16_t>(clampTruncate(
-            static_cast<double>(mdatBytes) * 8 / (meta.durationMs / 1000.0) / 1000, kMaxBitrateKbps));
+        meta.bitrateKbps = static_cast<std::uint16_t>(
+            clampTruncate(static_cast<double>(mdatBytes) * 8 / (meta.durationMs / 1000.0) / 1000, kMaxBitrateKbps));
     }
     return meta.durationMs > 0;
 }

@@ -15,9 +15,9 @@ namespace quorvanta::audio::MP4 {
 
 // One box found in a byte array.
 struct Atom {
-    std::string type;        // four characters, each byte as ISO Latin 1 (0xA9 reads as "©")
-    std::uint64_t start = 0; // the payload, behind the size, type and any 64-bit size
-    std::uint64_t end = 0;   // just behind the box
+    std::string type;         // four characters, each byte as ISO Latin 1 (0xA9 reads as "©")
+    std::uint64_t start = 0;  // the payload, behind the size, type and any 64-bit size
+    std::uint64_t end = 0;    // just behind the box
 };
 
 // The boxes in bytes[from, to), in order; the walk stops at the first invalid or overlong box.

@@ -13,9 +13,12 @@ constexpr std::uint32_t kMaxList = 1048575;
 
 core::AudioCodec codecOf(std::uint16_t tag) {
     switch (tag) {
-    case 1: return core::AudioCodec::pcm;
-    case 3: return core::AudioCodec::pcmFloat;
-    default: return core::AudioCodec::other;
+        case 1:
+            return core::AudioCodec::pcm;
+        case 3:
+            return core::AudioCodec::pcmFloat;
+        default:
+            return core::AudioCodec::other;
     }
 }
 
@@ -71,7 +74,8 @@ bool parse(const Reader& reader, core::AudioMeta& meta) {
                                             : static_cast<std::uint32_t>(clampTruncate(
                                                   static_cast<double>(bytes) / byteRate * 1000, kMaxDurationMs));
         } else if (id == "LIST" && size >= 4 && size <= kMaxList) {
-            if (const auto list = reader.read(body, static_cast<std::size_t>(size)); list && hasMagic(*list, 0, "INFO")) {
+            if (const auto list = reader.read(body, static_cast<std::size_t>(size));
+                list && hasMagic(*list, 0, "INFO")) {
                 listInfo(*list, meta);
             }
         } else if (id == "id3 " || id == "ID3 ") {
@@ -80,7 +84,8 @@ bool parse(const Reader& reader, core::AudioMeta& meta) {
         pos = body + size + (size & 1);  // pos < 2^63 and size < 2^32: no overflow
     }
     if (!fmt || byteRate == 0) return false;
-    meta.bitrateKbps = static_cast<std::uint16_t>(std::min<std::uint64_t>(std::uint64_t{byteRate} * 8 / 1000, kMaxBitrateKbps));
+    meta.bitrateKbps =
+        static_cast<std::uint16_t>(std::min<std::uint64_t>(std::uint64_t{byteRate} * 8 / 1000, kMaxBitrateKbps));
     return meta.durationMs > 0;
 }
 

@@ -25,9 +25,7 @@ public:
     void update(std::string_view bytes) { update(bytes.data(), bytes.size()); }
 
     // Writes out.size() output bytes. Shorter outputs are prefixes of longer ones.
-    void finalize(std::span<std::uint8_t> out) const {
-        blake3_hasher_finalize(&state_, out.data(), out.size());
-    }
+    void finalize(std::span<std::uint8_t> out) const { blake3_hasher_finalize(&state_, out.data(), out.size()); }
     std::vector<std::uint8_t> finalize(std::size_t size) const {
         std::vector<std::uint8_t> out(size);
         finalize(std::span<std::uint8_t>(out));

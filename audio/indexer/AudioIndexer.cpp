@@ -12,8 +12,8 @@ namespace quorvanta::audio {
 namespace {
 
 // Folders, junk, roots and deleted entries are never candidates.
-constexpr std::uint8_t kNotCandidate = (core::EntryFlags::dir | core::EntryFlags::junk | core::EntryFlags::root |
-                                        core::EntryFlags::deleted).rawValue;
+constexpr std::uint8_t kNotCandidate =
+    (core::EntryFlags::dir | core::EntryFlags::junk | core::EntryFlags::root | core::EntryFlags::deleted).rawValue;
 constexpr std::uint64_t kMinBytes = 128;
 constexpr std::size_t kChunk = 16;   // entries a worker claims at a time
 constexpr std::size_t kBatch = 256;  // rows stored per upsert
@@ -58,12 +58,11 @@ std::int64_t AudioIndexer::run() {
         return 0;
     }
     const std::int64_t base = work.total - static_cast<std::int64_t>(work.todo.size());
-    const Parser parse = parser_ ? parser_ : [](const std::string& path, std::string_view ext) {
-        return AudioParser::parse(path, ext);
-    };
+    const Parser parse =
+        parser_ ? parser_ : [](const std::string& path, std::string_view ext) { return AudioParser::parse(path, ext); };
 
     std::mutex runLock;
-    std::int64_t processed = 0;   // runLock
+    std::int64_t processed = 0;                // runLock
     std::vector<core::AudioTable::Row> batch;  // runLock
 
     // Stores the batch and tells the progress; runLock held.

@@ -10,8 +10,8 @@
 // progress calls.
 #pragma once
 
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioMeta.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "platform/dispatch/CancelFlag.h"
 
 #include <cstdint>

@@ -27,18 +27,29 @@ std::optional<core::AudioMeta> parseReader(const Reader& reader, std::string_vie
     core::AudioMeta meta;
     bool ok = false;
     switch (detect(*head, ext)) {
-    case Container::none: return std::nullopt;
-    case Container::flac: ok = FLAC::parse(reader, 0, meta); break;
-    case Container::wav: ok = WAV::parse(reader, meta); break;
-    case Container::aiff: ok = AIFF::parse(reader, meta); break;
-    case Container::mp4: ok = MP4::parse(reader, meta); break;
-    case Container::id3: {
-        const std::uint64_t end = ID3::tagEnd(reader, 0);
-        const auto magic = reader.read(end, 4);
-        ok = magic && hasMagic(*magic, 0, "fLaC") ? FLAC::parse(reader, end, meta) : MP3::parse(reader, meta);
-        break;
-    }
-    case Container::mpeg: ok = MP3::parse(reader, meta); break;
+        case Container::none:
+            return std::nullopt;
+        case Container::flac:
+            ok = FLAC::parse(reader, 0, meta);
+            break;
+        case Container::wav:
+            ok = WAV::parse(reader, meta);
+            break;
+        case Container::aiff:
+            ok = AIFF::parse(reader, meta);
+            break;
+        case Container::mp4:
+            ok = MP4::parse(reader, meta);
+            break;
+        case Container::id3: {
+            const std::uint64_t end = ID3::tagEnd(reader, 0);
+            const auto magic = reader.read(end, 4);
+            ok = magic && hasMagic(*magic, 0, "fLaC") ? FLAC::parse(reader, end, meta) : MP3::parse(reader, meta);
+            break;
+        }
+        case Container::mpeg:
+            ok = MP3::parse(reader, meta);
+            break;
     }
     if (!ok) return std::nullopt;
     return meta;

@@ -3,17 +3,17 @@
 #include "QuorvantaCore/text/CharClass.h"
 #include "QuorvantaCore/text/Utf8.h"
 
-#include <cerrno>
-#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cmath>
 
 namespace quorvanta::audio {
 
 std::optional<Reader> Reader::adopt(int fd) {
     if (fd < 0) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
         close(fd);
         return std::nullopt;
@@ -119,9 +119,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 // UTF-16 to UTF-8, ending at the first NUL unit. None for an odd length or a lone surrogate.
 std::optional<std::string> fromUtf16(ByteView b, Utf16 order) {
     if (b.size() % 2 != 0) return std::nullopt;
-    auto unit = [&](std::size_t i) -> char32_t {
-        return order == Utf16::littleEndian ? u16le(b, i) : u16be(b, i);
-    };
+    auto unit = [&](std::size_t i) -> char32_t { return order == Utf16::littleEndian ? u16le(b, i) : u16be(b, i); };
     std::string out;
     for (std::size_t i = 0; i < b.size(); i += 2) {
         char32_t u = unit(i);

@@ -82,8 +82,7 @@ void ConcurrentQueue::State::work() {
 
 ConcurrentQueue::ConcurrentQueue(std::string label, Qos qos, std::size_t maxThreads,
                                  std::chrono::milliseconds idleLinger, Clock& clock)
-    : label_(label), clock_(clock),
-      state_(std::make_shared<State>(std::move(label), qos, maxThreads, idleLinger)) {}
+    : label_(label), clock_(clock), state_(std::make_shared<State>(std::move(label), qos, maxThreads, idleLinger)) {}
 
 ConcurrentQueue::~ConcurrentQueue() {
     std::unique_lock lock(state_->mutex);

@@ -28,10 +28,8 @@ public:
     static constexpr std::size_t kDefaultMaxThreads = 16;
     static constexpr std::chrono::milliseconds kDefaultIdleLinger{2000};
 
-    explicit ConcurrentQueue(std::string label, Qos qos = Qos::standard,
-                             std::size_t maxThreads = kDefaultMaxThreads,
-                             std::chrono::milliseconds idleLinger = kDefaultIdleLinger,
-                             Clock& clock = realClock());
+    explicit ConcurrentQueue(std::string label, Qos qos = Qos::standard, std::size_t maxThreads = kDefaultMaxThreads,
+                             std::chrono::milliseconds idleLinger = kDefaultIdleLinger, Clock& clock = realClock());
     ~ConcurrentQueue() override;
     ConcurrentQueue(const ConcurrentQueue&) = delete;
     ConcurrentQueue& operator=(const ConcurrentQueue&) = delete;

@@ -58,9 +58,8 @@ bool MainQueue::runSync(std::function<void()> body, Clock::Duration bound) {
         if (auto pending = weak.lock()) pending->abandon();
     });
     std::unique_lock lock(call->mutex);
-    call->changed.wait(lock, [&] {
-        return call->phase == SyncCall::Phase::done || call->phase == SyncCall::Phase::abandoned;
-    });
+    call->changed.wait(
+        lock, [&] { return call->phase == SyncCall::Phase::done || call->phase == SyncCall::Phase::abandoned; });
     const bool ran = call->phase == SyncCall::Phase::done;
     call->body = nullptr;
     return ran;

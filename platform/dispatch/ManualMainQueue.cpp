@@ -3,7 +3,9 @@
 namespace quorvanta::platform {
 
 ManualMainQueue::ManualMainQueue(FakeClock& clock)
-    : MainQueue(clock), fakeClock_(clock), mainThread_(std::this_thread::get_id()),
+    : MainQueue(clock),
+      fakeClock_(clock),
+      mainThread_(std::this_thread::get_id()),
       inbox_(std::make_shared<TaskInbox>()) {}
 
 void ManualMainQueue::post(Task task) { inbox_->push(std::move(task)); }
@@ -23,8 +25,7 @@ std::size_t ManualMainQueue::drain() {
 
 void ManualMainQueue::runUntil(Clock::TimePoint time) {
     drain();
-    for (auto next = fakeClock_.nextDeadline(); next && *next <= time;
-         next = fakeClock_.nextDeadline()) {
+    for (auto next = fakeClock_.nextDeadline(); next && *next <= time; next = fakeClock_.nextDeadline()) {
         fakeClock_.advanceTo(*next);
         drain();
     }

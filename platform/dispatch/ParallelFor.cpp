@@ -107,8 +107,7 @@ private:
 
 Pool& pool() {
     // Never destroyed: its threads park on it until the process ends.
-    static Pool* const shared =
-        new Pool(std::max(1u, std::thread::hardware_concurrency()) - 1);
+    static Pool* const shared = new Pool(std::max(1u, std::thread::hardware_concurrency()) - 1);
     return *shared;
 }
 

@@ -18,9 +18,12 @@ int niceOffset(Qos qos) {
     switch (qos) {
         case Qos::userInteractive:
         case Qos::userInitiated:
-        case Qos::standard: return 0;
-        case Qos::utility: return 5;
-        case Qos::background: return 10;
+        case Qos::standard:
+            return 0;
+        case Qos::utility:
+            return 5;
+        case Qos::background:
+            return 10;
     }
     return 0;
 }

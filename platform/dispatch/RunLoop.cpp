@@ -3,14 +3,11 @@
 namespace quorvanta::platform {
 
 RunLoop::RunLoop(Clock& clock)
-    : MainQueue(clock), mainThread_(std::this_thread::get_id()),
-      inbox_(std::make_shared<TaskInbox>()) {}
+    : MainQueue(clock), mainThread_(std::this_thread::get_id()), inbox_(std::make_shared<TaskInbox>()) {}
 
 void RunLoop::post(Task task) { inbox_->push(std::move(task)); }
 
-void RunLoop::postAfter(Clock::Duration delay, Task task) {
-    pushAfter(clock(), delay, inbox_, std::move(task));
-}
+void RunLoop::postAfter(Clock::Duration delay, Task task) { pushAfter(clock(), delay, inbox_, std::move(task)); }
 
 void RunLoop::run() {
     while (!quitting_.load()) {

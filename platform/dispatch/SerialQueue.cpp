@@ -23,9 +23,7 @@ SerialQueue::~SerialQueue() {
 
 void SerialQueue::async(Task task) { inbox_->push(std::move(task)); }
 
-void SerialQueue::asyncAfter(Clock::Duration delay, Task task) {
-    pushAfter(clock_, delay, inbox_, std::move(task));
-}
+void SerialQueue::asyncAfter(Clock::Duration delay, Task task) { pushAfter(clock_, delay, inbox_, std::move(task)); }
 
 void SerialQueue::runAndWait(const Task& body) {
     std::mutex mutex;  // guards done

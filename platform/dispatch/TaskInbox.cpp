@@ -37,8 +37,7 @@ void TaskInbox::close() {
     ready_.notify_all();
 }
 
-void pushAfter(Clock& clock, Clock::Duration delay, const std::shared_ptr<TaskInbox>& inbox,
-               Task task) {
+void pushAfter(Clock& clock, Clock::Duration delay, const std::shared_ptr<TaskInbox>& inbox, Task task) {
     clock.scheduleAfter(delay, [weak = std::weak_ptr<TaskInbox>(inbox), task = std::move(task)]() mutable {
         if (auto target = weak.lock()) target->push(std::move(task));
     });

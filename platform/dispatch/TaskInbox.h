@@ -34,7 +34,6 @@ private:
 };
 
 // Pushes `task` into `inbox` after `delay` on `clock`, unless the inbox is gone or closed by then.
-void pushAfter(Clock& clock, Clock::Duration delay, const std::shared_ptr<TaskInbox>& inbox,
-               Task task);
+void pushAfter(Clock& clock, Clock::Duration delay, const std::shared_ptr<TaskInbox>& inbox, Task task);
 
 }  // namespace quorvanta::platform

@@ -67,7 +67,8 @@ InotifyDecoding decodeInotify(const char* buffer, std::size_t length,
             continue;
         }
         std::string path = name.empty() ? *folder : joinPath(*folder, name);
-        if (!name.empty() && (ev.mask & IN_ISDIR) && (ev.mask & (IN_CREATE | IN_MOVED_TO))) out.newFolders.push_back(path);
+        if (!name.empty() && (ev.mask & IN_ISDIR) && (ev.mask & (IN_CREATE | IN_MOVED_TO)))
+            out.newFolders.push_back(path);
         out.events.push_back(FileEvent{0, 0, std::move(path)});
     }
     return out;
@@ -90,9 +91,10 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
     };
 
     Core(Clock& c, AddWatch add) : clock(c), addWatch(std::move(add)) {
-        if (!addWatch) addWatch = [](int fd, const char* path, std::uint32_t mask) { return inotify_add_watch(fd, path, mask); };
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::system_clock::now().time_since_epoch());
+        if (!addWatch)
+            addWatch = [](int fd, const char* path, std::uint32_t mask) { return inotify_add_watch(fd, path, mask); };
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch());
         startId = nextId = historyFloor = static_cast<std::uint64_t>(std::max<std::int64_t>(micros.count(), 1));
     }
 
@@ -110,8 +112,8 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
     std::map<std::string, Polled> polled;
     bool pollArmed = false;
     std::uint64_t startId = 0;
-    std::uint64_t nextId = 0;        // the latest id given
-    std::uint64_t historyFloor = 0;  // history before this id is lost
+    std::uint64_t nextId = 0;                              // the latest id given
+    std::uint64_t historyFloor = 0;                        // history before this id is lost
     std::unordered_map<std::string, HistoryItem> history;  // by folder
     std::list<std::shared_ptr<Stream>> streams;
 
@@ -182,7 +184,8 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
             history.clear();
             historyFloor = ++nextId;
             for (const auto& s : streams)
-                for (const std::string& scope : s->channel->scopes()) queueLocked(*s, FileEvent{nextId, kKernelDropped, scope});
+                for (const std::string& scope : s->channel->scopes())
+                    queueLocked(*s, FileEvent{nextId, kKernelDropped, scope});
         }
     }
 
@@ -257,9 +260,10 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
             const auto c = core.lock();
             if (!c) return;
             std::lock_guard guard(c->mutex);
-            if (c->pollQueue) c->pollQueue->async([core] {
-                if (const auto c2 = core.lock()) c2->pollOnce();
-            });
+            if (c->pollQueue)
+                c->pollQueue->async([core] {
+                    if (const auto c2 = core.lock()) c2->pollOnce();
+                });
         });
     }
 
@@ -278,8 +282,10 @@ struct InotifySource::Core : std::enable_shared_from_this<Core> {
             if (time == seen.time || !polled.count(path)) continue;
             // A changed folder is listed again (its item "."); a vanished one through its parent.
             FileEvent e{++nextId, 0, time ? joinPath(path, ".") : path};
-            if (time) polled[path].time = time;
-            else polled.erase(path);
+            if (time)
+                polled[path].time = time;
+            else
+                polled.erase(path);
             remember(e);
             deliverLocked(e);
         }
@@ -301,7 +307,8 @@ private:
 
 }  // namespace
 
-InotifySource::InotifySource(Clock& clock, AddWatch addWatch) : core_(std::make_shared<Core>(clock, std::move(addWatch))) {
+InotifySource::InotifySource(Clock& clock, AddWatch addWatch)
+    : core_(std::make_shared<Core>(clock, std::move(addWatch))) {
     core_->startReader();
 }
 
@@ -339,7 +346,8 @@ std::unique_ptr<EventStream> InotifySource::open(const std::vector<std::string>&
         for (const std::string& scope : scopes) replay.push_back(FileEvent{c.nextId, kMustScanSubDirs, scope});
     } else {
         for (const auto& [folder, item] : c.history)
-            if (item.id > since && stream->channel->covers(item.item)) replay.push_back(FileEvent{item.id, item.flags, item.item});
+            if (item.id > since && stream->channel->covers(item.item))
+                replay.push_back(FileEvent{item.id, item.flags, item.item});
         std::sort(replay.begin(), replay.end(), [](const FileEvent& a, const FileEvent& b) { return a.id < b.id; });
     }
     replay.push_back(FileEvent{std::max(since, c.nextId), kHistoryDone, ""});

@@ -32,7 +32,8 @@ private:
 
 }  // namespace
 
-RecordedSource::RecordedSource(Journal journal) : journal_(std::move(journal)), channels_(std::make_shared<Channels>()) {}
+RecordedSource::RecordedSource(Journal journal)
+    : journal_(std::move(journal)), channels_(std::make_shared<Channels>()) {}
 
 std::shared_ptr<RecordedSource> RecordedSource::fromFile(const std::string& path) {
     const std::optional<std::string> bytes = readWholeFile(path, 1ull << 30);

@@ -55,8 +55,7 @@ std::error_code syncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& target, mode_t mode,
-                                             std::error_code& error) {
+std::optional<AtomicFile> AtomicFile::create(const std::filesystem::path& target, mode_t mode, std::error_code& error) {
     error.clear();
     if (target.filename().empty()) {
         error = std::make_error_code(std::errc::is_a_directory);
@@ -79,8 +78,10 @@ AtomicFile::AtomicFile(std::filesystem::path target, std::filesystem::path temp,
     : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : target_(std::move(other.target_)), temp_(std::move(other.temp_)),
-      fd_(std::exchange(other.fd_, -1)), committed_(std::exchange(other.committed_, true)) {}
+    : target_(std::move(other.target_)),
+      temp_(std::move(other.temp_)),
+      fd_(std::exchange(other.fd_, -1)),
+      committed_(std::exchange(other.committed_, true)) {}
 
 AtomicFile::~AtomicFile() { discard(); }
 
@@ -121,8 +122,7 @@ std::error_code AtomicFile::commit() {
     return syncFolder(target_.parent_path());
 }
 
-std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                                    mode_t mode) {
+std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, mode_t mode) {
     std::error_code error;
     auto file = AtomicFile::create(target, mode, error);
     if (!file) return error;
@@ -130,8 +130,7 @@ std::error_code writeFileAtomically(const std::filesystem::path& target, std::st
     return file->commit();
 }
 
-std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds,
-                                  std::error_code& error) {
+std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds, std::error_code& error) {
     error.clear();
     const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) {
@@ -149,8 +148,7 @@ std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double no
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
         struct stat st {};
-        if (isTempName(name) && fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(st.st_mode) &&
+        if (isTempName(name) && fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
             static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9 <= nowWallSeconds - kStaleSeconds &&
             unlinkat(dirFd, entry->d_name, 0) == 0)
             ++removed;

@@ -25,8 +25,7 @@ class AtomicFile {
 public:
     // Creates the temporary file for `target`. Fails when the target's folder is missing or not
     // writable, among others.
-    static std::optional<AtomicFile> create(const std::filesystem::path& target, mode_t mode,
-                                            std::error_code& error);
+    static std::optional<AtomicFile> create(const std::filesystem::path& target, mode_t mode, std::error_code& error);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&&) = delete;
@@ -58,8 +57,7 @@ private:
 };
 
 // Writes `bytes` as the whole new contents of `target`, atomically.
-std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                                    mode_t mode);
+std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
 
 // A writer killed before commit leaves its temporary file behind. Removes from `folder` the
 // temporary files of AtomicFile's own name pattern (".<name>.tmp-" and 12 letters or digits) that
@@ -68,7 +66,6 @@ std::error_code writeFileAtomically(const std::filesystem::path& target, std::st
 // link, a folder or any other name is never touched. Meant for a data folder when its program
 // starts. Returns how many files it removed; `error` is set when the folder cannot be read (a
 // file that vanishes or cannot be removed meanwhile is skipped).
-std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds,
-                                  std::error_code& error);
+std::size_t sweepStaleTemporaries(const std::filesystem::path& folder, double nowWallSeconds, std::error_code& error);
 
 }  // namespace quorvanta::platform

@@ -24,21 +24,16 @@ void NotificationCenter::post(std::string_view name) {
     // Handing on goes through the link too, so once a token is dropped its executor is never used
     // again, and the observer may destroy it.
     for (const auto& target : targets)
-        target.slot->invoke([&] {
-            target.queue->post([slot = target.slot, callback = target.callback] {
-                slot->invoke(*callback);
-            });
-        });
+        target.slot->invoke(
+            [&] { target.queue->post([slot = target.slot, callback = target.callback] { slot->invoke(*callback); }); });
 }
 
-Connection NotificationCenter::observe(std::string_view name, Executor& queue,
-                                       std::function<void()> callback) {
+Connection NotificationCenter::observe(std::string_view name, Executor& queue, std::function<void()> callback) {
     auto slot = std::make_shared<Slot>();
     std::lock_guard lock(mutex_);
     auto& list = observers_[std::string(name)];
     std::erase_if(list, [](const Observer& o) { return !o.slot->connected(); });
-    list.push_back({slot, &queue,
-                    std::make_shared<const std::function<void()>>(std::move(callback))});
+    list.push_back({slot, &queue, std::make_shared<const std::function<void()>>(std::move(callback))});
     return Connection(slot);
 }
 

@@ -1,13 +1,13 @@
 #include "platform/process/ChildProgram.h"
 
-#include <cerrno>
-#include <climits>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <csignal>
 
 #include <algorithm>
 #include <thread>
@@ -37,14 +37,14 @@ struct SpawnSetup {
         sigfillset(&all);
         // A group of its own, so that a kill reaches whatever the program starts; signals as a
         // fresh program expects them, whatever this process blocks or ignores.
-        ready = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-                posix_spawn_file_actions_adddup2(&actions, outFd, 1) == 0 &&
-                posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
-                posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
-                posix_spawnattr_setpgroup(&attr, 0) == 0 && posix_spawnattr_setsigmask(&attr, &none) == 0 &&
-                posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
-                posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                                    POSIX_SPAWN_SETSIGDEF) == 0;
+        ready =
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+            posix_spawn_file_actions_adddup2(&actions, outFd, 1) == 0 &&
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+            posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 && posix_spawnattr_setpgroup(&attr, 0) == 0 &&
+            posix_spawnattr_setsigmask(&attr, &none) == 0 && posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
+            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) ==
+                0;
         if (!ready) destroy();
     }
     ~SpawnSetup() {
@@ -68,8 +68,8 @@ int millisUntil(Clock::time_point deadline) {
 }  // namespace
 
 std::optional<ChildResult> runChildProgram(const std::string& program, const std::string& argv0,
-                                           const std::vector<std::string>& args,
-                                           std::chrono::milliseconds timeLimit, std::size_t maxOutput) {
+                                           const std::vector<std::string>& args, std::chrono::milliseconds timeLimit,
+                                           std::size_t maxOutput) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
     const int readFd = pipeFds[0];

@@ -31,7 +31,7 @@ struct ChildResult {
 // Runs program (a path) with args as argv[1...] and argv[0] as given. None when the child cannot
 // be started (no such program, not executable, out of processes).
 std::optional<ChildResult> runChildProgram(const std::string& program, const std::string& argv0,
-                                           const std::vector<std::string>& args,
-                                           std::chrono::milliseconds timeLimit, std::size_t maxOutput);
+                                           const std::vector<std::string>& args, std::chrono::milliseconds timeLimit,
+                                           std::size_t maxOutput);
 
 }  // namespace quorvanta::platform

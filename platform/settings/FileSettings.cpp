@@ -52,9 +52,8 @@ Loaded load(const std::filesystem::path& path) {
     loaded.state = FileState::unreadable;
     if (!bytes) return loaded;
     try {
-        auto values = nlohmann::json::parse(
-            *bytes,
-            [](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+        auto values =
+            nlohmann::json::parse(*bytes, [](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
                 if ((event == nlohmann::json::parse_event_t::object_start ||
                      event == nlohmann::json::parse_event_t::array_start) &&
                     depth >= FileSettings::kMaxDepth)
@@ -65,8 +64,7 @@ Loaded load(const std::filesystem::path& path) {
         loaded.values = std::move(values);
         loaded.state = FileState::readable;
     } catch (const nlohmann::json::exception&) {
-    } catch (const TooDeep&) {
-    }
+    } catch (const TooDeep&) {}
     return loaded;
 }
 
@@ -100,8 +98,7 @@ std::error_code FileSettings::write(const nlohmann::json& values) {
     if (unreadable_) {
         // Keep the bytes the user may want back before a new file takes their place.
         const auto aside = path_.string() + ".corrupt";
-        if (std::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT)
-            return {errno, std::generic_category()};
+        if (std::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return {errno, std::generic_category()};
         unreadable_ = false;
     }
     // Names on Linux need not be UTF-8; invalid bytes are written as U+FFFD instead of failing.

@@ -89,8 +89,10 @@ void Settings::change(std::string_view key, std::optional<nlohmann::json> value)
     nlohmann::json snapshot;
     {
         std::unique_lock lock(mutex_);
-        if (value) values_[std::string(key)] = std::move(*value);
-        else values_.erase(std::string(key));
+        if (value)
+            values_[std::string(key)] = std::move(*value);
+        else
+            values_.erase(std::string(key));
         snapshot = values_;
     }
     persist(snapshot);

@@ -35,9 +35,7 @@ public:
     // in the order they were scheduled. Timers still pending when the clock is destroyed never fire.
     virtual void schedule(TimePoint deadline, std::function<void()> fire) = 0;
 
-    void scheduleAfter(Duration delay, std::function<void()> fire) {
-        schedule(now() + delay, std::move(fire));
-    }
+    void scheduleAfter(Duration delay, std::function<void()> fire) { schedule(now() + delay, std::move(fire)); }
 };
 
 // Pending timers ordered by deadline, then by the order they were scheduled. Not locked: the
@@ -80,7 +78,7 @@ public:
 private:
     void runTimers();
 
-    std::mutex mutex_;               // guards timers_, stopping_ and the start of thread_
+    std::mutex mutex_;  // guards timers_, stopping_ and the start of thread_
     std::condition_variable wake_;
     TimerHeap timers_;
     bool stopping_ = false;

@@ -10,8 +10,7 @@ bool isSafeVolumeIdentifier(std::string_view identifier) {
     });
 }
 
-std::optional<std::string> uuidFromByUUIDFolder(const MountEntry& mount,
-                                                const std::filesystem::path& folder) {
+std::optional<std::string> uuidFromByUUIDFolder(const MountEntry& mount, const std::filesystem::path& folder) {
     return linkNameForMount(mount, folder, isSafeVolumeIdentifier);
 }
 

@@ -21,12 +21,10 @@ std::string realPath(const std::filesystem::path& path) {
     return ec ? std::string() : resolved.native();
 }
 
-bool linkNamesDevice(const std::filesystem::path& link, const MountEntry& mount,
-                     const std::string& resolvedSource) {
+bool linkNamesDevice(const std::filesystem::path& link, const MountEntry& mount, const std::string& resolvedSource) {
     struct stat target {};
-    if (stat(link.c_str(), &target) != 0) return false;   // dangling
-    if (S_ISBLK(target.st_mode) && major(target.st_rdev) == mount.devMajor &&
-        minor(target.st_rdev) == mount.devMinor)
+    if (stat(link.c_str(), &target) != 0) return false;  // dangling
+    if (S_ISBLK(target.st_mode) && major(target.st_rdev) == mount.devMajor && minor(target.st_rdev) == mount.devMinor)
         return true;
     return !resolvedSource.empty() && realPath(link) == resolvedSource;
 }

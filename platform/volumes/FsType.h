@@ -18,8 +18,7 @@ namespace quorvanta::platform {
 
 // "" when statfs fails. `mounts` is the mount table (normally readMountInfo()), none when it
 // could not be read.
-std::string fsTypeOfPath(const std::filesystem::path& path,
-                         const std::optional<std::vector<MountEntry>>& mounts);
+std::string fsTypeOfPath(const std::filesystem::path& path, const std::optional<std::vector<MountEntry>>& mounts);
 
 // The type name for a statfs f_type magic number; "" for one this table does not know. The ext
 // family shares one number and is named "ext4"; FUSE mounts are "fuse", without their subtype.

@@ -6,13 +6,12 @@
 namespace quorvanta::platform {
 namespace {
 
-constexpr std::array<std::string_view, 12> kNetworkTypes{
-    "nfs", "nfs4", "cifs", "smb3", "fuse.sshfs", "9p", "virtiofs", "ceph", "davfs",
-    "smbfs", "afpfs", "webdav"};
+constexpr std::array<std::string_view, 12> kNetworkTypes{"nfs",      "nfs4", "cifs",  "smb3",  "fuse.sshfs", "9p",
+                                                         "virtiofs", "ceph", "davfs", "smbfs", "afpfs",      "webdav"};
 
-constexpr std::array<std::string_view, 15> kReconcileTypes{
-    "ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "zfs", "bcachefs", "exfat", "ntfs3",
-    "fuseblk", "hfsplus", "ntfs", "apfs", "hfs"};
+constexpr std::array<std::string_view, 15> kReconcileTypes{"ext2",    "ext3",    "ext4",     "xfs",   "btrfs",
+                                                           "f2fs",    "zfs",     "bcachefs", "exfat", "ntfs3",
+                                                           "fuseblk", "hfsplus", "ntfs",     "apfs",  "hfs"};
 
 template <std::size_t N>
 bool contains(const std::array<std::string_view, N>& set, std::string_view name) {

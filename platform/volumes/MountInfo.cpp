@@ -14,8 +14,8 @@ std::string unescape(std::string_view field) {
     std::string out;
     out.reserve(field.size());
     for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() && isOctal(field[i + 1]) &&
-            isOctal(field[i + 2]) && isOctal(field[i + 3])) {
+        if (field[i] == '\\' && i + 3 < field.size() && isOctal(field[i + 1]) && isOctal(field[i + 2]) &&
+            isOctal(field[i + 3])) {
             const int value = (field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0');
             if (value <= 0xFF) {
                 out.push_back(static_cast<char>(value));
@@ -60,8 +60,7 @@ std::optional<MountEntry> parseLine(std::string_view line) {
     const auto device = fields[2];
     const auto colon = device.find(':');
     if (colon == std::string_view::npos || !parseNumber(fields[0], entry.mountID) ||
-        !parseNumber(fields[1], entry.parentID) ||
-        !parseNumber(device.substr(0, colon), entry.devMajor) ||
+        !parseNumber(fields[1], entry.parentID) || !parseNumber(device.substr(0, colon), entry.devMajor) ||
         !parseNumber(device.substr(colon + 1), entry.devMinor))
         return std::nullopt;
     if (fields[3].empty() || fields[4].empty() || fields[separator + 1].empty()) return std::nullopt;

@@ -14,15 +14,15 @@
 namespace quorvanta::platform {
 
 struct MountEntry {
-    std::uint64_t mountID = 0;   // what statx reports as stx_mnt_id for paths on this mount
+    std::uint64_t mountID = 0;  // what statx reports as stx_mnt_id for paths on this mount
     std::uint64_t parentID = 0;
-    unsigned devMajor = 0;       // st_dev of files on the mount; major 0 is an anonymous device
+    unsigned devMajor = 0;  // st_dev of files on the mount; major 0 is an anonymous device
     unsigned devMinor = 0;
-    std::string root;            // the folder of the file system that is mounted ("/" unless a
-                                 // bind mount or a btrfs subvolume)
+    std::string root;  // the folder of the file system that is mounted ("/" unless a
+                       // bind mount or a btrfs subvolume)
     std::string mountPoint;
-    std::string fsType;          // FUSE mounts keep their subtype: "fuse.sshfs"
-    std::string source;          // "/dev/sda1", "tmpfs", "host:/export", ...
+    std::string fsType;  // FUSE mounts keep their subtype: "fuse.sshfs"
+    std::string source;  // "/dev/sda1", "tmpfs", "host:/export", ...
 };
 
 inline constexpr const char* kProcMountInfo = "/proc/self/mountinfo";

@@ -20,8 +20,7 @@ std::optional<MountEntry> mountWithID(std::uint64_t mountID, const std::vector<M
     return std::nullopt;
 }
 
-std::optional<MountEntry> mountByPrefix(const std::string& resolvedPath,
-                                        const std::vector<MountEntry>& mounts) {
+std::optional<MountEntry> mountByPrefix(const std::string& resolvedPath, const std::vector<MountEntry>& mounts) {
     const MountEntry* best = nullptr;
     for (const auto& mount : mounts)
         if (isSameOrUnder(resolvedPath, mount.mountPoint) &&
@@ -31,8 +30,7 @@ std::optional<MountEntry> mountByPrefix(const std::string& resolvedPath,
     return *best;
 }
 
-std::optional<MountEntry> mountOfPath(const std::filesystem::path& path,
-                                      const std::vector<MountEntry>& mounts) {
+std::optional<MountEntry> mountOfPath(const std::filesystem::path& path, const std::vector<MountEntry>& mounts) {
     if (const auto id = mountIDOfPath(path))
         if (auto mount = mountWithID(*id, mounts)) return mount;
     std::error_code ec;

@@ -16,8 +16,7 @@ namespace quorvanta::platform {
 
 // The mount of `path` within `mounts` (normally readMountInfo()); none when the path cannot be
 // examined or no mount matches.
-std::optional<MountEntry> mountOfPath(const std::filesystem::path& path,
-                                      const std::vector<MountEntry>& mounts);
+std::optional<MountEntry> mountOfPath(const std::filesystem::path& path, const std::vector<MountEntry>& mounts);
 
 // The mount id statx reports for the path; none when it cannot be examined or the kernel is too
 // old to say.
@@ -28,7 +27,6 @@ std::optional<MountEntry> mountWithID(std::uint64_t mountID, const std::vector<M
 
 // The mount whose mount point is "X" for the path "X" or "X/...", the longest such; of equal
 // ones the last listed, which is the one on top. `resolvedPath` is absolute, links resolved.
-std::optional<MountEntry> mountByPrefix(const std::string& resolvedPath,
-                                        const std::vector<MountEntry>& mounts);
+std::optional<MountEntry> mountByPrefix(const std::string& resolvedPath, const std::vector<MountEntry>& mounts);
 
 }  // namespace quorvanta::platform

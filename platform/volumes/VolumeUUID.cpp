@@ -12,8 +12,8 @@ bool isBlockDeviceMount(const MountEntry& mount) {
     if (isNetworkFsType(mount.fsType)) return false;
     if (mount.devMajor != 0) return true;
     struct stat source {};
-    return !mount.source.empty() && mount.source.front() == '/' &&
-           stat(mount.source.c_str(), &source) == 0 && S_ISBLK(source.st_mode);
+    return !mount.source.empty() && mount.source.front() == '/' && stat(mount.source.c_str(), &source) == 0 &&
+           S_ISBLK(source.st_mode);
 }
 
 std::optional<std::string> mountUUID(const MountEntry& mount, const std::filesystem::path& byUUIDFolder) {
@@ -22,8 +22,7 @@ std::optional<std::string> mountUUID(const MountEntry& mount, const std::filesys
     return fsUUIDFromKernel(mount.mountPoint);
 }
 
-std::optional<std::string> volumeUUID(const std::filesystem::path& path,
-                                      const std::vector<MountEntry>& mounts,
+std::optional<std::string> volumeUUID(const std::filesystem::path& path, const std::vector<MountEntry>& mounts,
                                       const std::filesystem::path& byUUIDFolder) {
     const auto mount = mountOfPath(path, mounts);
     if (!mount) return std::nullopt;

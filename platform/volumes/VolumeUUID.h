@@ -22,13 +22,11 @@ namespace quorvanta::platform {
 // its device, else the UUID the kernel reports for the file system at its mount point. None for
 // any other mount, without touching it. This is the one volume key of a mount: the drive list and
 // the volumes built from it both take it from here.
-std::optional<std::string> mountUUID(const MountEntry& mount,
-                                     const std::filesystem::path& byUUIDFolder = kDiskByUUID);
+std::optional<std::string> mountUUID(const MountEntry& mount, const std::filesystem::path& byUUIDFolder = kDiskByUUID);
 
 // mountUUID of the mount that holds `path`. `mounts` is the mount table (normally
 // readMountInfo()); `byUUIDFolder` normally kDiskByUUID.
-std::optional<std::string> volumeUUID(const std::filesystem::path& path,
-                                      const std::vector<MountEntry>& mounts,
+std::optional<std::string> volumeUUID(const std::filesystem::path& path, const std::vector<MountEntry>& mounts,
                                       const std::filesystem::path& byUUIDFolder = kDiskByUUID);
 
 // True when the mount's file system lives on a block device: a real device number, or (btrfs,

@@ -2,9 +2,9 @@
 
 #include "QuorvantaCore/text/Utf8.h"
 
-#include <stdexcept>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <stdexcept>
 
 namespace quorvanta::audio::test {
 
@@ -65,10 +65,23 @@ Bytes utf16(std::string_view utf8, bool le) {
 Id3Builder& Id3Builder::text(std::string_view id, std::string_view utf8, int encoding) {
     Bytes body{static_cast<std::uint8_t>(encoding)};
     switch (encoding) {
-    case 0: put(body, latin1(utf8)); body.push_back(0); break;
-    case 1: put(body, bytesOf({0xFF, 0xFE})); put(body, utf16(utf8, true)); put(body, bytesOf({0, 0})); break;
-    case 2: put(body, utf16(utf8, false)); put(body, bytesOf({0, 0})); break;
-    default: put(body, utf8); body.push_back(0); break;
+        case 0:
+            put(body, latin1(utf8));
+            body.push_back(0);
+            break;
+        case 1:
+            put(body, bytesOf({0xFF, 0xFE}));
+            put(body, utf16(utf8, true));
+            put(body, bytesOf({0, 0}));
+            break;
+        case 2:
+            put(body, utf16(utf8, false));
+            put(body, bytesOf({0, 0}));
+            break;
+        default:
+            put(body, utf8);
+            body.push_back(0);
+            break;
     }
     return frame(id, body);
 }
@@ -92,7 +105,7 @@ Bytes Id3Builder::build() const {
         if (version_ == 4) {
             putSynchsafe(ext, *extended_ + 4);  // the v2.4 length counts its own 4 bytes
         } else {
-            putBE(ext, *extended_, 4);          // the v2.3 length leaves them out
+            putBE(ext, *extended_, 4);  // the v2.3 length leaves them out
         }
         ext.resize(ext.size() + *extended_, 0);
     }
@@ -135,7 +148,8 @@ std::size_t mpegFrameLength(const MpegHeader& h) {
                                      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
     static const int hz[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
     if (h.bitrateIndex <= 0 || h.bitrateIndex >= 15 || h.rateIndex < 0 || h.rateIndex >= 3) return 0;
-    const long bps = 1000L * (h.version == 0 ? kbps1[h.layer - 1][h.bitrateIndex] : kbps2[h.layer == 1 ? 0 : 1][h.bitrateIndex]);
+    const long bps =
+        1000L * (h.version == 0 ? kbps1[h.layer - 1][h.bitrateIndex] : kbps2[h.layer == 1 ? 0 : 1][h.bitrateIndex]);
     const long rate = hz[h.version][h.rateIndex];
     const long pad = h.padding ? 1 : 0;
     if (h.layer == 1) return static_cast<std::size_t>((12 * bps / rate + pad) * 4);

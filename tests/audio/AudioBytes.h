@@ -34,9 +34,18 @@ public:
     Id3Builder& text(std::string_view id, std::string_view utf8, int encoding = 3);
     // A frame with the body as given and, unless sizeOverride is set, its true size.
     Id3Builder& frame(std::string_view id, const Bytes& body, std::optional<std::uint32_t> sizeOverride = {});
-    Id3Builder& extendedHeader(std::uint32_t bodyBytes = 6) { extended_ = bodyBytes; return *this; }
-    Id3Builder& footer() { footer_ = true; return *this; }
-    Id3Builder& padding(std::size_t bytes) { padding_ = bytes; return *this; }
+    Id3Builder& extendedHeader(std::uint32_t bodyBytes = 6) {
+        extended_ = bodyBytes;
+        return *this;
+    }
+    Id3Builder& footer() {
+        footer_ = true;
+        return *this;
+    }
+    Id3Builder& padding(std::size_t bytes) {
+        padding_ = bytes;
+        return *this;
+    }
     Bytes build() const;
 
 private:
@@ -66,8 +75,8 @@ Bytes mpegFrames(const MpegHeader& h, std::size_t count);
 // A frame that carries a "Xing"/"Info" header (flags 1 and 2) or, with magic "VBRI", a VBRI header.
 Bytes mpegVbrFrame(const MpegHeader& h, std::string_view magic, std::uint32_t frames, std::uint32_t bytes);
 // A 128-byte ID3v1 trailer.
-Bytes id3v1(std::string_view title, std::string_view artist, std::string_view album,
-            std::string_view year, std::uint8_t genre);
+Bytes id3v1(std::string_view title, std::string_view artist, std::string_view album, std::string_view year,
+            std::uint8_t genre);
 
 // An anonymous in-memory file holding bytes; closed with the object.
 class MemFile {

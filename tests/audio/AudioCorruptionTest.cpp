@@ -41,15 +41,20 @@ std::vector<Bytes> seeds() {
     put(flac, flacBlock(0, streamInfo(44100, 2, 16, 44100), true));
     flac.resize(flac.size() + 400, 0);
     out.push_back(flac);
-    out.push_back(wavFile({riffChunk("fmt ", fmtBody(0, 2, 48000, 24, 1)), infoList({{"IART", "a"}, {"INAM", "odd"}}),
-                           riffChunk("data", Bytes(600, 0)), riffChunk("id3 ", Id3Builder(4).text("TALB", "b").build())}));
-    out.push_back(aiffFile("AIFC", {aiffChunk("COMM", commBody(2, 4410, 16, extended80(44100), "sowt")),
-                                    aiffChunk("NAME", bytesOf("odd")), aiffChunk("ID3 ", Id3Builder(3).text("TPE1", "x").build()),
-                                    aiffChunk("SSND", Bytes(64, 0))}));
+    out.push_back(
+        wavFile({riffChunk("fmt ", fmtBody(0, 2, 48000, 24, 1)), infoList({{"IART", "a"}, {"INAM", "odd"}}),
+                 riffChunk("data", Bytes(600, 0)), riffChunk("id3 ", Id3Builder(4).text("TALB", "b").build())}));
+    out.push_back(aiffFile(
+        "AIFC", {aiffChunk("COMM", commBody(2, 4410, 16, extended80(44100), "sowt")), aiffChunk("NAME", bytesOf("odd")),
+                 aiffChunk("ID3 ", Id3Builder(3).text("TPE1", "x").build()), aiffChunk("SSND", Bytes(64, 0))}));
     const Bytes entry = mp4SampleEntry("mp4a", 2, 16, 48000, esds(0x40, 0, ascBytes(5, 6, 2)));
-    const Bytes items = mp4Udta({ilstItem("\xA9" "ART", 1, bytesOf("a")), ilstItem("tmpo", 21, bytesOf({0, 120})),
-                                 ilstItem("gnre", 0, bytesOf({0, 3})), freeformItem("initialkey", bytesOf("Am"))});
-    out.push_back(cat({ftyp(), box("mdat", Bytes(300, 0)), box64("moov", cat({mvhd(1000, 2000, 1), mp4Track("soun", entry), items}))}));
+    const Bytes items = mp4Udta({ilstItem("\xA9"
+                                          "ART",
+                                          1, bytesOf("a")),
+                                 ilstItem("tmpo", 21, bytesOf({0, 120})), ilstItem("gnre", 0, bytesOf({0, 3})),
+                                 freeformItem("initialkey", bytesOf("Am"))});
+    out.push_back(cat({ftyp(), box("mdat", Bytes(300, 0)),
+                       box64("moov", cat({mvhd(1000, 2000, 1), mp4Track("soun", entry), items}))}));
     return out;
 }
 

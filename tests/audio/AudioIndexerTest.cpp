@@ -1,7 +1,7 @@
 #include "audio/indexer/AudioIndexer.h"
 
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "audio/parser/AudioParser.h"
 #include "tests/audio/ToolFiles.h"
 #include "tests/support/TempDir.h"
@@ -45,7 +45,8 @@ bool contains(const std::vector<std::uint32_t>& list, std::uint32_t e) {
 
 std::string listed(const std::vector<Progress>& calls) {
     std::string out = "[";
-    for (const Progress& p : calls) out += (out.size() > 1 ? " " : "") + std::to_string(p.done) + "/" + std::to_string(p.total);
+    for (const Progress& p : calls)
+        out += (out.size() > 1 ? " " : "") + std::to_string(p.done) + "/" + std::to_string(p.total);
     return out + "]";
 }
 
@@ -68,8 +69,8 @@ TEST(AudioIndexerCandidates, EntryKinds) {
         int bytes;  // -1: the folder above
         bool counted;
     } cases[] = {
-        {"short.mp3", 127, false}, {"enough.mp3", 128, true}, {"x.mp3", -1, false},  {"._a.mp3", 400, false},
-        {".hidden.flac", 400, true}, {"B.M4A", 400, true},     {"notes.txt", 400, false},
+        {"short.mp3", 127, false},   {"enough.mp3", 128, true}, {"x.mp3", -1, false},      {"._a.mp3", 400, false},
+        {".hidden.flac", 400, true}, {"B.M4A", 400, true},      {"notes.txt", 400, false},
     };
     for (const auto& c : cases)
         if (c.bytes >= 0) top.write(std::string("root.mp3/") + c.name, std::string(c.bytes, 'a'));

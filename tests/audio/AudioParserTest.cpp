@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cmath>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace quorvanta::audio {
 namespace {
@@ -42,7 +42,10 @@ TEST(AudioParserDetect, ContainersInOrder) {
         {"FORM AIFF", withHead("FORM\0\0\0\0AIFF"sv), "", Container::aiff},
         {"FORM AIFC", withHead("FORM\0\0\0\0AIFC"sv), "", Container::aiff},
         {"FORM other", withHead("FORM\0\0\0\0ILBM"sv), "png", Container::none},
-        {"ftyp", withHead("\0\0\0\x20" "ftypM4A "sv), "", Container::mp4},
+        {"ftyp",
+         withHead("\0\0\0\x20"
+                  "ftypM4A "sv),
+         "", Container::mp4},
         {"ID3", withHead("ID3\x04"), "", Container::id3},
         {"FF FB, txt", bytesOf({0xFF, 0xFB, 0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0}), "txt", Container::mpeg},
         {"FF DF is no sync", bytesOf({0xFF, 0xDF, 0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0}), "txt", Container::none},
@@ -145,7 +148,9 @@ TEST(AudioParserText, ByteHelpersAtTheEnd) {
     EXPECT_EQ(fourCC(b, 0), "abc ");
     EXPECT_EQ(fourCC(b, 1), "bc \x01");
     EXPECT_EQ(fourCC(b, 2), "");
-    EXPECT_EQ(fourCC(bytesOf({0xA9, 'A', 'R', 'T'}), 0), "\xC2\xA9" "ART");
+    EXPECT_EQ(fourCC(bytesOf({0xA9, 'A', 'R', 'T'}), 0),
+              "\xC2\xA9"
+              "ART");
     EXPECT_EQ(u32be(b, 1), 0x62630001u);
     EXPECT_EQ(u32le(b, 1), 0x01006362u);
     EXPECT_EQ(u32be(b, 2), 0u);

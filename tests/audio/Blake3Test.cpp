@@ -38,8 +38,7 @@ std::string seededBytes(std::size_t size, unsigned seed) {
 
 TEST(Blake3, MatchesB3sumForAnyUpdateSizes) {
     test::TempDir dir;
-    ASSERT_FALSE(b3sum(dir.write("probe", "x")).empty())
-        << "b3sum is missing or failed: run scripts/install-deps";
+    ASSERT_FALSE(b3sum(dir.write("probe", "x")).empty()) << "b3sum is missing or failed: run scripts/install-deps";
 
     const std::size_t sizes[] = {0, 1, 1023, 1024, 1025, 65537, 3 * 1024 * 1024 + 17};
     const std::size_t chunkSizes[] = {1, 7, 1024, 65536, 1 << 22};
@@ -52,8 +51,7 @@ TEST(Blake3, MatchesB3sumForAnyUpdateSizes) {
             Blake3 hasher;
             for (std::size_t at = 0; at < size; at += chunk)
                 hasher.update(data.data() + at, std::min(chunk, size - at));
-            EXPECT_EQ(hex(hasher.finalize(32)), expected)
-                << size << " bytes fed in updates of " << chunk;
+            EXPECT_EQ(hex(hasher.finalize(32)), expected) << size << " bytes fed in updates of " << chunk;
         }
     }
 }

@@ -65,9 +65,9 @@ Bytes fmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std
     putLE(b, align, 2);
     putLE(b, bits, 2);
     if (subFormat) {
-        putLE(b, 22, 2);        // extension size
-        putLE(b, bits, 2);      // valid bits
-        putLE(b, 0x3F, 4);      // channel mask
+        putLE(b, 22, 2);    // extension size
+        putLE(b, bits, 2);  // valid bits
+        putLE(b, 0x3F, 4);  // channel mask
         putLE(b, *subFormat, 2);
         put(b, bytesOf({0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}));
     }
@@ -158,11 +158,11 @@ Bytes cat(const std::vector<Bytes>& parts) {
 Bytes mp4SampleEntry(std::string_view format, std::uint16_t channels, std::uint16_t bits, std::uint32_t rate,
                      const Bytes& children) {
     Bytes p(6, 0);
-    putBE(p, 1, 2);      // data reference index
-    putBE(p, 0, 8);      // version, revision, vendor
+    putBE(p, 1, 2);  // data reference index
+    putBE(p, 0, 8);  // version, revision, vendor
     putBE(p, channels, 2);
     putBE(p, bits, 2);
-    putBE(p, 0, 4);      // compression id, packet size
+    putBE(p, 0, 4);  // compression id, packet size
     putBE(p, std::uint64_t{rate} << 16, 4);
     put(p, children);
     return box(format, p);
@@ -177,9 +177,9 @@ Bytes ascBytes(int objectType, int frequencyIndex, int channelConfig) {
 
 Bytes esds(std::uint8_t objectType, std::uint32_t avgBitrate, std::optional<Bytes> asc) {
     Bytes config{objectType, 0x15};
-    putBE(config, 0, 3);            // buffer size
-    putBE(config, avgBitrate, 4);   // maximum bit rate
-    putBE(config, avgBitrate, 4);   // average bit rate
+    putBE(config, 0, 3);           // buffer size
+    putBE(config, avgBitrate, 4);  // maximum bit rate
+    putBE(config, avgBitrate, 4);  // average bit rate
     if (asc) {
         config.push_back(5);
         config.push_back(static_cast<std::uint8_t>(asc->size()));
@@ -245,9 +245,7 @@ Bytes freeformItem(std::string_view name, const Bytes& value) {
     return box("----", cat({box("mean", mean), box("name", nameP), box("data", data)}));
 }
 
-Bytes mp4Udta(const std::vector<Bytes>& items) {
-    return box("udta", fullBox("meta", 0, box("ilst", cat(items))));
-}
+Bytes mp4Udta(const std::vector<Bytes>& items) { return box("udta", fullBox("meta", 0, box("ilst", cat(items)))); }
 
 Bytes ftyp() {
     Bytes p;

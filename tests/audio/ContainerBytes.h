@@ -37,8 +37,8 @@ Bytes fullBox(std::string_view type, std::uint8_t version, const Bytes& payload)
 Bytes cat(const std::vector<Bytes>& parts);
 
 // An audio sample entry of the given format with its child boxes.
-Bytes mp4SampleEntry(std::string_view format, std::uint16_t channels, std::uint16_t bits,
-                     std::uint32_t rate, const Bytes& children);
+Bytes mp4SampleEntry(std::string_view format, std::uint16_t channels, std::uint16_t bits, std::uint32_t rate,
+                     const Bytes& children);
 // An "esds" box: ES descriptor around a decoder configuration with an optional
 // AudioSpecificConfig (object type, frequency index, channel configuration).
 Bytes esds(std::uint8_t objectType, std::uint32_t avgBitrate, std::optional<Bytes> asc);

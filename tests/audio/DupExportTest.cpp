@@ -48,12 +48,13 @@ TEST(DupExport, CsvGoldenText) {
     song.members = {member("/m/c.mp3", 10, 1, facts("X", "Y", 0)), member("/m/c.flac", 20, 4'294'967'295u, flac)};
     song.keep = 1;
 
-    EXPECT_EQ(DupExport::csv({identical, song}),
-              "group,kind,confirmed,keep,path,size_bytes,codec,bitrate_kbps,duration_s,artist,title,modified\n"
-              "1,identical,,keep,\"/m/a \"\"live\"\".mp3\",4000,MP3,320,1.5,\"Band\",\"Song, Part 1\",1970-01-01T00:00:00Z\n"
-              "1,identical,,surplus,\"/m/b.mp3\",4000,,,,\"\",\"\",2023-11-14T22:13:20Z\n"
-              "2,sameSong,yes,surplus,\"/m/c.mp3\",10,MP3,320,0.0,\"X\",\"Y\",1970-01-01T00:00:01Z\n"
-              "2,sameSong,yes,keep,\"/m/c.flac\",20,FLAC,900,1.5,\"\",\"Only Title\",2106-02-07T06:28:15Z\n");
+    EXPECT_EQ(
+        DupExport::csv({identical, song}),
+        "group,kind,confirmed,keep,path,size_bytes,codec,bitrate_kbps,duration_s,artist,title,modified\n"
+        "1,identical,,keep,\"/m/a \"\"live\"\".mp3\",4000,MP3,320,1.5,\"Band\",\"Song, Part 1\",1970-01-01T00:00:00Z\n"
+        "1,identical,,surplus,\"/m/b.mp3\",4000,,,,\"\",\"\",2023-11-14T22:13:20Z\n"
+        "2,sameSong,yes,surplus,\"/m/c.mp3\",10,MP3,320,0.0,\"X\",\"Y\",1970-01-01T00:00:01Z\n"
+        "2,sameSong,yes,keep,\"/m/c.flac\",20,FLAC,900,1.5,\"\",\"Only Title\",2106-02-07T06:28:15Z\n");
     song.confirmed = false;
     EXPECT_NE(DupExport::csv({song}).find("\n2,sameSong,no,surplus,"), std::string::npos);
     EXPECT_EQ(DupExport::csv({}), DupExport::kCsvHeader);
@@ -72,9 +73,18 @@ TEST(DupExport, CsvReadsBackFieldForField) {
     ASSERT_EQ(rows.size(), std::size(awkward) + 1);
     EXPECT_EQ(rows[0].size(), 12u);
     for (std::size_t i = 0; i < std::size(awkward); ++i) {
-        const std::vector<std::string> expected = {
-            "7", "identical", "", i == 4 ? "keep" : "surplus", awkward[i], "2048", "MP3", "320", "61.2",
-            "A, \"B\"", "line one\nline two", "1970-01-02T00:00:00Z"};
+        const std::vector<std::string> expected = {"7",
+                                                   "identical",
+                                                   "",
+                                                   i == 4 ? "keep" : "surplus",
+                                                   awkward[i],
+                                                   "2048",
+                                                   "MP3",
+                                                   "320",
+                                                   "61.2",
+                                                   "A, \"B\"",
+                                                   "line one\nline two",
+                                                   "1970-01-02T00:00:00Z"};
         EXPECT_EQ(rows[i + 1], expected) << "member " << i;
     }
 }
@@ -83,8 +93,7 @@ TEST(DupExport, M3uGoldenTextAndSelection) {
     DupGroup a;
     a.id = 1;
     a.members = {member("/m/keep.flac", 30, 0, facts("Artist", "Title", 1499)),
-                 member("/m/dir/second.mp3", 20, 0, facts("", "Title Only", 1500)),
-                 member("/m/third.mp3", 10, 0)};
+                 member("/m/dir/second.mp3", 20, 0, facts("", "Title Only", 1500)), member("/m/third.mp3", 10, 0)};
     a.keep = 0;
     DupGroup b;
     b.id = 2;

@@ -2,8 +2,8 @@
 // bytes, scanned into volume indexes, and looked up by path.
 #pragma once
 
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "audio/dupes/DuplicateFinder.h"
 #include "tests/support/TempDir.h"
 
@@ -87,8 +87,7 @@ private:
 namespace quorvanta::audio {
 
 inline std::ostream& operator<<(std::ostream& out, const DuplicateFinder::Progress& p) {
-    return out << "{stage " << rawValue(p.stage) << ", " << p.done << "/" << p.total << ", groups " << p.groups
-               << "}";
+    return out << "{stage " << rawValue(p.stage) << ", " << p.done << "/" << p.total << ", groups " << p.groups << "}";
 }
 
 }  // namespace quorvanta::audio

@@ -60,7 +60,7 @@ TEST(DuplicateFinderTraps, OnlyByteIdenticalDistinctFilesAreGrouped) {
     dir.write("edge-2.mp3", edge);
     const fs::path linked = dir.write("linked-1.ogg", seededBytes(150'000, 7));
     fs::create_hard_link(linked, dir / "linked-2.ogg");
-    dir.write("notes.txt", small);          // not an audio extension
+    dir.write("notes.txt", small);                   // not an audio extension
     dir.write("tiny-1.mp3", std::string(500, 't'));  // below minSize
     dir.write("tiny-2.mp3", std::string(500, 't'));
 
@@ -131,8 +131,8 @@ TEST(DuplicateFinderTraps, MembersOfTwoVolumesCarryVolumeAndEntryIds) {
     ASSERT_EQ(groups.size(), 1u);
     std::set<std::string> ids;
     for (const DupMember& m : groups[0].members) ids.insert(m.id());
-    EXPECT_EQ(ids, (std::set<std::string>{"0:" + std::to_string(entryOf(*v0, a)),
-                                          "1:" + std::to_string(entryOf(*v1, b))}));
+    EXPECT_EQ(ids,
+              (std::set<std::string>{"0:" + std::to_string(entryOf(*v0, a)), "1:" + std::to_string(entryOf(*v1, b))}));
 }
 
 TEST(DuplicateFinderProgress, NoCandidates) {
@@ -140,8 +140,8 @@ TEST(DuplicateFinderProgress, NoCandidates) {
     dir.write("readme.txt", "nothing to see");
     ProgressLog log;
     EXPECT_TRUE(runFinder({scanned(dir.path())}, hashStages(), &log).empty());
-    const std::vector<P> expected = {{DupStage::size, 0, 0, 0}, {DupStage::quickHash, 0, 0, 0},
-                                     {DupStage::fullHash, 0, 0, 0}};
+    const std::vector<P> expected = {
+        {DupStage::size, 0, 0, 0}, {DupStage::quickHash, 0, 0, 0}, {DupStage::fullHash, 0, 0, 0}};
     EXPECT_EQ(log.reports(), expected);
 }
 
@@ -262,10 +262,12 @@ TEST(DuplicateFinderKeeper, BestMemberByQualityTagsAgeAndPath) {
     };
     const Case cases[] = {
         {"lossless over 320 kbit/s", "q1.mp3", "q2.flac", lossy(320), lossless(44'100, 16), 1000, 1000, "q2.flac"},
-        {"48 kHz/24 bit over 44.1 kHz/16 bit", "r1.flac", "r2.flac", lossless(44'100, 16), lossless(48'000, 24),
-         1000, 1000, "r2.flac"},
+        {"48 kHz/24 bit over 44.1 kHz/16 bit", "r1.flac", "r2.flac", lossless(44'100, 16), lossless(48'000, 24), 1000,
+         1000, "r2.flac"},
         {"richer tags; a decomposed e-acute is one character", "s1.mp3", "s2.mp3",
-         tagged("e\xCC\x81" "e\xCC\x81"), tagged("abc"), 1000, 1000, "s2.mp3"},
+         tagged("e\xCC\x81"
+                "e\xCC\x81"),
+         tagged("abc"), 1000, 1000, "s2.mp3"},
         {"older file", "o1.mp3", "o2.mp3", std::nullopt, std::nullopt, 2000, 1000, "o2.mp3"},
         {"equal times, shorter path", "long-name.mp3", "ln.mp3", std::nullopt, std::nullopt, 1000, 1000, "ln.mp3"},
     };
@@ -321,7 +323,12 @@ TEST(DuplicateFinderKeeper, RuleOrderAndTies) {
         {"tags before age", {member("/a", 1, lossy(256)), member("/b", 9, tagged("X"))}, 1},
         {"age before path", {member("/short", 9), member("/much/longer/path", 1)}, 1},
         {"an invalid byte counts as one character", {member("/\xFF\xFF\xFF", 1), member("/ab", 1)}, 1},
-        {"a decomposed e-acute counts as one character", {member("/e\xCC\x81" "e\xCC\x81", 1), member("/abcd", 1)}, 0},
+        {"a decomposed e-acute counts as one character",
+         {member("/e\xCC\x81"
+                 "e\xCC\x81",
+                 1),
+          member("/abcd", 1)},
+         0},
         {"the best anywhere in the list", {member("/a", 9), member("/b", 7), member("/c", 3), member("/d", 4)}, 2},
     };
     for (const Case& c : cases) EXPECT_EQ(DuplicateFinder::best(c.members), c.keep) << c.what;

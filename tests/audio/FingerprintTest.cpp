@@ -269,11 +269,11 @@ TEST(FingerprintStage, WholeRunNumbersAndOrdersTheGroups) {
         return out;
     };
     const std::vector<std::set<std::string>> expected = {
-        paths({"a/copy.mp3", "b/copy.mp3"}),      // 30,000 surplus bytes
-        paths({"beta/b1.mp3", "beta/b2.flac"}),   // 20,000
-        paths({"beta/b3.mp3", "beta/b4.flac"}),   // 12,000
-        paths({"c/small.mp3", "d/small.mp3"}),    //  9,000, the lower number
-        paths({"gamma/c1.mp3", "gamma/c2.flac"}), //  9,000
+        paths({"a/copy.mp3", "b/copy.mp3"}),       // 30,000 surplus bytes
+        paths({"beta/b1.mp3", "beta/b2.flac"}),    // 20,000
+        paths({"beta/b3.mp3", "beta/b4.flac"}),    // 12,000
+        paths({"c/small.mp3", "d/small.mp3"}),     //  9,000, the lower number
+        paths({"gamma/c1.mp3", "gamma/c2.flac"}),  //  9,000
     };
     ASSERT_EQ(test::memberPathSets(groups), expected);
     std::set<std::int64_t> ids;

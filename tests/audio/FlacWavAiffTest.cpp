@@ -31,7 +31,8 @@ Bytes flacFile(const std::vector<Bytes>& blocks, std::size_t audioBytes = 1000) 
 
 TEST(FlacBlocks, StreamInfoAndComments) {
     const Bytes info = streamInfo(44100, 2, 16, 441000);
-    Bytes id3Front = Id3Builder(3).text("TIT2", "ID3 title").text("TPE1", "ID3 artist").text("TALB", "ID3 album").build();
+    Bytes id3Front =
+        Id3Builder(3).text("TIT2", "ID3 title").text("TPE1", "ID3 artist").text("TALB", "ID3 album").build();
     put(id3Front, flacFile({flacBlock(4, vorbisComment("v", {"TITLE=Vorbis title", "ARTIST=Vorbis artist"}), false),
                             flacBlock(0, info, true)}));
     std::vector<std::string> many;
@@ -48,23 +49,31 @@ TEST(FlacBlocks, StreamInfoAndComments) {
         std::string artist, title, album, genre, key;
         std::uint16_t year, bpm10;
     } cases[] = {
-        {"ID3 in front: title replaced, artist kept", id3Front, true, 10000, "ID3 artist", "Vorbis title", "ID3 album", "", "", 0, 0},
+        {"ID3 in front: title replaced, artist kept", id3Front, true, 10000, "ID3 artist", "Vorbis title", "ID3 album",
+         "", "", 0, 0},
         {"lower-case names, comment without =",
-         flacFile({flacBlock(0, info, false), flacBlock(4, vorbisComment("v", {"artist=a", "Title=t", "album=al", "genre=(17)",
-                                                                           "date=1999-01-01", "year=2005", "bpm=99,95",
-                                                                           "initialkey=Am", "noequals", "key=Bm"}), true)}),
+         flacFile({flacBlock(0, info, false),
+                   flacBlock(4,
+                             vorbisComment("v", {"artist=a", "Title=t", "album=al", "genre=(17)", "date=1999-01-01",
+                                                 "year=2005", "bpm=99,95", "initialkey=Am", "noequals", "key=Bm"}),
+                             true)}),
          true, 10000, "a", "t", "al", "(17)", "Bm", 1999, 1000},
-        {"ALBUMARTIST first", flacFile({flacBlock(4, vorbisComment("v", {"ALBUMARTIST=band", "ARTIST=solo", "TEMPO=120"}), false),
-                                        flacBlock(0, info, true)}),
+        {"ALBUMARTIST first",
+         flacFile({flacBlock(4, vorbisComment("v", {"ALBUMARTIST=band", "ARTIST=solo", "TEMPO=120"}), false),
+                   flacBlock(0, info, true)}),
          true, 10000, "band", "", "", "", "", 0, 1200},
         {"0 samples", flacFile({flacBlock(0, streamInfo(44100, 2, 16, 0), true)}), true, 0, "", "", "", "", "", 0, 0},
-        {"STREAMINFO under 34 bytes", flacFile({flacBlock(0, Bytes(info.begin(), info.begin() + 33), true)}), false, 0, "", "", "", "", "", 0, 0},
-        {"STREAMINFO cut by the file end", cat({bytesOf("fLaC"), bytesOf({0x80, 0, 0, 34}), Bytes(10, 0)}), false, 0, "", "", "", "", "", 0, 0},
-        {"no STREAMINFO", flacFile({flacBlock(4, vorbisComment("v", {"TITLE=x"}), true)}), false, 0, "", "", "", "", "", 0, 0},
-        {"501 comments read to the 500th", flacFile({flacBlock(0, info, false), flacBlock(4, vorbisComment("v", many), true)}),
-         true, 10000, "", "", "", "", "", 0, 0},
-        {"VORBIS_COMMENT over 1 MiB skipped", flacFile({flacBlock(0, info, false), flacBlock(4, huge, true)}),
-         true, 10000, "", "", "", "", "", 0, 0},
+        {"STREAMINFO under 34 bytes", flacFile({flacBlock(0, Bytes(info.begin(), info.begin() + 33), true)}), false, 0,
+         "", "", "", "", "", 0, 0},
+        {"STREAMINFO cut by the file end", cat({bytesOf("fLaC"), bytesOf({0x80, 0, 0, 34}), Bytes(10, 0)}), false, 0,
+         "", "", "", "", "", 0, 0},
+        {"no STREAMINFO", flacFile({flacBlock(4, vorbisComment("v", {"TITLE=x"}), true)}), false, 0, "", "", "", "", "",
+         0, 0},
+        {"501 comments read to the 500th",
+         flacFile({flacBlock(0, info, false), flacBlock(4, vorbisComment("v", many), true)}), true, 10000, "", "", "",
+         "", "", 0, 0},
+        {"VORBIS_COMMENT over 1 MiB skipped", flacFile({flacBlock(0, info, false), flacBlock(4, huge, true)}), true,
+         10000, "", "", "", "", "", 0, 0},
     };
     for (const auto& c : cases) {
         const auto m = parseBytes(c.file, "flac");
@@ -127,20 +136,27 @@ TEST(WavChunks, Table) {
         {"data size 0xFFFFFFFF", streamed, true, AudioCodec::pcm, 500, 1411, 16, 2, "", "", "", "", 0},
         {"odd chunk padding", wavFile({riffChunk("junk", Bytes(3, 1)), fmt16, riffChunk("odd ", Bytes(5, 1)), data1s}),
          true, AudioCodec::pcm, 1000, 1411, 16, 2, "", "", "", "", 0},
-        {"extensible PCM", wavFile({riffChunk("fmt ", fmtBody(0, 6, 48000, 24, 1)), riffChunk("data", Bytes(864000, 0))}),
-         true, AudioCodec::pcm, 1000, 6912, 24, 6, "", "", "", "", 0},
-        {"extensible float", wavFile({riffChunk("fmt ", fmtBody(0, 2, 48000, 32, 3)), riffChunk("data", Bytes(38400, 0))}),
-         true, AudioCodec::pcmFloat, 100, 3072, 32, 2, "", "", "", "", 0},
+        {"extensible PCM",
+         wavFile({riffChunk("fmt ", fmtBody(0, 6, 48000, 24, 1)), riffChunk("data", Bytes(864000, 0))}), true,
+         AudioCodec::pcm, 1000, 6912, 24, 6, "", "", "", "", 0},
+        {"extensible float",
+         wavFile({riffChunk("fmt ", fmtBody(0, 2, 48000, 32, 3)), riffChunk("data", Bytes(38400, 0))}), true,
+         AudioCodec::pcmFloat, 100, 3072, 32, 2, "", "", "", "", 0},
         {"other format tag", wavFile({riffChunk("fmt ", fmtBody(0x55, 1, 8000, 8)), riffChunk("data", Bytes(800, 0))}),
          true, AudioCodec::other, 100, 64, 8, 1, "", "", "", "", 0},
-        {"fmt under 16 bytes", wavFile({riffChunk("fmt ", Bytes(14, 1)), data1s}), false, AudioCodec::pcm, 0, 0, 0, 0, "", "", "", "", 0},
+        {"fmt under 16 bytes", wavFile({riffChunk("fmt ", Bytes(14, 1)), data1s}), false, AudioCodec::pcm, 0, 0, 0, 0,
+         "", "", "", "", 0},
         {"LIST/INFO with odd lengths",
-         wavFile({fmt16, infoList({{"IART", "Art"}, {"INAM", "Name"}, {"IPRD", "Product"}, {"IGNR", "Genre"}, {"ICRD", "2004-05"}}), data1s}),
+         wavFile({fmt16,
+                  infoList(
+                      {{"IART", "Art"}, {"INAM", "Name"}, {"IPRD", "Product"}, {"IGNR", "Genre"}, {"ICRD", "2004-05"}}),
+                  data1s}),
          true, AudioCodec::pcm, 1000, 1411, 16, 2, "Art", "Name", "Product", "Genre", 2004},
-        {"id3 chunk", wavFile({fmt16, data1s, riffChunk("id3 ", Id3Builder(4).text("TPE1", "Tagged").text("TIT2", "Song").build())}),
+        {"id3 chunk",
+         wavFile({fmt16, data1s, riffChunk("id3 ", Id3Builder(4).text("TPE1", "Tagged").text("TIT2", "Song").build())}),
          true, AudioCodec::pcm, 1000, 1411, 16, 2, "Tagged", "Song", "", "", 0},
-        {"ID3 chunk", wavFile({fmt16, data1s, riffChunk("ID3 ", Id3Builder(3).text("TALB", "LP").build())}),
-         true, AudioCodec::pcm, 1000, 1411, 16, 2, "", "", "LP", "", 0},
+        {"ID3 chunk", wavFile({fmt16, data1s, riffChunk("ID3 ", Id3Builder(3).text("TALB", "LP").build())}), true,
+         AudioCodec::pcm, 1000, 1411, 16, 2, "", "", "LP", "", 0},
     };
     for (const auto& c : cases) {
         const auto m = parseBytes(c.file, "wav");
@@ -178,25 +194,36 @@ TEST(AiffChunks, Table) {
         std::uint16_t kbps;
         std::string artist, title;
     } cases[] = {
-        {"AIFF 16-bit stereo", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 44100, 16, rate)), aiffChunk("SSND", Bytes(16, 0))}),
-         true, AudioCodec::aiff, 1000, 44100, 1411, "", ""},
-        {"AIFC sowt", aiffFile("AIFC", {aiffChunk("COMM", commBody(2, 22050, 16, rate, "sowt"))}), true, AudioCodec::aiff, 500, 44100, 1411, "", ""},
-        {"AIFC fl32", aiffFile("AIFC", {aiffChunk("COMM", commBody(1, 44100, 32, rate, "fl32"))}), true, AudioCodec::pcmFloat, 1000, 44100, 1411, "", ""},
-        {"AIFC unknown type", aiffFile("AIFC", {aiffChunk("COMM", commBody(1, 44100, 8, rate, "ima4"))}), true, AudioCodec::other, 1000, 44100, 352, "", ""},
-        {"NAME, AUTH and odd padding", aiffFile("AIFF", {aiffChunk("NAME", bytesOf("Tune")), aiffChunk("AUTH", bytesOf("Who")),
-                                                          aiffChunk("COMM", commBody(2, 4410, 16, rate))}),
+        {"AIFF 16-bit stereo",
+         aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 44100, 16, rate)), aiffChunk("SSND", Bytes(16, 0))}), true,
+         AudioCodec::aiff, 1000, 44100, 1411, "", ""},
+        {"AIFC sowt", aiffFile("AIFC", {aiffChunk("COMM", commBody(2, 22050, 16, rate, "sowt"))}), true,
+         AudioCodec::aiff, 500, 44100, 1411, "", ""},
+        {"AIFC fl32", aiffFile("AIFC", {aiffChunk("COMM", commBody(1, 44100, 32, rate, "fl32"))}), true,
+         AudioCodec::pcmFloat, 1000, 44100, 1411, "", ""},
+        {"AIFC unknown type", aiffFile("AIFC", {aiffChunk("COMM", commBody(1, 44100, 8, rate, "ima4"))}), true,
+         AudioCodec::other, 1000, 44100, 352, "", ""},
+        {"NAME, AUTH and odd padding",
+         aiffFile("AIFF", {aiffChunk("NAME", bytesOf("Tune")), aiffChunk("AUTH", bytesOf("Who")),
+                           aiffChunk("COMM", commBody(2, 4410, 16, rate))}),
          true, AudioCodec::aiff, 100, 44100, 1411, "Who", "Tune"},
-        {"ID3 chunk", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, rate)),
-                                        aiffChunk("ID3 ", Id3Builder(4).text("TPE1", "Tagged").build())}),
+        {"ID3 chunk",
+         aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, rate)),
+                           aiffChunk("ID3 ", Id3Builder(4).text("TPE1", "Tagged").build())}),
          true, AudioCodec::aiff, 100, 44100, 1411, "Tagged", ""},
-        {"NAME of 4096 bytes skipped", aiffFile("AIFF", {aiffChunk("NAME", Bytes(4096, 'a')), aiffChunk("COMM", commBody(2, 4410, 16, rate))}),
-         true, AudioCodec::aiff, 100, 44100, 1411, "", ""},
+        {"NAME of 4096 bytes skipped",
+         aiffFile("AIFF", {aiffChunk("NAME", Bytes(4096, 'a')), aiffChunk("COMM", commBody(2, 4410, 16, rate))}), true,
+         AudioCodec::aiff, 100, 44100, 1411, "", ""},
         {"no COMM", aiffFile("AIFF", {aiffChunk("NAME", bytesOf("Tune"))}), false, AudioCodec::aiff, 0, 0, 0, "", ""},
-        {"rate 0", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, Bytes(10, 0)))}), false, AudioCodec::aiff, 0, 0, 0, "", ""},
-        {"infinite rate", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, bytesOf({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0})))}),
+        {"rate 0", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, Bytes(10, 0)))}), false, AudioCodec::aiff,
+         0, 0, 0, "", ""},
+        {"infinite rate",
+         aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, bytesOf({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0})))}),
          false, AudioCodec::aiff, 0, 0, 0, "", ""},
-        {"rate above 32 bits", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, extended80(5e9)))}), false, AudioCodec::aiff, 0, 0, 0, "", ""},
-        {"COMM of 17 bytes skipped", aiffFile("AIFF", {aiffChunk("COMM", Bytes(17, 1))}), false, AudioCodec::aiff, 0, 0, 0, "", ""},
+        {"rate above 32 bits", aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 4410, 16, extended80(5e9)))}), false,
+         AudioCodec::aiff, 0, 0, 0, "", ""},
+        {"COMM of 17 bytes skipped", aiffFile("AIFF", {aiffChunk("COMM", Bytes(17, 1))}), false, AudioCodec::aiff, 0, 0,
+         0, "", ""},
     };
     for (const auto& c : cases) {
         const auto m = parseBytes(c.file, "aiff");
@@ -215,16 +242,18 @@ TEST(AiffChunks, Extended) {
     EXPECT_EQ(AIFF::extended(extended80(44100), 0), 44100.0);
     EXPECT_EQ(AIFF::extended(extended80(0.5), 0), 0.5);
     EXPECT_EQ(AIFF::extended(Bytes(10, 0), 0), 0.0);
-    EXPECT_EQ(AIFF::extended(bytesOf({0x40, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0}), 0), 0.0);  // mantissa 0
+    EXPECT_EQ(AIFF::extended(bytesOf({0x40, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0}), 0), 0.0);            // mantissa 0
     EXPECT_EQ(AIFF::extended(bytesOf({0xC0, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}), 0), 44100.0);  // sign ignored
     EXPECT_TRUE(std::isinf(AIFF::extended(bytesOf({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}), 0)));
     // Every 80-bit denormal lies far below the smallest double.
     EXPECT_EQ(AIFF::extended(bytesOf({0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 0), 0.0);
     EXPECT_EQ(AIFF::extended(extended80(44100), 1), 0.0);  // 9 bytes left
     // A denormal rate reads as 0 Hz, so the file has no duration and is refused.
-    EXPECT_FALSE(parseBytes(aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 10, 16, bytesOf({0, 0, 0, 0, 0, 0, 0, 0, 0, 1})))})));
+    EXPECT_FALSE(parseBytes(
+        aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 10, 16, bytesOf({0, 0, 0, 0, 0, 0, 0, 0, 0, 1})))})));
     // The smallest positive rate that is not 0: the duration is clamped, never undefined.
-    const auto m = parseBytes(aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 10, 16, bytesOf({0x3C, 0x01, 0x80, 0, 0, 0, 0, 0, 0, 0})))}));
+    const auto m = parseBytes(
+        aiffFile("AIFF", {aiffChunk("COMM", commBody(2, 10, 16, bytesOf({0x3C, 0x01, 0x80, 0, 0, 0, 0, 0, 0, 0})))}));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->sampleRate, 0u);
     EXPECT_EQ(m->durationMs, 4294967295u);
@@ -238,16 +267,20 @@ protected:
         files_ = makeToolFiles("lossless", {"ffmpeg", "ffprobe", "flac"}, [](const FileNamer& d) {
             const std::string ff = ffmpegSine();
             return std::vector<std::string>{
-            ff + "-ac 2 -c:a pcm_s16le -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata album=Homogenic " + d("s16.wav"),
-            ff + "-af aformat=channel_layouts=5.1 -c:a pcm_s24le " + d("s24x6.wav"),
-            ff + "-ac 2 -c:a pcm_f32le " + d("f32.wav"),
-            ff + "-ac 2 -c:a pcm_s16le -f wav - > " + d("piped.wav"),
-            ff + "-ac 2 -c:a pcm_s16be -metadata title='J\xC3\xB3ga' " + d("s16.aiff"),
-            ff + "-ac 2 -c:a pcm_s16le -f aiff " + d("sowt.aifc"),
-            ff + "-ac 1 -c:a pcm_f32be -f aiff " + d("fl32.aifc"),
-            ff + "-ac 2 -c:a pcm_s16be -write_id3v2 1 -metadata artist='Sigur R\xC3\xB3s' " + d("id3.aiff"),
-            ff + "-ac 2 -c:a pcm_s16le " + d("src.wav"),
-                "flac --silent -f -T 'artist=Bj\xC3\xB6rk' -T 'title=J\xC3\xB3ga' -T bpm=99,95 -o " + d("tagged.flac") + " " + d("src.wav"),
+                ff +
+                    "-ac 2 -c:a pcm_s16le -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata "
+                    "album=Homogenic " +
+                    d("s16.wav"),
+                ff + "-af aformat=channel_layouts=5.1 -c:a pcm_s24le " + d("s24x6.wav"),
+                ff + "-ac 2 -c:a pcm_f32le " + d("f32.wav"),
+                ff + "-ac 2 -c:a pcm_s16le -f wav - > " + d("piped.wav"),
+                ff + "-ac 2 -c:a pcm_s16be -metadata title='J\xC3\xB3ga' " + d("s16.aiff"),
+                ff + "-ac 2 -c:a pcm_s16le -f aiff " + d("sowt.aifc"),
+                ff + "-ac 1 -c:a pcm_f32be -f aiff " + d("fl32.aifc"),
+                ff + "-ac 2 -c:a pcm_s16be -write_id3v2 1 -metadata artist='Sigur R\xC3\xB3s' " + d("id3.aiff"),
+                ff + "-ac 2 -c:a pcm_s16le " + d("src.wav"),
+                "flac --silent -f -T 'artist=Bj\xC3\xB6rk' -T 'title=J\xC3\xB3ga' -T bpm=99,95 -o " + d("tagged.flac") +
+                    " " + d("src.wav"),
             };
         });
     }

@@ -35,8 +35,8 @@ TEST(Mp4Boxes, StreamFacts) {
     putBE(alacConfig, 96000, 4);
     const Bytes alac = mp4SampleEntry("alac", 2, 16, 44100, box("alac", alacConfig));
     // A decoder configuration body of exactly 13 bytes: no byte 13, so no AudioSpecificConfig.
-    Bytes shortTag4 = fullBox("esds", 0, bytesOf({3, 21, 0, 1, 0, 4, 13, 0x40, 0x15, 0, 0, 0, 0, 1, 0xF4, 0, 0, 1, 0xF4, 0,
-                                                  5, 2, 0x12}));
+    Bytes shortTag4 = fullBox(
+        "esds", 0, bytesOf({3, 21, 0, 1, 0, 4, 13, 0x40, 0x15, 0, 0, 0, 0, 1, 0xF4, 0, 0, 1, 0xF4, 0, 5, 2, 0x12}));
     const Bytes short13 = mp4SampleEntry("mp4a", 2, 16, 32000, shortTag4);
 
     const struct {
@@ -48,15 +48,21 @@ TEST(Mp4Boxes, StreamFacts) {
         std::uint16_t kbps;
         std::uint8_t bits, channels;
     } cases[] = {
-        {"AAC, moov first", m4a({mvhd(1000, 3000), mp4Track("soun", kAac)}), true, AudioCodec::aac, 3000, 44100, 128, 16, 2},
-        {"moov after mdat", m4a({mvhd(1000, 3000), mp4Track("soun", kAac)}, false), true, AudioCodec::aac, 3000, 44100, 128, 16, 2},
-        {"esds bit rate 0: mdat estimate", m4a({mvhd(44100, 44100 * 2), mp4Track("soun", zeroRate)}, true, 32008),
-         true, AudioCodec::aac, 2000, 44100, 128, 16, 2},
-        {"HE-AAC index 6, channel configuration 7", m4a({mvhd(1000, 3000), mp4Track("soun", he)}), true, AudioCodec::aac, 3000, 24000, 64, 16, 8},
-        {"MPEG audio in esds", m4a({mvhd(1000, 3000), mp4Track("soun", mp3)}), true, AudioCodec::mp3, 3000, 44100, 192, 16, 2},
+        {"AAC, moov first", m4a({mvhd(1000, 3000), mp4Track("soun", kAac)}), true, AudioCodec::aac, 3000, 44100, 128,
+         16, 2},
+        {"moov after mdat", m4a({mvhd(1000, 3000), mp4Track("soun", kAac)}, false), true, AudioCodec::aac, 3000, 44100,
+         128, 16, 2},
+        {"esds bit rate 0: mdat estimate", m4a({mvhd(44100, 44100 * 2), mp4Track("soun", zeroRate)}, true, 32008), true,
+         AudioCodec::aac, 2000, 44100, 128, 16, 2},
+        {"HE-AAC index 6, channel configuration 7", m4a({mvhd(1000, 3000), mp4Track("soun", he)}), true,
+         AudioCodec::aac, 3000, 24000, 64, 16, 8},
+        {"MPEG audio in esds", m4a({mvhd(1000, 3000), mp4Track("soun", mp3)}), true, AudioCodec::mp3, 3000, 44100, 192,
+         16, 2},
         {"ALAC", m4a({mvhd(1000, 3000), mp4Track("soun", alac)}), true, AudioCodec::alac, 3000, 96000, 2000, 24, 2},
-        {"13-byte tag-4 body", m4a({mvhd(1000, 3000), mp4Track("soun", short13)}), true, AudioCodec::aac, 3000, 32000, 128, 16, 2},
-        {"mvhd version 1", m4a({mvhd(48000, 48000ull * 5000, 1), mp4Track("soun", kAac)}), true, AudioCodec::aac, 5000000, 44100, 128, 16, 2},
+        {"13-byte tag-4 body", m4a({mvhd(1000, 3000), mp4Track("soun", short13)}), true, AudioCodec::aac, 3000, 32000,
+         128, 16, 2},
+        {"mvhd version 1", m4a({mvhd(48000, 48000ull * 5000, 1), mp4Track("soun", kAac)}), true, AudioCodec::aac,
+         5000000, 44100, 128, 16, 2},
         {"video only", m4a({mvhd(1000, 3000), mp4Track("vide", kAac)}), false, AudioCodec::unknown, 0, 0, 0, 0, 0},
         {"no mvhd", m4a({mp4Track("soun", kAac)}), false, AudioCodec::unknown, 0, 0, 0, 0, 0},
         {"no moov", cat({ftyp(), box("mdat", Bytes(100, 0))}), false, AudioCodec::unknown, 0, 0, 0, 0, 0},
@@ -86,21 +92,26 @@ TEST(Mp4Boxes, ItemList) {
         std::string artist, title, album, genre, key;
         std::uint16_t year, bpm10;
     } cases[] = {
-        {"texts", mp4Udta({ilstItem(kC + "nam", 1, bytesOf("T\xC3\xADtulo")), ilstItem(kC + "alb", 1, bytesOf("Album")),
-                           ilstItem(kC + "gen", 1, bytesOf("(17)")), ilstItem(kC + "day", 1, bytesOf("2019-05-01T00:00:00Z"))}),
+        {"texts",
+         mp4Udta({ilstItem(kC + "nam", 1, bytesOf("T\xC3\xADtulo")), ilstItem(kC + "alb", 1, bytesOf("Album")),
+                  ilstItem(kC + "gen", 1, bytesOf("(17)")), ilstItem(kC + "day", 1, bytesOf("2019-05-01T00:00:00Z"))}),
          "", "T\xC3\xADtulo", "Album", "(17)", "", 2019, 0},
         {"tmpo 128 of type 21", mp4Udta({ilstItem("tmpo", 21, be128)}), "", "", "", "", "", 0, 1280},
         {"tmpo of type 1 ignored", mp4Udta({ilstItem("tmpo", 1, be128)}), "", "", "", "", "", 0, 0},
         {"tmpo of one byte ignored", mp4Udta({ilstItem("tmpo", 21, bytesOf({128}))}), "", "", "", "", "", 0, 0},
         {"gnre 1", mp4Udta({ilstItem("gnre", 0, bytesOf({0, 1}))}), "", "", "", "Blues", "", 0, 0},
-        {"gnre 0 and 81 leave the genre", mp4Udta({ilstItem(kC + "gen", 1, bytesOf("Mine")), ilstItem("gnre", 0, bytesOf({0, 0})),
-                                                   ilstItem("gnre", 0, bytesOf({0, 81}))}),
+        {"gnre 0 and 81 leave the genre",
+         mp4Udta({ilstItem(kC + "gen", 1, bytesOf("Mine")), ilstItem("gnre", 0, bytesOf({0, 0})),
+                  ilstItem("gnre", 0, bytesOf({0, 81}))}),
          "", "", "", "Mine", "", 0, 0},
         {"---- Initial Key", mp4Udta({freeformItem("Initial Key", bytesOf("F#m"))}), "", "", "", "", "F#m", 0, 0},
-        {"---- BPM only while unset", mp4Udta({ilstItem("tmpo", 21, be128), freeformItem("BPM", bytesOf("90"))}), "", "", "", "", "", 0, 1280},
+        {"---- BPM only while unset", mp4Udta({ilstItem("tmpo", 21, be128), freeformItem("BPM", bytesOf("90"))}), "",
+         "", "", "", "", 0, 1280},
         {"---- bpm", mp4Udta({freeformItem("bpm", bytesOf("99,95"))}), "", "", "", "", "", 0, 1000},
-        {"aART then ©ART", mp4Udta({ilstItem("aART", 1, bytesOf("Band")), ilstItem(kC + "ART", 1, bytesOf("Solo"))}), "Solo", "", "", "", "", 0, 0},
-        {"©ART then aART", mp4Udta({ilstItem(kC + "ART", 1, bytesOf("Solo")), ilstItem("aART", 1, bytesOf("Band"))}), "Solo", "", "", "", "", 0, 0},
+        {"aART then ©ART", mp4Udta({ilstItem("aART", 1, bytesOf("Band")), ilstItem(kC + "ART", 1, bytesOf("Solo"))}),
+         "Solo", "", "", "", "", 0, 0},
+        {"©ART then aART", mp4Udta({ilstItem(kC + "ART", 1, bytesOf("Solo")), ilstItem("aART", 1, bytesOf("Band"))}),
+         "Solo", "", "", "", "", 0, 0},
         {"item without data", mp4Udta({box(kC + "nam", box("name", bytesOf("x")))}), "", "", "", "", "", 0, 0},
     };
     for (const auto& c : cases) {
@@ -142,15 +153,19 @@ TEST(Mp4Boxes, BoxSizes) {
     EXPECT_EQ(types(MP4::atoms(b, 0, 1000)), types(MP4::atoms(b, 0, b.size())));  // bytes beyond the array
 
     // The same at the top level: a 64-bit moov, and an mdat whose size wraps.
-    Bytes moov64 = cat({ftyp(), box64("moov", cat({mvhd(1000, 3000), mp4Track("soun", kAac)})), box("mdat", Bytes(100, 0))});
+    Bytes moov64 =
+        cat({ftyp(), box64("moov", cat({mvhd(1000, 3000), mp4Track("soun", kAac)})), box("mdat", Bytes(100, 0))});
     ASSERT_TRUE(parseBytes(moov64));
-    Bytes wrapTop = cat({ftyp(), box("moov", cat({mvhd(1000, 3000), mp4Track("soun", kAac)})), box64("mdat", Bytes(100, 0))});
+    Bytes wrapTop =
+        cat({ftyp(), box("moov", cat({mvhd(1000, 3000), mp4Track("soun", kAac)})), box64("mdat", Bytes(100, 0))});
     for (std::size_t i = wrapTop.size() - 108; i < wrapTop.size() - 100; ++i) wrapTop[i] = 0xFF;
     const auto m = parseBytes(wrapTop);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->bitrateKbps, 128);
     // A size-0 mdat at the end runs to the end of the file.
-    Bytes zeroMdat = m4a({mvhd(1000, 3000), mp4Track("soun", mp4SampleEntry("mp4a", 2, 16, 44100, esds(0x40, 0, ascBytes(2, 4, 2))))}, true, 12000);
+    Bytes zeroMdat = m4a(
+        {mvhd(1000, 3000), mp4Track("soun", mp4SampleEntry("mp4a", 2, 16, 44100, esds(0x40, 0, ascBytes(2, 4, 2))))},
+        true, 12000);
     for (std::size_t i = zeroMdat.size() - 12008; i < zeroMdat.size() - 12004; ++i) zeroMdat[i] = 0;
     const auto z = parseBytes(zeroMdat);
     ASSERT_TRUE(z);
@@ -164,7 +179,10 @@ protected:
         files_ = makeToolFiles("mp4", {"ffmpeg", "ffprobe"}, [](const FileNamer& d) {
             const std::string ff = ffmpegSine() + "-ac 2 ";
             return std::vector<std::string>{
-                ff + "-c:a aac -b:a 128k -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata tmpo=128 " + d("aac.m4a"),
+                ff +
+                    "-c:a aac -b:a 128k -metadata artist='Bj\xC3\xB6rk' -metadata title='J\xC3\xB3ga' -metadata "
+                    "tmpo=128 " +
+                    d("aac.m4a"),
                 ff + "-c:a aac -b:a 96k -movflags +faststart " + d("faststart.m4a"),
                 ff + "-c:a alac " + d("alac.m4a"),
             };

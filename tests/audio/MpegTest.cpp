@@ -198,10 +198,14 @@ protected:
                 "lame --quiet --resample 8 " + src + " " + d("mpeg25.mp3"),
                 ff + "-c:a mp2 " + d("layer2.mp2"),
                 ff + "-c:a libmp3lame -q:a 2 -write_xing 0 " + d("walk.mp3"),
-                ff + "-c:a libmp3lame -b:a 128k -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v24.mp3"),
-                ff + "-c:a libmp3lame -b:a 128k -id3v2_version 3 -metadata artist='" + artist + "' -metadata title='" + title + "' " + d("v23.mp3"),
-                "cp " + d("info.mp3") + " " + d("id3v2tool.mp3") + " && id3v2 -a 'Bj\xC3\xB6rk' -t 'J\xC3\xB3ga' -y 1997 " + d("id3v2tool.mp3"),
-                "lame --quiet -b 128 --id3v1-only --ta 'Bj\xC3\xB6rk' --tt 'J\xC3\xB3ga' --ty 1997 " + src + " " + d("v1only.mp3"),
+                ff + "-c:a libmp3lame -b:a 128k -metadata artist='" + artist + "' -metadata title='" + title + "' " +
+                    d("v24.mp3"),
+                ff + "-c:a libmp3lame -b:a 128k -id3v2_version 3 -metadata artist='" + artist + "' -metadata title='" +
+                    title + "' " + d("v23.mp3"),
+                "cp " + d("info.mp3") + " " + d("id3v2tool.mp3") +
+                    " && id3v2 -a 'Bj\xC3\xB6rk' -t 'J\xC3\xB3ga' -y 1997 " + d("id3v2tool.mp3"),
+                "lame --quiet -b 128 --id3v1-only --ta 'Bj\xC3\xB6rk' --tt 'J\xC3\xB3ga' --ty 1997 " + src + " " +
+                    d("v1only.mp3"),
             };
         });
     }
@@ -214,11 +218,11 @@ TEST_F(MpegTools, StreamFactsMatchFfprobe) {
     const struct {
         const char* file;
         bool vbr;
-        int cbrKbps;          // 0: not a constant bit rate
+        int cbrKbps;            // 0: not a constant bit rate
         bool exactFromPackets;  // compare with packets × samples / rate, not ffprobe's estimate
     } cases[] = {
-        {"cbr.mp3", false, 128, false},  {"info.mp3", false, 128, false}, {"xing.mp3", true, 0, false},
-        {"mpeg2.mp3", false, 0, false},  {"mpeg25.mp3", false, 0, false}, {"layer2.mp2", false, 0, false},
+        {"cbr.mp3", false, 128, false}, {"info.mp3", false, 128, false}, {"xing.mp3", true, 0, false},
+        {"mpeg2.mp3", false, 0, false}, {"mpeg25.mp3", false, 0, false}, {"layer2.mp2", false, 0, false},
         {"walk.mp3", true, 0, true},
     };
     for (const auto& c : cases) {

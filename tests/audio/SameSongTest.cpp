@@ -39,7 +39,8 @@ TEST(SameSongGroups, CopiesCountOnceAndFormatsJoin) {
     const std::string mp3 = seededBytes(40'000, 1);
     for (const char* name : {"a/copy1.mp3", "b/copy2.mp3", "c/copy3.mp3"}) dir.write(name, mp3);
     const auto volume = scanned(dir.path());
-    attach(*volume, {{dir / "a/copy1.mp3", song(180'000)}, {dir / "b/copy2.mp3", song(180'000)},
+    attach(*volume, {{dir / "a/copy1.mp3", song(180'000)},
+                     {dir / "b/copy2.mp3", song(180'000)},
                      {dir / "c/copy3.mp3", song(180'000)}});
     const auto groups = DuplicateFinder({volume}, {}).run({});
     ASSERT_EQ(groups.size(), 1u) << "three copies in one identical group are not also the same song";
@@ -50,7 +51,8 @@ TEST(SameSongGroups, CopiesCountOnceAndFormatsJoin) {
     two.write("b/copy2.mp3", mp3);
     two.write("lossless.flac", seededBytes(90'000, 2));
     const auto volume2 = scanned(two.path());
-    attach(*volume2, {{two / "a/copy1.mp3", song(180'000)}, {two / "b/copy2.mp3", song(180'000)},
+    attach(*volume2, {{two / "a/copy1.mp3", song(180'000)},
+                      {two / "b/copy2.mp3", song(180'000)},
                       {two / "lossless.flac", song(180'500, core::AudioCodec::flac)}});
     ProgressLog log;
     const auto all = DuplicateFinder({volume2}, {}).run(log.callback());

@@ -64,9 +64,11 @@ std::string ffmpegSine(int seconds) {
 }
 
 std::optional<Probe> probe(const std::filesystem::path& file) {
-    const std::string command = "ffprobe -v error -select_streams a:0 -count_packets -show_entries "
-                                "stream=sample_rate,channels,nb_read_packets,sample_fmt,bits_per_raw_sample:"
-                                "format=duration -of default=nw=1 " + quoted(file) + " 2>/dev/null";
+    const std::string command =
+        "ffprobe -v error -select_streams a:0 -count_packets -show_entries "
+        "stream=sample_rate,channels,nb_read_packets,sample_fmt,bits_per_raw_sample:"
+        "format=duration -of default=nw=1 " +
+        quoted(file) + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return std::nullopt;
     std::string text;
@@ -77,7 +79,8 @@ std::optional<Probe> probe(const std::filesystem::path& file) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         const auto eq = line.find('=');
-        if (eq != std::string::npos && !values.count(line.substr(0, eq))) values[line.substr(0, eq)] = line.substr(eq + 1);
+        if (eq != std::string::npos && !values.count(line.substr(0, eq)))
+            values[line.substr(0, eq)] = line.substr(eq + 1);
     }
     auto number = [&](const char* key) { return std::strtod(values[key].c_str(), nullptr); };
     Probe p;

@@ -51,9 +51,9 @@ std::string ffmpegSine(int seconds = 3);
 struct Probe {
     std::uint32_t sampleRate = 0;
     std::uint32_t channels = 0;
-    double seconds = 0;              // the container's duration
-    std::uint64_t packets = 0;       // packets actually counted
-    std::string sampleFormat;        // ffprobe's sample_fmt
+    double seconds = 0;         // the container's duration
+    std::uint64_t packets = 0;  // packets actually counted
+    std::string sampleFormat;   // ffprobe's sample_fmt
     std::uint32_t bitsPerRawSample = 0;
 };
 std::optional<Probe> probe(const std::filesystem::path& file);
@@ -61,22 +61,22 @@ std::optional<Probe> probe(const std::filesystem::path& file);
 }  // namespace quorvanta::audio::test
 
 // Skips the test when a program is missing (naming it), except in CI, where it fails.
-#define AUDIO_REQUIRE_TOOLS(...)                                                                   \
-    do {                                                                                           \
-        const std::string missing_ = ::quorvanta::audio::test::missingTool({__VA_ARGS__});         \
-        if (!missing_.empty()) {                                                                   \
-            if (std::getenv("CI")) FAIL() << "missing program " << missing_;                       \
+#define AUDIO_REQUIRE_TOOLS(...)                                                                     \
+    do {                                                                                             \
+        const std::string missing_ = ::quorvanta::audio::test::missingTool({__VA_ARGS__});           \
+        if (!missing_.empty()) {                                                                     \
+            if (std::getenv("CI")) FAIL() << "missing program " << missing_;                         \
             GTEST_SKIP() << "missing program " << missing_ << " (scripts/install-deps installs it)"; \
-        }                                                                                          \
+        }                                                                                            \
     } while (false)
 
 // As AUDIO_REQUIRE_TOOLS for the programs of a ToolFileSet; then fails when a command failed.
-#define AUDIO_REQUIRE_TOOL_FILES(files)                                                            \
-    do {                                                                                           \
-        const std::string missing_ = ::quorvanta::audio::test::missingTool((files).programs);      \
-        if (!missing_.empty()) {                                                                   \
-            if (std::getenv("CI")) FAIL() << "missing program " << missing_;                       \
+#define AUDIO_REQUIRE_TOOL_FILES(files)                                                              \
+    do {                                                                                             \
+        const std::string missing_ = ::quorvanta::audio::test::missingTool((files).programs);        \
+        if (!missing_.empty()) {                                                                     \
+            if (std::getenv("CI")) FAIL() << "missing program " << missing_;                         \
             GTEST_SKIP() << "missing program " << missing_ << " (scripts/install-deps installs it)"; \
-        }                                                                                          \
-        ASSERT_EQ((files).failed, "") << "the commands above failed";                              \
+        }                                                                                            \
+        ASSERT_EQ((files).failed, "") << "the commands above failed";                                \
     } while (false)

@@ -6,12 +6,12 @@
 #include "QuorvantaCore/text/Utf8.h"
 #include "audio/parser/Reader.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace quorvanta::test {
 
@@ -39,9 +39,9 @@ inline std::string audioTextProblem(const char* name, const std::string& text) {
 }
 
 inline std::string audioMetaProblem(const core::AudioMeta& m) {
-    for (const auto& [name, text] : {std::pair{"artist", &m.artist}, std::pair{"title", &m.title},
-                                     std::pair{"album", &m.album}, std::pair{"genre", &m.genre},
-                                     std::pair{"key", &m.key}}) {
+    for (const auto& [name, text] :
+         {std::pair{"artist", &m.artist}, std::pair{"title", &m.title}, std::pair{"album", &m.album},
+          std::pair{"genre", &m.genre}, std::pair{"key", &m.key}}) {
         if (std::string p = audioTextProblem(name, *text); !p.empty()) return p;
     }
     if (static_cast<unsigned>(m.codec) > 11) return "codec out of range";

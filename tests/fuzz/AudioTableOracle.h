@@ -33,9 +33,8 @@ inline std::string audioImageProblem(std::span<const std::uint8_t> image) {
         if (r > 0 && cols->entry[r] <= cols->entry[r - 1]) return "entries not increasing";
         const core::AudioMeta meta = AudioTable::meta(*cols, r);
         const std::pair<std::uint32_t, const std::string*> texts[] = {
-            {cols->artist[r], &meta.artist}, {cols->title[r], &meta.title},
-            {cols->album[r], &meta.album},   {cols->genre[r], &meta.genre},
-            {cols->key[r], &meta.key},
+            {cols->artist[r], &meta.artist}, {cols->title[r], &meta.title}, {cols->album[r], &meta.album},
+            {cols->genre[r], &meta.genre},   {cols->key[r], &meta.key},
         };
         for (const auto& [offset, text] : texts) {
             if (offset == 0) {
@@ -45,8 +44,7 @@ inline std::string audioImageProblem(std::span<const std::uint8_t> image) {
             // The text and the folded copy after it both end inside the pool.
             const std::size_t end = std::size_t{offset} + text->size();
             if (end >= pool.size() || pool[end] != '\0' || pool.compare(offset, text->size(), *text) != 0)
-                return "row " + std::to_string(r) + ": text at " + std::to_string(offset) +
-                       " is not the pool's";
+                return "row " + std::to_string(r) + ": text at " + std::to_string(offset) + " is not the pool's";
             if (pool.find('\0', end + 1) == std::string::npos)
                 return "row " + std::to_string(r) + ": folded copy runs past the pool";
         }
@@ -81,9 +79,8 @@ inline std::string audioImageProblem(std::span<const std::uint8_t> image) {
         extra.meta.artist = AudioTable::meta(*cols, 0).artist;
         table->upsert({extra});
         const auto after = table->snapshot();
-        if (extra.entry <= 0xFFFFFFFF &&
-            (after->pool.size() != before || after->artist.back() == 0 ||
-             AudioTable::meta(*after, after->count() - 1).artist != extra.meta.artist))
+        if (extra.entry <= 0xFFFFFFFF && (after->pool.size() != before || after->artist.back() == 0 ||
+                                          AudioTable::meta(*after, after->count() - 1).artist != extra.meta.artist))
             return "a stored artist was not shared after loading";
     }
     return {};

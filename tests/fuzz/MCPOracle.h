@@ -26,8 +26,8 @@ inline std::string mcpMessageProblem(std::string_view line) {
     const std::optional<std::string> reply = MCP::handle(line, forward);
 
     const auto message = core::parseJSONStrict(line, MCP::maxNesting);
-    const bool isMessage = message && message->is_object() && message->contains("method") &&
-                           (*message)["method"].is_string();
+    const bool isMessage =
+        message && message->is_object() && message->contains("method") && (*message)["method"].is_string();
     if (!isMessage) {
         if (!forwarded.empty()) return "a line that is no message was forwarded";
         if (reply != kMCPParseErrorReply) return "a line that is no message did not get the parse error";
@@ -44,8 +44,7 @@ inline std::string mcpMessageProblem(std::string_view line) {
     const auto parsed = core::parseJSONStrict(*reply, MCP::maxNesting + 4);
     if (!parsed || !parsed->is_object()) return "a reply is not one JSON object";
     if ((*parsed)["jsonrpc"] != "2.0") return "a reply without \"jsonrpc\" \"2.0\"";
-    if (!parsed->contains("id") ||
-        core::writeJSONCompact((*parsed)["id"]) != core::writeJSONCompact((*message)["id"]))
+    if (!parsed->contains("id") || core::writeJSONCompact((*parsed)["id"]) != core::writeJSONCompact((*message)["id"]))
         return "a reply does not echo the id";
     if (parsed->contains("result") == parsed->contains("error"))
         return "a reply holds not exactly one of result and error";
@@ -53,8 +52,8 @@ inline std::string mcpMessageProblem(std::string_view line) {
     if (!forwarded.empty()) {
         if ((*message)["method"] != "tools/call") return "a method other than tools/call was forwarded";
         const auto request = core::parseJSONStrict(forwarded.front());
-        if (!request || !request->is_object() || request->value("op", "") != "search" ||
-            !request->contains("query") || !(*request)["query"].is_string())
+        if (!request || !request->is_object() || request->value("op", "") != "search" || !request->contains("query") ||
+            !(*request)["query"].is_string())
             return "the forwarded request is not a local API search";
         if (!parsed->contains("result")) return "a forwarded call got no tool result";
     }

@@ -35,8 +35,10 @@ inline std::string snapshotProblem(const char* path) {
         uint32_t e = i, steps = 0;
         while (h->parent[e] != FIDX_NONE && steps++ <= count) e = h->parent[e];
         if (steps > count) problem = "parent chain of " + std::to_string(i) + " does not end";
-        if (h->ext[i] >= extCount) problem = "extension id past the table";
-        else bytes += std::strlen(h->ext_names[h->ext[i]]);
+        if (h->ext[i] >= extCount)
+            problem = "extension id past the table";
+        else
+            bytes += std::strlen(h->ext_names[h->ext[i]]);
     }
     for (uint32_t key = 0; key < FIDX_SORT_KEYS && problem.empty(); ++key)
         if (block.n[key] > block.k[key] || block.k[key] > count) problem = "permutation counts";

@@ -33,7 +33,8 @@ inline app::filemeta::Facts probeVideoBytes(const std::uint8_t* data, std::size_
 // makes of them (empty when nothing is).
 inline std::string videoFactsProblem(const app::filemeta::Facts& facts, std::size_t size) {
     using namespace app::filemeta;
-    if (facts.duration && !(std::isfinite(*facts.duration) && *facts.duration > 0)) return "duration not finite and > 0";
+    if (facts.duration && !(std::isfinite(*facts.duration) && *facts.duration > 0))
+        return "duration not finite and > 0";
     if (facts.width.has_value() != facts.height.has_value()) return "one side of a pixel size";
     if (facts.width && (*facts.width < 1 || *facts.height < 1)) return "a pixel side below 1";
     if (facts.bitrate || facts.rate || facts.pages) return "a fact the video probe never reads";

@@ -5,8 +5,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string problem =
-        quorvanta::test::mcpMessageProblem({reinterpret_cast<const char*>(data), size});
+    const std::string problem = quorvanta::test::mcpMessageProblem({reinterpret_cast<const char*>(data), size});
     if (!problem.empty()) {
         std::fprintf(stderr, "MCP handler: %s\n", problem.c_str());
         std::abort();

@@ -23,8 +23,8 @@ namespace quorvanta::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempDir;
 using test::readFile;
+using test::TempDir;
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -141,8 +141,7 @@ TEST(AtomicFile, ConcurrentWritersAlwaysLeaveOneCompleteVersion) {
     threads.emplace_back([&] {
         while (writersLeft.load() > 0) {
             const auto bytes = readFile(target);
-            if (bytes.size() != kSize || bytes.find_first_not_of(bytes[0]) != std::string::npos)
-                torn.fetch_add(1);
+            if (bytes.size() != kSize || bytes.find_first_not_of(bytes[0]) != std::string::npos) torn.fetch_add(1);
         }
     });
     for (auto& t : threads) t.join();
@@ -218,14 +217,14 @@ TEST(AtomicFileSweep, RemovesOnlyItsOwnStaleTemporaries) {
 
     // Old entries that are not this writer's temporary files, or not regular files.
     const std::vector<std::string> others = {
-        "vol.idx.tmp-abcdefghijkl",        // not hidden
-        ".vol.idx.tmp-abcdefghijk",        // 11 letters
-        ".vol.idx.tmp-abcdefghijklm",      // 13 letters
-        ".vol.idx.tmp-ABCDEFGHIJKL",       // capitals
-        ".vol.idx.tmp-abcdefghij-_",       // other characters
-        ".tmp-abcdefghijkl",               // no target name
-        ".vol.idx.tmp-abcdefghijkl.bak",   // more after the suffix
-        ".vol.idx.tm-abcdefghijkl",        // another mark
+        "vol.idx.tmp-abcdefghijkl",       // not hidden
+        ".vol.idx.tmp-abcdefghijk",       // 11 letters
+        ".vol.idx.tmp-abcdefghijklm",     // 13 letters
+        ".vol.idx.tmp-ABCDEFGHIJKL",      // capitals
+        ".vol.idx.tmp-abcdefghij-_",      // other characters
+        ".tmp-abcdefghijkl",              // no target name
+        ".vol.idx.tmp-abcdefghijkl.bak",  // more after the suffix
+        ".vol.idx.tm-abcdefghijkl",       // another mark
         "notes.txt",
     };
     for (const auto& name : others) ageBy(dir.write(name, "keep"), now, 5 * 3600);
@@ -246,7 +245,8 @@ TEST(AtomicFileSweep, RemovesOnlyItsOwnStaleTemporaries) {
         if (name != leftover.filename()) expected.push_back(name);
     EXPECT_EQ(namesIn(dir.path()), expected);
     EXPECT_EQ(readFile(target), "the saved snapshot");
-    EXPECT_TRUE(fs::exists(dir / ".folder.tmp-abcdefghijkl/.inner.tmp-abcdefghijkl")) << "only the folder itself is swept";
+    EXPECT_TRUE(fs::exists(dir / ".folder.tmp-abcdefghijkl/.inner.tmp-abcdefghijkl"))
+        << "only the folder itself is swept";
     EXPECT_EQ(readFile(linked), "not ours to remove");
 
     EXPECT_EQ(sweepStaleTemporaries(dir.path(), now, error), 0u) << "a second sweep finds nothing";

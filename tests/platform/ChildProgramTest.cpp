@@ -57,11 +57,11 @@ TEST(ChildProgram, NoInheritedDescriptorsAndAGroupOfItsOwn) {
     // A descriptor of ours without close-on-exec, which a careless spawn would hand down.
     const int leaked = 37;
     ASSERT_EQ(dup2(open("/dev/null", O_RDONLY), leaked), leaked);
-    const auto run = runChildProgram(
-        script(dir, "p", "ls /proc/$$/fd | sort -n | tr '\\n' ' '; echo; "
-                         "set -- $(cut -d' ' -f5 /proc/$$/stat); [ \"$1\" = $$ ] && echo own-group; "
-                         "readlink /proc/$$/fd/0 /proc/$$/fd/2"),
-        "p", {}, 10s, 1 << 20);
+    const auto run = runChildProgram(script(dir, "p",
+                                            "ls /proc/$$/fd | sort -n | tr '\\n' ' '; echo; "
+                                            "set -- $(cut -d' ' -f5 /proc/$$/stat); [ \"$1\" = $$ ] && echo own-group; "
+                                            "readlink /proc/$$/fd/0 /proc/$$/fd/2"),
+                                     "p", {}, 10s, 1 << 20);
     close(leaked);
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->succeeded());
@@ -70,13 +70,14 @@ TEST(ChildProgram, NoInheritedDescriptorsAndAGroupOfItsOwn) {
     EXPECT_NE(fds.find(" 0 1 2 "), std::string::npos) << "descriptors:" << fds;
     EXPECT_NE(run->output.find("own-group"), std::string::npos) << run->output;
     EXPECT_NE(run->output.find("\n/dev/null\n/dev/null\n"), std::string::npos)
-        << "standard input and error are /dev/null; the child printed:\n" << run->output;
+        << "standard input and error are /dev/null; the child printed:\n"
+        << run->output;
 }
 
 TEST(ChildProgram, LargeStandardErrorDoesNotBlock) {
     test::TempDir dir;
-    const auto run = runChildProgram(script(dir, "p", "head -c 4000000 /dev/zero >&2; echo done"), "p", {}, 30s,
-                                     1 << 20);
+    const auto run =
+        runChildProgram(script(dir, "p", "head -c 4000000 /dev/zero >&2; echo done"), "p", {}, 30s, 1 << 20);
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->succeeded());
     EXPECT_EQ(run->output, "done\n");
@@ -86,9 +87,9 @@ TEST(ChildProgram, TimeLimitKillsTheWholeGroup) {
     test::TempDir dir;
     const fs::path pids = dir / "pids";
     // The child starts a grandchild that keeps the output open, then both wait.
-    const auto run = runChildProgram(
-        script(dir, "p", "sleep 600 & echo $$ $! > '" + pids.string() + "'; echo started; wait"), "p", {}, 500ms,
-        1 << 20);
+    const auto run =
+        runChildProgram(script(dir, "p", "sleep 600 & echo $$ $! > '" + pids.string() + "'; echo started; wait"), "p",
+                        {}, 500ms, 1 << 20);
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->timedOut);
     EXPECT_FALSE(run->succeeded());

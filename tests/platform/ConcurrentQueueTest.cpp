@@ -99,8 +99,7 @@ TEST(ConcurrentQueue, IdleThreadsGoAway) {
     std::latch done(8);
     for (int i = 0; i < 8; ++i) queue.async([&] { done.count_down(); });
     done.wait();
-    EXPECT_TRUE(eventually([&] { return queue.threadCount() == 0; }))
-        << queue.threadCount() << " threads stayed";
+    EXPECT_TRUE(eventually([&] { return queue.threadCount() == 0; })) << queue.threadCount() << " threads stayed";
     // And the queue still works afterwards.
     std::latch again(1);
     queue.async([&] { again.count_down(); });
@@ -129,8 +128,7 @@ TEST(ConcurrentQueue, ManyProducersNeverExceedTheBound) {
                 for (int i = 0; i < 300; ++i)
                     queue.async([&] {
                         const int now = inFlight.fetch_add(1) + 1;
-                        for (int seen = peak.load(); now > seen && !peak.compare_exchange_weak(seen, now);) {
-                        }
+                        for (int seen = peak.load(); now > seen && !peak.compare_exchange_weak(seen, now);) {}
                         inFlight.fetch_sub(1);
                         ran.fetch_add(1);
                     });
@@ -143,8 +141,7 @@ TEST(ConcurrentQueue, ManyProducersNeverExceedTheBound) {
 
 TEST(ConcurrentQueue, DelayedJobsFollowTheClock) {
     FakeClock clock;
-    ConcurrentQueue queue("quorvanta.scan", Qos::utility, 4, ConcurrentQueue::kDefaultIdleLinger,
-                          clock);
+    ConcurrentQueue queue("quorvanta.scan", Qos::utility, 4, ConcurrentQueue::kDefaultIdleLinger, clock);
     std::atomic<bool> ran{false};
     std::latch done(1);
     queue.asyncAfter(10s, [&] {

@@ -19,9 +19,8 @@ using namespace std::chrono_literals;
 
 // post(delay, task) queues a delayed task; advance(by) moves the fake clock and waits until the
 // queue has run what became due.
-inline void checkDelayedTasks(
-    const std::function<void(Clock::Duration, std::function<void()>)>& post,
-    const std::function<void(Clock::Duration)>& advance) {
+inline void checkDelayedTasks(const std::function<void(Clock::Duration, std::function<void()>)>& post,
+                              const std::function<void(Clock::Duration)>& advance) {
     struct Delayed {
         Clock::Duration delay;
         std::string name;
@@ -32,9 +31,9 @@ inline void checkDelayedTasks(
         std::string expected;  // log after the step
     };
     const Step steps[] = {
-        {0s, "now"},                  // a zero delay is due at once, but only through the clock
-        {999ms, "now"},               // nothing before its deadline
-        {1ms, "now a1 a2"},           // equal deadlines in posting order
+        {0s, "now"},         // a zero delay is due at once, but only through the clock
+        {999ms, "now"},      // nothing before its deadline
+        {1ms, "now a1 a2"},  // equal deadlines in posting order
         {1500ms, "now a1 a2 b"},
         {10s, "now a1 a2 b c"},
     };

@@ -79,8 +79,9 @@ struct Live {
 
     explicit Live(InotifySource::AddWatch add = {}) : source(std::make_unique<InotifySource>(clock, std::move(add))) {}
     std::unique_ptr<EventStream> open(std::uint64_t since) {
-        return source->open({dir.path().string()}, since, 300ms, target,
-                            [this](const std::vector<FileEvent>& events) { seen.insert(seen.end(), events.begin(), events.end()); });
+        return source->open({dir.path().string()}, since, 300ms, target, [this](const std::vector<FileEvent>& events) {
+            seen.insert(seen.end(), events.begin(), events.end());
+        });
     }
     void drain() {
         source->drain();
@@ -128,11 +129,11 @@ TEST(InotifySource, LiveFolderAndHistory) {
 
     // An id from before the source started: "must scan" on each scope.
     std::vector<FileEvent> unknown;
-    auto third = l->source->open({root}, 1, 300ms, l->target,
-                                 [&](const std::vector<FileEvent>& events) { unknown = events; });
+    auto third =
+        l->source->open({root}, 1, 300ms, l->target, [&](const std::vector<FileEvent>& events) { unknown = events; });
     l->target.run();
     EXPECT_EQ(unknown, (std::vector<FileEvent>{{unknown.at(0).id, kMustScanSubDirs, root},
-                                                {unknown.at(1).id, kHistoryDone, ""}}));
+                                               {unknown.at(1).id, kHistoryDone, ""}}));
 }
 
 TEST(InotifySource, WatchLimitPollsTheRest) {

@@ -15,7 +15,9 @@ namespace quorvanta::platform {
 namespace {
 
 Journal sample() {
-    return Journal{"log-7", {{10, 0, "/a/b\xff.txt"}, {11, kMustScanSubDirs, "/a"}, {25, 0, "/c/\xfe\xfd/x"}, {30, kUnmount, "/m"}}};
+    return Journal{
+        "log-7",
+        {{10, 0, "/a/b\xff.txt"}, {11, kMustScanSubDirs, "/a"}, {25, 0, "/c/\xfe\xfd/x"}, {30, kUnmount, "/m"}}};
 }
 
 using test_support::ManualExecutor;
@@ -78,7 +80,8 @@ TEST(Journal, ReplayFromAnIdThenHistoryDoneThenLive) {
     source.push({{31, 0, "/a/new"}, {32, 0, "/elsewhere"}, {20, 0, "/a/older-id-dropped"}});
     target.run();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0], (std::vector<FileEvent>{{11, kMustScanSubDirs, "/a"}, {25, 0, "/c/\xfe\xfd/x"}, {30, kHistoryDone, ""}}));
+    EXPECT_EQ(seen[0],
+              (std::vector<FileEvent>{{11, kMustScanSubDirs, "/a"}, {25, 0, "/c/\xfe\xfd/x"}, {30, kHistoryDone, ""}}));
     EXPECT_EQ(seen[1], (std::vector<FileEvent>{{31, 0, "/a/new"}}));
 
     stream.reset();
@@ -102,7 +105,8 @@ TEST(Journal, DropsRecordedAboveAScopeReachItAsRescans) {
                                                {5, kKernelDropped, "/x"},
                                                {6, kMustScanSubDirs, "/v/w"},
                                                {7, kHistoryDone, ""}}));
-    EXPECT_EQ(seen[1], (std::vector<FileEvent>{{8, kUserDropped, "/v/w"}, {8, kUserDropped, "/x"}, {9, kMustScanSubDirs, "/x/y"}}));
+    EXPECT_EQ(seen[1], (std::vector<FileEvent>{
+                           {8, kUserDropped, "/v/w"}, {8, kUserDropped, "/x"}, {9, kMustScanSubDirs, "/x/y"}}));
 }
 
 }  // namespace

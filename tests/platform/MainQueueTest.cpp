@@ -22,10 +22,11 @@ TEST(MainQueueManual, RunsPostedTasksInOrderOnlyWhenDrained) {
     FakeClock clock;
     ManualMainQueue main(clock);
     std::vector<int> order;
-    for (int i = 0; i < 5; ++i) main.post([&, i] {
-        order.push_back(i);
-        if (i == 0) main.post([&] { order.push_back(100); });  // queued behind the others
-    });
+    for (int i = 0; i < 5; ++i)
+        main.post([&, i] {
+            order.push_back(i);
+            if (i == 0) main.post([&] { order.push_back(100); });  // queued behind the others
+        });
     EXPECT_TRUE(order.empty());
     EXPECT_EQ(main.drain(), 6u);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 100}));
@@ -34,9 +35,8 @@ TEST(MainQueueManual, RunsPostedTasksInOrderOnlyWhenDrained) {
 TEST(MainQueueManual, DelayedTasksFollowTheClock) {
     FakeClock clock;
     ManualMainQueue main(clock);
-    test_cases::checkDelayedTasks(
-        [&](Clock::Duration delay, Task task) { main.postAfter(delay, std::move(task)); },
-        [&](Clock::Duration by) { main.runUntil(clock.now() + by); });
+    test_cases::checkDelayedTasks([&](Clock::Duration delay, Task task) { main.postAfter(delay, std::move(task)); },
+                                  [&](Clock::Duration by) { main.runUntil(clock.now() + by); });
 }
 
 TEST(MainQueueManual, RunUntilRunsWorkQueuedByADueTaskBeforeLaterDeadlines) {
@@ -104,10 +104,12 @@ TEST(MainQueueManual, PostSyncGivesUpAfterTheBound) {
     ManualMainQueue main(clock);
     std::atomic<bool> ran{false};
     std::optional<int> answer = 0;
-    std::thread worker([&] { answer = main.postSync([&] {
-        ran = true;
-        return 1;
-    }); });
+    std::thread worker([&] {
+        answer = main.postSync([&] {
+            ran = true;
+            return 1;
+        });
+    });
     // The worker's bound is a timer on the fake clock; once it is set, moving past it ends the wait.
     while (clock.pendingTimers() == 0) std::this_thread::yield();
     clock.advance(MainQueue::kSyncBound - 1ms);
@@ -136,10 +138,12 @@ TEST(MainQueueManual, PostSyncIsUnavailableOnceShutdownBegan) {
     asking.wait();
     main.beginShutdown();
     waiting.join();
-    std::thread afterwards([&] { late = main.postSync([&] {
-        ran = true;
-        return 2;
-    }); });
+    std::thread afterwards([&] {
+        late = main.postSync([&] {
+            ran = true;
+            return 2;
+        });
+    });
     afterwards.join();
     EXPECT_EQ(early, std::nullopt);
     EXPECT_EQ(late, std::nullopt);

@@ -71,8 +71,8 @@ TEST(NotificationCenter, ObserversMayDropTokensWhileBeingDelivered) {
     std::optional<Connection> first, second, third;
     first = centre.observe(names::kShowSourceChooser, main, [&] {
         log.push_back("first");
-        first.reset();   // itself
-        third.reset();   // one whose delivery is already queued
+        first.reset();  // itself
+        third.reset();  // one whose delivery is already queued
     });
     second = centre.observe(names::kShowSourceChooser, main, [&] { log.push_back("second"); });
     third = centre.observe(names::kShowSourceChooser, main, [&] { log.push_back("third"); });

@@ -37,9 +37,7 @@ TEST(ParallelFor, CallsEveryIndexExactlyOnce) {
 TEST(ParallelFor, NestedLoopsComplete) {
     constexpr std::size_t kOuter = 16, kInner = 2000;
     Tally tally(kOuter * kInner);
-    parallelFor(kOuter, [&](std::size_t i) {
-        parallelFor(kInner, [&](std::size_t j) { tally.hit(i * kInner + j); });
-    });
+    parallelFor(kOuter, [&](std::size_t i) { parallelFor(kInner, [&](std::size_t j) { tally.hit(i * kInner + j); }); });
     EXPECT_EQ(tally.firstWrong(), kOuter * kInner);
 }
 

@@ -71,8 +71,14 @@ TEST(PathText, LastComponentIgnoresTrailingSlashes) {
         std::string path;
         std::string last;
     } cases[] = {
-        {"/media/me/Music SSD", "Music SSD"}, {"/media/me/Music SSD//", "Music SSD"}, {"a", "a"},
-        {"a/b", "b"}, {"/", ""}, {"", ""}, {"/a\nb", "a\nb"}, {"/x/\xff", "\xff"},
+        {"/media/me/Music SSD", "Music SSD"},
+        {"/media/me/Music SSD//", "Music SSD"},
+        {"a", "a"},
+        {"a/b", "b"},
+        {"/", ""},
+        {"", ""},
+        {"/a\nb", "a\nb"},
+        {"/x/\xff", "\xff"},
     };
     for (const auto& c : cases) EXPECT_EQ(lastComponent(c.path), c.last) << "last component of " << c.path;
 }

@@ -77,8 +77,7 @@ TEST(SerialQueue, SyncFromTheQueueItselfRunsInline) {
 
 TEST(SerialQueue, SyncHandsTheTasksExceptionToTheCaller) {
     SerialQueue queue("quorvanta.test");
-    EXPECT_THROW(queue.sync([]() -> int { throw std::runtime_error("task failed"); }),
-                 std::runtime_error);
+    EXPECT_THROW(queue.sync([]() -> int { throw std::runtime_error("task failed"); }), std::runtime_error);
     EXPECT_EQ(queue.sync([] { return 1; }), 1) << "the queue must keep running";
 }
 
@@ -102,20 +101,18 @@ TEST(SerialQueue, ThreadIsNamedAfterTheLabelAndNicedByQos) {
         EXPECT_EQ(queue.label(), c.label);
         EXPECT_EQ(queue.sync([] { return currentThreadName(); }), c.threadName);
         // The queue's thread was started from this one, so it can always get nicer than it.
-        EXPECT_EQ(queue.sync([] { return currentThreadNice(); }), std::min(base + c.niceOffset, 19))
-            << c.label;
+        EXPECT_EQ(queue.sync([] { return currentThreadNice(); }), std::min(base + c.niceOffset, 19)) << c.label;
     }
 }
 
 TEST(SerialQueue, DelayedTasksFollowTheClock) {
     FakeClock clock;
     SerialQueue queue("quorvanta.test", Qos::standard, clock);
-    test_cases::checkDelayedTasks(
-        [&](Clock::Duration delay, Task task) { queue.asyncAfter(delay, std::move(task)); },
-        [&](Clock::Duration by) {
-            clock.advance(by);
-            queue.sync([] {});
-        });
+    test_cases::checkDelayedTasks([&](Clock::Duration delay, Task task) { queue.asyncAfter(delay, std::move(task)); },
+                                  [&](Clock::Duration by) {
+                                      clock.advance(by);
+                                      queue.sync([] {});
+                                  });
 }
 
 TEST(SerialQueue, DestructionRunsQueuedTasksAndDropsFutureOnes) {

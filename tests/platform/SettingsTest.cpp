@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -19,8 +18,8 @@ namespace quorvanta::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempDir;
 using test::readFile;
+using test::TempDir;
 
 // Makes a store of one kind; `reopen` gives a new store over what the previous one kept (for the
 // memory store, the same store: it keeps nothing beyond itself).
@@ -169,8 +168,7 @@ TEST(SettingsFile, UnreadableFilesCostNothing) {
         FileSettings settings(path);
         EXPECT_EQ(settings.text("language"), std::nullopt) << c.what;
         EXPECT_EQ(settings.boolean("keepOffline"),
-                  c.bytes && c.bytes->find("keepOffline") != std::string::npos ? std::optional(false)
-                                                                               : std::nullopt)
+                  c.bytes && c.bytes->find("keepOffline") != std::string::npos ? std::optional(false) : std::nullopt)
             << c.what << ": only the wrong-kind value may be lost";
         // Reading changes nothing on disk.
         EXPECT_EQ(fs::exists(path), c.bytes.has_value()) << c.what;
@@ -226,8 +224,7 @@ TEST(SettingsFile, NamesThatAreNotUtf8AreWrittenReplaced) {
     FileSettings settings(path);
     settings.setTextList("contentFolders", {"/home/u/caf\xe9"});
     ASSERT_FALSE(settings.lastWriteError());
-    EXPECT_EQ(FileSettings(path).textList("contentFolders"),
-              std::vector<std::string>{"/home/u/caf\xef\xbf\xbd"});
+    EXPECT_EQ(FileSettings(path).textList("contentFolders"), std::vector<std::string>{"/home/u/caf\xef\xbf\xbd"});
 }
 
 TEST(SettingsFile, DefaultPathFollowsXdgConfigHome) {

@@ -15,8 +15,8 @@ TEST(ThreadName, IsCutTo15Bytes) {
     };
     const Case cases[] = {
         {"", ""},
-        {"quorvanta.watch", "quorvanta.watch"},            // exactly 15 bytes
-        {"quorvanta.content.ab", "quorvanta.conte"},       // 20 bytes
+        {"quorvanta.watch", "quorvanta.watch"},       // exactly 15 bytes
+        {"quorvanta.content.ab", "quorvanta.conte"},  // 20 bytes
     };
     for (const auto& c : cases) {
         std::string seen;

@@ -26,7 +26,7 @@ TEST(VolumeProbeByUUID, DecodesUdevEscapes) {
         {"a\\x20b", "a b"},
         {"..\\x2f..\\x2fetc", "../../etc"},
         {"\\x5C", "\\"},
-        {"\\xZZ", "\\xZZ"},   // not hexadecimal: kept
+        {"\\xZZ", "\\xZZ"},  // not hexadecimal: kept
         {"end\\x2", "end\\x2"},
         {"plain-1234", "plain-1234"},
     };
@@ -61,9 +61,9 @@ TEST(VolumeProbeByUUID, MatchesLinksByTheResolvedSourcePath) {
     const auto sideDisk = dir.write("devs/sdb1", "");
     fs::create_directory(dir / "by-uuid");
     fs::create_symlink("../devs/nvme0n1p2", dir / "by-uuid/5555-eeee");
-    fs::create_symlink(dir / "devs/gone", dir / "by-uuid/dead-beef");   // dangling
-    fs::create_symlink(sideDisk, dir / "by-uuid/a\\x2fb");              // decodes to "a/b"
-    fs::create_symlink(dir / "devs", other / "alias");                  // the source names a link
+    fs::create_symlink(dir / "devs/gone", dir / "by-uuid/dead-beef");  // dangling
+    fs::create_symlink(sideDisk, dir / "by-uuid/a\\x2fb");             // decodes to "a/b"
+    fs::create_symlink(dir / "devs", other / "alias");                 // the source names a link
 
     const auto folder = dir / "by-uuid";
     EXPECT_EQ(uuidFromByUUIDFolder(mountOf(0, 47, disk), folder), "5555-eeee");
@@ -86,7 +86,7 @@ TEST(VolumeProbeByUUID, MatchesLinksByTheDeviceNumber) {
             GTEST_SKIP() << "cannot make block device nodes here: " << std::strerror(errno);
     }
     fs::create_symlink("../devs/sda1", dir / "by-uuid/2222-CCCC");
-    fs::create_symlink("../devs/sda1", dir / "by-uuid/1111-AAAA");   // a second link, smaller name
+    fs::create_symlink("../devs/sda1", dir / "by-uuid/1111-AAAA");  // a second link, smaller name
     fs::create_symlink("../devs/sda2", dir / "by-uuid/ABCD\\x2d1234");
     fs::create_symlink("../devs/sda3", dir / "by-uuid/..\\x2f..\\x2fetc");
 
@@ -97,8 +97,7 @@ TEST(VolumeProbeByUUID, MatchesLinksByTheDeviceNumber) {
     };
     const Case cases[] = {{1, "1111-AAAA"}, {2, "ABCD-1234"}, {3, std::nullopt}, {9, std::nullopt}};
     for (const auto& c : cases)
-        EXPECT_EQ(uuidFromByUUIDFolder(mountOf(250, c.minor, "/dev/root"), folder), c.uuid)
-            << "device 250:" << c.minor;
+        EXPECT_EQ(uuidFromByUUIDFolder(mountOf(250, c.minor, "/dev/root"), folder), c.uuid) << "device 250:" << c.minor;
 
     EXPECT_TRUE(isBlockDeviceMount(mountOf(0, 60, (dir / "devs/sda1").string(), "btrfs")));
 }
@@ -114,7 +113,7 @@ TEST(VolumeProbeByUUID, OnlyBlockDeviceMountsHaveAVolumeUUID) {
         {mountOf(0, 46, "overlay", "overlay"), false},
         {mountOf(0, 47, "u@host:/srv", "fuse.sshfs"), false},
         {mountOf(0, 48, "server:/export", "nfs4"), false},
-        {mountOf(8, 1, "//server/share", "cifs"), false},   // network even with a device number
+        {mountOf(8, 1, "//server/share", "cifs"), false},  // network even with a device number
         {mountOf(0, 49, "/nonexistent/dev", "btrfs"), false},
     };
     for (const auto& c : cases) EXPECT_EQ(isBlockDeviceMount(c.mount), c.block) << c.mount.source;
@@ -142,8 +141,7 @@ TEST(VolumeProbeByUUID, VolumeUUIDFollowsTheMountOfThePath) {
     // Without a link the kernel's own answer for the file system at the mount point stands.
     EXPECT_EQ(volumeUUID(dir.path(), table("ext4", "254:77", "/dev/vdz"), dir / "nothing"),
               fsUUIDFromKernel(dir.path()));
-    EXPECT_EQ(volumeUUID(dir / "missing", table("ext4", "254:77", disk.string()), dir / "by-uuid"),
-              std::nullopt);
+    EXPECT_EQ(volumeUUID(dir / "missing", table("ext4", "254:77", disk.string()), dir / "by-uuid"), std::nullopt);
     EXPECT_EQ(fsUUIDFromKernel(dir / "missing"), std::nullopt);
 }
 

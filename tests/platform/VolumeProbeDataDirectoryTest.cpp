@@ -25,7 +25,7 @@ TEST(VolumeProbeDataDirectory, FollowsTheXdgDataHome) {
     } cases[] = {
         {(dir / "xdg/deep").string(), dir / "xdg/deep/Quorvanta"},
         {std::nullopt, dir / "home/.local/share/Quorvanta"},
-        {"relative/data", dir / "home/.local/share/Quorvanta"},   // not absolute: ignored
+        {"relative/data", dir / "home/.local/share/Quorvanta"},  // not absolute: ignored
     };
     EnvOverride home("HOME", (dir / "home").string());
     for (const auto& c : cases) {

@@ -23,9 +23,8 @@ TEST(VolumeProbeEventLogIdentity, ProviderCanBeSwappedWhileOthersAsk) {
         });
     for (int i = 0; i < 500; ++i) {
         const char* prefix = i % 2 ? "A-" : "B-";
-        setEventLogIdentityProvider([prefix](dev_t device) -> std::optional<std::string> {
-            return prefix + std::to_string(device);
-        });
+        setEventLogIdentityProvider(
+            [prefix](dev_t device) -> std::optional<std::string> { return prefix + std::to_string(device); });
         if (i % 50 == 0) setEventLogIdentityProvider(nullptr);
     }
     stop = true;

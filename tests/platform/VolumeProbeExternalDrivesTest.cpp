@@ -11,10 +11,9 @@ namespace {
 
 TEST(VolumeProbeExternalDrives, KnowsTheMountFolders) {
     const std::pair<const char*, bool> cases[] = {
-        {"/media", true},          {"/media/usb/file.txt", true}, {"/run/media/u/Stick", true},
-        {"/mnt", true},            {"/mnt/", true},               {"/mnt/backup/a/b", true},
-        {"/mediax", false},        {"/run/mediax/u", false},      {"/run", false},
-        {"/home/u/media", false},  {"/media/../home/u", false},   {"/", false},
+        {"/media", true}, {"/media/usb/file.txt", true}, {"/run/media/u/Stick", true}, {"/mnt", true},
+        {"/mnt/", true},  {"/mnt/backup/a/b", true},     {"/mediax", false},           {"/run/mediax/u", false},
+        {"/run", false},  {"/home/u/media", false},      {"/media/../home/u", false},  {"/", false},
     };
     for (const auto& [path, under] : cases) EXPECT_EQ(isUnderExternalDriveFolder(path), under) << path;
 }

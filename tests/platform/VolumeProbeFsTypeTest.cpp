@@ -14,16 +14,24 @@ namespace {
 TEST(VolumeProbeFsType, SortsTypesIntoNetworkReconcileAndFullScan) {
     enum Kind { network, reconcile, fullScan };
     const std::pair<const char*, Kind> cases[] = {
-        {"nfs", network},      {"nfs4", network},     {"cifs", network},      {"smb3", network},
-        {"fuse.sshfs", network}, {"9p", network},     {"virtiofs", network},  {"ceph", network},
-        {"davfs", network},    {"smbfs", network},    {"afpfs", network},     {"webdav", network},
-        {"ext2", reconcile},   {"ext3", reconcile},   {"ext4", reconcile},    {"xfs", reconcile},
-        {"btrfs", reconcile},  {"f2fs", reconcile},   {"zfs", reconcile},     {"bcachefs", reconcile},
-        {"exfat", reconcile},  {"ntfs3", reconcile},  {"fuseblk", reconcile}, {"hfsplus", reconcile},
-        {"ntfs", reconcile},   {"apfs", reconcile},   {"hfs", reconcile},
-        {"vfat", fullScan},    {"tmpfs", fullScan},   {"overlay", fullScan},  {"squashfs", fullScan},
-        {"iso9660", fullScan}, {"fuse", fullScan},    {"fuse.gvfsd-fuse", fullScan},
-        {"NFS", fullScan},     {"", fullScan},
+        {"nfs", network},        {"nfs4", network},
+        {"cifs", network},       {"smb3", network},
+        {"fuse.sshfs", network}, {"9p", network},
+        {"virtiofs", network},   {"ceph", network},
+        {"davfs", network},      {"smbfs", network},
+        {"afpfs", network},      {"webdav", network},
+        {"ext2", reconcile},     {"ext3", reconcile},
+        {"ext4", reconcile},     {"xfs", reconcile},
+        {"btrfs", reconcile},    {"f2fs", reconcile},
+        {"zfs", reconcile},      {"bcachefs", reconcile},
+        {"exfat", reconcile},    {"ntfs3", reconcile},
+        {"fuseblk", reconcile},  {"hfsplus", reconcile},
+        {"ntfs", reconcile},     {"apfs", reconcile},
+        {"hfs", reconcile},      {"vfat", fullScan},
+        {"tmpfs", fullScan},     {"overlay", fullScan},
+        {"squashfs", fullScan},  {"iso9660", fullScan},
+        {"fuse", fullScan},      {"fuse.gvfsd-fuse", fullScan},
+        {"NFS", fullScan},       {"", fullScan},
     };
     for (const auto& [type, kind] : cases) {
         EXPECT_EQ(isNetworkFsType(type), kind == network) << type;
@@ -33,8 +41,8 @@ TEST(VolumeProbeFsType, SortsTypesIntoNetworkReconcileAndFullScan) {
 
 TEST(VolumeProbeFsType, NamesMagicNumbersLikeTheMountTable) {
     const std::pair<std::uint32_t, const char*> cases[] = {
-        {0xEF53, "ext4"}, {0x9123683E, "btrfs"}, {0x01021994, "tmpfs"}, {0x6969, "nfs"},
-        {0xFF534D42, "cifs"}, {0x65735546, "fuse"}, {0x4D44, "vfat"}, {0x12345678, ""},
+        {0xEF53, "ext4"},     {0x9123683E, "btrfs"}, {0x01021994, "tmpfs"}, {0x6969, "nfs"},
+        {0xFF534D42, "cifs"}, {0x65735546, "fuse"},  {0x4D44, "vfat"},      {0x12345678, ""},
     };
     for (const auto& [magic, name] : cases) EXPECT_EQ(fsTypeFromMagic(magic), name) << std::hex << magic;
 }

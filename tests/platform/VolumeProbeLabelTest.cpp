@@ -41,11 +41,8 @@ TEST(VolumeProbeLabel, ByLabelLinksAreDecodedAndAnyNonEmptyNameCounts) {
 
     const auto node = [&](const char* name) { return (dir / "dev" / name).string(); };
     const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {node("sdb1"), "My Disk"},
-        {node("sdc1"), "Fotos/2024"},
-        {node("sdd1"), "\xc3\xa9t\xc3\xa9"},
-        {node("sde1"), std::nullopt},
-        {node("gone"), std::nullopt},
+        {node("sdb1"), "My Disk"},    {node("sdc1"), "Fotos/2024"}, {node("sdd1"), "\xc3\xa9t\xc3\xa9"},
+        {node("sde1"), std::nullopt}, {node("gone"), std::nullopt},
     };
     for (const auto& [source, label] : cases) {
         const auto mount = mountOf(8, 99, source, "ext4", (dir / "not-mounted").string());

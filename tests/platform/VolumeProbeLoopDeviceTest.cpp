@@ -18,10 +18,10 @@ TEST(VolumeProbeLoopDevice, ALoopDeviceWithABackingFileIsAnImage) {
     const auto block = sys / "block";
 
     const std::pair<const char*, bool> cases[] = {
-        {"/dev/loop0", true},     {"/dev/loop12", true},    {"/dev/loop0p1", true},  {"/dev/loop12p3", true},
-        {"/dev/loop3", false},    {"/dev/loop4", false},    {"/dev/loop", false},    {"/dev/loopx", false},
-        {"/dev/loop0p", false},   {"/dev/loop0q1", false},  {"/dev/loop0/", false},  {"/dev/sda1", false},
-        {"/devx/loop0", false},   {"/dev/mapper/loop0", false}, {"loop0", false},    {"", false},
+        {"/dev/loop0", true},     {"/dev/loop12", true},        {"/dev/loop0p1", true}, {"/dev/loop12p3", true},
+        {"/dev/loop3", false},    {"/dev/loop4", false},        {"/dev/loop", false},   {"/dev/loopx", false},
+        {"/dev/loop0p", false},   {"/dev/loop0q1", false},      {"/dev/loop0/", false}, {"/dev/sda1", false},
+        {"/devx/loop0", false},   {"/dev/mapper/loop0", false}, {"loop0", false},       {"", false},
         {"/dev/loop0p1x", false}, {"/dev//loop0", false},
     };
     for (const auto& [source, image] : cases) EXPECT_EQ(isLoopImage(source, "/dev", block), image) << source;

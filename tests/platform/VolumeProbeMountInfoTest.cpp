@@ -31,7 +31,7 @@ constexpr const char* kTable =
     "37 27 8:1 / /type-only rw - ext4\n"
     "38 27 81 / /no-colon rw - ext4 /dev/sda1 rw\n"
     "-1 27 8:1 / /negative-id rw - ext4 /dev/sda1 rw\n"
-    "39 27 8:1 / /odd\\04escape\\999 rw - ext4 /dev/sda1\n"      // no super options: still read
+    "39 27 8:1 / /odd\\04escape\\999 rw - ext4 /dev/sda1\n"  // no super options: still read
     "40 27 8:2 / /last-line-without-feed rw - xfs /dev/sda2 rw";
 
 TEST(VolumeProbeMountInfo, ParsesTheKernelTable) {
@@ -109,7 +109,7 @@ TEST(VolumeProbeMountInfo, FallsBackToTheLongestMountPointOfTheResolvedPath) {
     const auto id = mountIDOfPath(dir.path()).value_or(1000);
     // None of these ids is the path's own, so only the prefix can decide.
     const auto mounts = parseMountInfo(line(id + 1, "/", "ext4") + line(id + 2, real + "/a", "xfs") +
-                                       line(id + 3, real + "/a", "btrfs") +   // stacked: on top
+                                       line(id + 3, real + "/a", "btrfs") +  // stacked: on top
                                        line(id + 4, real + "/a/bc", "vfat"));
     struct Case {
         std::filesystem::path path;
@@ -118,7 +118,7 @@ TEST(VolumeProbeMountInfo, FallsBackToTheLongestMountPointOfTheResolvedPath) {
     const Case cases[] = {
         {dir / "a", "btrfs"},
         {dir / "a/b", "btrfs"},
-        {dir / "link", "btrfs"},   // links are resolved before the prefix test
+        {dir / "link", "btrfs"},  // links are resolved before the prefix test
         {dir.path(), "ext4"},
     };
     for (const auto& c : cases) {

@@ -38,8 +38,8 @@ TEST(ApiTestHost, BadCommandLinesAndRootsFail) {
     TempDir dir;
     EXPECT_EQ(quorvanta::test::runProgram(testHostPath(), {"--socket", (dir / "s").string()}).status, 2);
     EXPECT_EQ(quorvanta::test::runProgram(testHostPath(), {(dir / "tree").string()}).status, 2);
-    const auto missing = quorvanta::test::runProgram(testHostPath(), {"--socket", (dir / "s").string(),
-                                                                      (dir / "missing").string()});
+    const auto missing =
+        quorvanta::test::runProgram(testHostPath(), {"--socket", (dir / "s").string(), (dir / "missing").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "s"));
 }

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -89,8 +89,7 @@ public:
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 4) != 0)
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 4) != 0)
             throw std::runtime_error("cannot listen at " + path.string());
         thread_ = std::thread([this] { serve(); });
     }
@@ -127,7 +126,7 @@ private:
     std::string reply_;
     int fd_ = -1;
     std::atomic<bool> stopping_{false};
-    mutable std::mutex mutex_;   // guards requests_
+    mutable std::mutex mutex_;  // guards requests_
     std::vector<std::string> requests_;
     std::thread thread_;
 };

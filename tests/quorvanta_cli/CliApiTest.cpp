@@ -77,9 +77,8 @@ TEST_F(CliApiHosted, WithoutSocketTheDataDirectoryIsUsed) {
 TEST(CliApi, UnreachableSocketIsStatusFour) {
     TempDir dir;
     const std::string missing = (dir / "missing.sock").string();
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"api", "status", "--socket", missing},
-          std::vector<std::string>{"api", "search", "x", "--socket", missing}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"api", "status", "--socket", missing},
+                                                 std::vector<std::string>{"api", "search", "x", "--socket", missing}}) {
         const auto run = runCli(args);
         EXPECT_EQ(run.status, 4);
         EXPECT_EQ(run.out, "");

@@ -100,9 +100,9 @@ TEST_F(CliAudio, DecimalIsTheShortestRoundTripWithAPoint) {
         double value;
         const char* text;
     } cases[] = {
-        {44100, "44100.0"}, {124.5, "124.5"}, {0, "0.0"},    {0.1, "0.1"},   {-2.25, "-2.25"},
-        {1e21, "1000000000000000000000.0"}, {0.001, "0.001"}, {std::nan(""), "nan"},
-        {std::numeric_limits<double>::infinity(), "inf"},
+        {44100, "44100.0"}, {124.5, "124.5"},      {0, "0.0"},
+        {0.1, "0.1"},       {-2.25, "-2.25"},      {1e21, "1000000000000000000000.0"},
+        {0.001, "0.001"},   {std::nan(""), "nan"}, {std::numeric_limits<double>::infinity(), "inf"},
     };
     for (const auto& c : cases) EXPECT_EQ(decimal(c.value), c.text) << c.value;
 }
@@ -142,17 +142,24 @@ TEST_F(CliAudio, AgreementRule) {
         double reference, mine;
         bool agree;
     } durations[] = {
-        {0.5, 0.6, true}, {600, 603, true}, {100, 102, false}, {0, 1.5, true}, {0, 1.6, false}, {std::nan(""), 1, false},
+        {0.5, 0.6, true}, {600, 603, true}, {100, 102, false},
+        {0, 1.5, true},   {0, 1.6, false},  {std::nan(""), 1, false},
     };
-    for (const auto& c : durations) EXPECT_EQ(durationsAgree(c.reference, c.mine), c.agree) << c.reference << " " << c.mine;
+    for (const auto& c : durations)
+        EXPECT_EQ(durationsAgree(c.reference, c.mine), c.agree) << c.reference << " " << c.mine;
 
     const struct {
         double reference;
         std::uint32_t parsed;
         bool agree;
     } rates[] = {
-        {44100, 44100, true},  {44100.9, 44100, true}, {48000, 44100, false}, {std::nan(""), 0, false},
-        {-1, 0, false},        {4294967296.0, 0, false}, {std::numeric_limits<double>::infinity(), 0, false},
+        {44100, 44100, true},
+        {44100.9, 44100, true},
+        {48000, 44100, false},
+        {std::nan(""), 0, false},
+        {-1, 0, false},
+        {4294967296.0, 0, false},
+        {std::numeric_limits<double>::infinity(), 0, false},
         {4294967295.0, 4294967295u, true},
     };
     for (const auto& c : rates) EXPECT_EQ(ratesAgree(c.reference, c.parsed), c.agree) << c.reference;
@@ -197,8 +204,9 @@ TEST_F(CliAudio, ComparisonCountsAndNotes) {
     // Duration and rate notes while at most 3 are held, channel notes while at most 5, "not
     // parsed" while fewer than 3.
     const std::vector<std::string> notes = {
-        "duration 20.0 vs mine 10.0: a", "rate 48000.0 vs 44100: a", "channels 1 vs mine 2 [PCM 16 bit]: a",
-        "duration 20.0 vs mine 10.0: b", "channels 1 vs mine 2 [PCM 16 bit]: b", "channels 1 vs mine 2 [PCM 16 bit]: c",
+        "duration 20.0 vs mine 10.0: a",        "rate 48000.0 vs 44100: a",
+        "channels 1 vs mine 2 [PCM 16 bit]: a", "duration 20.0 vs mine 10.0: b",
+        "channels 1 vs mine 2 [PCM 16 bit]: b", "channels 1 vs mine 2 [PCM 16 bit]: c",
     };
     EXPECT_EQ(r.notes, notes);
 
@@ -220,9 +228,10 @@ TEST_F(CliAudio, InfoLinesOfAnUnknownCodec) {
     m.bpm10 = 1245;
     std::ostringstream out;
     printAudioInfo(out, "/x/a.bin", m);
-    EXPECT_EQ(out.str(), "/x/a.bin\n"
-                         "   8000 Hz 0 bit 1 ch, 1500 ms, 0 kbit/s, lossless=false\n"
-                         "  artist='' title='' album='' genre='' year=0 bpm=124.5 key=''\n");
+    EXPECT_EQ(out.str(),
+              "/x/a.bin\n"
+              "   8000 Hz 0 bit 1 ch, 1500 ms, 0 kbit/s, lossless=false\n"
+              "  artist='' title='' album='' genre='' year=0 bpm=124.5 key=''\n");
 
     // Through the command, a WAV file whose format tag names no codec we know is "other" ("?"),
     // not unknown: the label is there and the line keeps its two blanks.
@@ -236,7 +245,6 @@ TEST_F(CliAudio, InfoLinesOfAnUnknownCodec) {
 }
 
 // ---- End to end over the files ----
-
 
 // audio-info's three lines per file: "<path>", stream facts, tags.
 struct InfoBlock {
@@ -263,9 +271,12 @@ TEST_F(CliAudio, InfoAgreesWithFfprobe) {
         const char* artist;
         const char* bpm;
     } cases[] = {
-        {"cbr.mp3", "MP3", false, false, "Bj\xC3\xB6rk", "0.0"}, {"vbr.mp3", "MP3", true, false, "Air", "0.0"},
-        {"song.flac", "FLAC", false, true, "Moby", "124.5"},     {"aac.m4a", "AAC", false, false, "Daft", "0.0"},
-        {"pcm.wav", "PCM", false, true, "", "0.0"},              {"pcm.aiff", "AIFF", false, true, "", "0.0"},
+        {"cbr.mp3", "MP3", false, false, "Bj\xC3\xB6rk", "0.0"},
+        {"vbr.mp3", "MP3", true, false, "Air", "0.0"},
+        {"song.flac", "FLAC", false, true, "Moby", "124.5"},
+        {"aac.m4a", "AAC", false, false, "Daft", "0.0"},
+        {"pcm.wav", "PCM", false, true, "", "0.0"},
+        {"pcm.aiff", "AIFF", false, true, "", "0.0"},
     };
     std::vector<std::string> args = {"audio-info"};
     for (const auto& c : cases) args.push_back((files_ / c.file).string());
@@ -273,9 +284,11 @@ TEST_F(CliAudio, InfoAgreesWithFfprobe) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto blocks = infoBlocks(r.out);
     ASSERT_EQ(blocks.size(), std::size(cases)) << r.out;
-    const std::regex facts("  (\\S+) ([0-9]+) Hz ([0-9]+) bit ([0-9]+) ch, ([0-9]+) ms, ([0-9]+) kbit/s( VBR)?, "
-                           "lossless=(true|false)");
-    const std::regex tags("  artist='(.*)' title='(.*)' album='.*' genre='.*' year=[0-9]+ bpm=([0-9]+\\.[0-9]+) key='.*'");
+    const std::regex facts(
+        "  (\\S+) ([0-9]+) Hz ([0-9]+) bit ([0-9]+) ch, ([0-9]+) ms, ([0-9]+) kbit/s( VBR)?, "
+        "lossless=(true|false)");
+    const std::regex tags(
+        "  artist='(.*)' title='(.*)' album='.*' genre='.*' year=[0-9]+ bpm=([0-9]+\\.[0-9]+) key='.*'");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const fs::path path = files_ / c.file;
@@ -342,7 +355,7 @@ TEST_F(CliAudio, CheckFolderAndListModes) {
     const auto r = runCli({"audio-check", tree.path().string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(std::regex_search(r.out, std::regex("^files compared: 13 of 13 found, parsed in [0-9]+\\.[0-9]{2} ms "
-                                                     "\\([0-9]+\\.[0-9]{2} ms/file\\)\n")))
+                                                    "\\([0-9]+\\.[0-9]{2} ms/file\\)\n")))
         << r.out;
     const std::map<std::string, std::string> expected = {
         {"aiff", "n=2 unparsed=0 duration~AudioToolbox=2 rate=2 channels=2 with artist/title=0"},
@@ -405,8 +418,8 @@ TEST_F(CliAudio, IndexWithoutAudio) {
                                                     "table rows=0\n")))
         << r.out;
     const std::map<std::string, std::string> none = {
-        {"ext:mp3 bitrate:<192", "0"}, {"lossless:", "0"},   {"bpm:120..128", "0"},
-        {"dur:>6m", "0"},              {"ext:flac !lossless:", "0"}, {"artist:daft", "0"},
+        {"ext:mp3 bitrate:<192", "0"}, {"lossless:", "0"},   {"bpm:120..128", "0"}, {"dur:>6m", "0"},
+        {"ext:flac !lossless:", "0"},  {"artist:daft", "0"},
     };
     EXPECT_EQ(finalHits(r.out), none) << r.out;
 }

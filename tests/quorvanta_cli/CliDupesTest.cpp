@@ -73,7 +73,8 @@ TEST(CliDupes, IdenticalFilesAgainstB3sum) {
     ASSERT_EQ(result.status, 0) << result.err;
     const std::vector<std::string> out = lines(result.out);
     ASSERT_FALSE(out.empty());
-    EXPECT_EQ(out[0], "volumes: " + std::to_string(entries(t.root)) + " entries, audio rows 0; stages [1, 2, 3, 4]; threads 4");
+    EXPECT_EQ(out[0],
+              "volumes: " + std::to_string(entries(t.root)) + " entries, audio rows 0; stages [1, 2, 3, 4]; threads 4");
 
     const auto oracle = b3sumGroups(t.root);
     ASSERT_EQ(oracle.size(), 1u);
@@ -83,7 +84,7 @@ TEST(CliDupes, IdenticalFilesAgainstB3sum) {
     char surplus[32];
     std::snprintf(surplus, sizeof surplus, "%.2f GB", 2.0 * static_cast<double>(size) / 1e9);
     const std::string resultLine = "RESULT: identical groups 1 (2 surplus copies, " + std::string(surplus) +
-                                    ") · same-song groups 0 (0 surplus, 0.00 GB)";
+                                   ") · same-song groups 0 (0 surplus, 0.00 GB)";
     const auto at = std::find(out.begin(), out.end(), resultLine);
     ASSERT_NE(at, out.end()) << result.out;
 
@@ -119,7 +120,7 @@ TEST(CliDupes, StageLists) {
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_TRUE(result.out.starts_with("volumes: ")) << result.out;
         EXPECT_NE(lines(result.out)[0].find("; stages " + shown + "; threads 2"), std::string::npos) << list << "\n"
-                                                                                                   << result.out;
+                                                                                                     << result.out;
     }
 }
 
@@ -138,7 +139,9 @@ TEST(CliDupes, SnapshotsComeFirstAndExports) {
     const RunResult result = runCli({"dupes", "--volume", (other / "x").string(), "--snapshot", snapshot.string(),
                                      "--csv", csv.string(), "--m3u", m3u.string()});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(lines(result.out)[0], "volumes: " + std::to_string(entries(t.root)) + " entries, audio rows 0 | 2 entries, audio rows 0; stages [1, 2, 3, 4]; threads 4");
+    EXPECT_EQ(lines(result.out)[0],
+              "volumes: " + std::to_string(entries(t.root)) +
+                  " entries, audio rows 0 | 2 entries, audio rows 0; stages [1, 2, 3, 4]; threads 4");
     EXPECT_NE(result.out.find("RESULT: identical groups 1 (2 surplus copies"), std::string::npos) << result.out;
     EXPECT_TRUE(result.out.ends_with("csv: true\nm3u: true\n")) << result.out;
 

@@ -51,8 +51,8 @@ TEST(CliEntry, NumberRule) {
 }
 
 TEST(CliEntry, OptionReaders) {
-    const Args args({"search", "--volume", "/a", "text", "--limit", "5", "--volume", "--json", "--limit", "9",
-                     "--sort"});
+    const Args args(
+        {"search", "--volume", "/a", "text", "--limit", "5", "--volume", "--json", "--limit", "9", "--sort"});
     EXPECT_EQ(args.at(1), "--volume") << "operands are positional, even when they look like options";
     EXPECT_EQ(args.opt("--limit"), "5") << "the first occurrence wins";
     EXPECT_EQ(args.opt("--sort"), std::nullopt) << "an option as the last argument has no value";
@@ -144,8 +144,14 @@ TEST(CliEntry, EngineThreadsAreBoundedBeforeNarrowing) {
     const struct {
         std::int64_t threads;
         int engine;
-    } cases[] = {{0, 1},     {-5, 1},    {1, 1},         {8, 8},
-                 {256, 256}, {257, 256}, {4294967297, 256}, {std::numeric_limits<std::int64_t>::min(), 1}};
+    } cases[] = {{0, 1},
+                 {-5, 1},
+                 {1, 1},
+                 {8, 8},
+                 {256, 256},
+                 {257, 256},
+                 {4294967297, 256},
+                 {std::numeric_limits<std::int64_t>::min(), 1}};
     for (const auto& c : cases) EXPECT_EQ(engineThreads(c.threads), c.engine) << c.threads;
 }
 

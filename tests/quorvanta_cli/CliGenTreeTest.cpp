@@ -8,8 +8,8 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -32,9 +32,9 @@ std::map<std::string, std::string> listing(const fs::path& root) {
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
         struct stat st {};
         lstat(it->path().c_str(), &st);
-        entries[fs::relative(it->path(), root).string()] = std::to_string(st.st_mode) + " " +
-                                                           std::to_string(st.st_size) + " " +
-                                                           std::to_string(st.st_mtim.tv_nsec + st.st_mtim.tv_sec * 1'000'000'000ll);
+        entries[fs::relative(it->path(), root).string()] =
+            std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
+            std::to_string(st.st_mtim.tv_nsec + st.st_mtim.tv_sec * 1'000'000'000ll);
     }
     return entries;
 }
@@ -46,8 +46,10 @@ Counts countTree(const fs::path& root) {
     Counts counts;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (entry.is_symlink()) continue;
-        if (entry.is_directory()) ++counts.dirs;
-        else if (entry.is_regular_file()) ++counts.files;
+        if (entry.is_directory())
+            ++counts.dirs;
+        else if (entry.is_regular_file())
+            ++counts.files;
     }
     return counts;
 }
@@ -79,9 +81,9 @@ TEST(CliGenTree, RefusesEverythingButATestTreeInHome) {
         (homes.outside / "QuorvantaTestTreeX").string(),
         "~/Documents",
         "~/QuorvantaTestTree/..",
-        "~/x/../../QuorvantaTestTreeA",          // ".." over an existing folder leaves home
-        "~/link/QuorvantaTestTreeB",             // a link leads out of home
-        "~/QuorvantaTestTreeLinked",             // the root itself is a link out of home
+        "~/x/../../QuorvantaTestTreeA",  // ".." over an existing folder leaves home
+        "~/link/QuorvantaTestTreeB",     // a link leads out of home
+        "~/QuorvantaTestTreeLinked",     // the root itself is a link out of home
         "~/link/sub/QuorvantaTestTreeC",
         "QuorvantaTestTreeRelative",
         "/media/QuorvantaTestTree",
@@ -131,10 +133,8 @@ TEST(CliGenTree, ShapeOfTheTree) {
         std::string summary;
         std::size_t onDiskFiles, onDiskDirs;
     } cases[] = {
-        {"0", "gen-tree: 0 files, 0 dirs", 0, 0},
-        {"-4", "gen-tree: 0 files, 0 dirs", 0, 0},
-        {"50", "gen-tree: 50 files, 1 dirs", 50, 1},
-        {"51", "gen-tree: 51 files, 2 dirs", 51, 2},
+        {"0", "gen-tree: 0 files, 0 dirs", 0, 0},       {"-4", "gen-tree: 0 files, 0 dirs", 0, 0},
+        {"50", "gen-tree: 50 files, 1 dirs", 50, 1},    {"51", "gen-tree: 51 files, 2 dirs", 51, 2},
         {"351", "gen-tree: 351 files, 8 dirs", 351, 8},
     };
     for (const auto& c : cases) {

@@ -96,7 +96,7 @@ TEST(CliIndexRoutines, PrintHitsInTheGivenOrder) {
     ASSERT_TRUE(file && folder && root);
     std::ostringstream out;
     printHits(out, index, {*file, *root, *folder, *file});
-    EXPECT_EQ(out.str(), "-\t3\t" + trees.ra() + "/x.txt\n" +   //
+    EXPECT_EQ(out.str(), "-\t3\t" + trees.ra() + "/x.txt\n" +    //
                              "d\t0\t" + trees.ra() + "\n" +      //
                              "d\t0\t" + trees.ra() + "/sub\n" +  //
                              "-\t3\t" + trees.ra() + "/x.txt\n");
@@ -119,12 +119,13 @@ TEST(CliIndexRoutines, DumpComparesIndexesWhateverTheirEntryOrder) {
     ASSERT_EQ(lstat((trees.a / "x.txt").c_str(), &st), 0);
     const auto x = entryOf(*ab.index, trees.ra() + "/x.txt");
     ASSERT_TRUE(x);
-    const std::string xLine = trees.ra() + "/x.txt|0|3|" + std::to_string(st.st_mtim.tv_sec) + "|" +
-                              std::to_string(ab.index->ctime(*x));
+    const std::string xLine =
+        trees.ra() + "/x.txt|0|3|" + std::to_string(st.st_mtim.tv_sec) + "|" + std::to_string(ab.index->ctime(*x));
     EXPECT_TRUE(entries.contains(xLine)) << xLine;
     EXPECT_TRUE(entries.contains(trees.ra() + "/sub/.hidden|2|0|" +
                                  std::to_string(ab.index->mtime(*entryOf(*ab.index, trees.ra() + "/sub/.hidden"))) +
-                                 "|" + std::to_string(ab.index->ctime(*entryOf(*ab.index, trees.ra() + "/sub/.hidden")))));
+                                 "|" +
+                                 std::to_string(ab.index->ctime(*entryOf(*ab.index, trees.ra() + "/sub/.hidden")))));
 
     // An entry flagged deleted leaves the set, nothing else does.
     ab.index->s()->flags[*x] |= FIDX_DELETED;

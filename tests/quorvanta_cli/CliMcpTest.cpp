@@ -37,8 +37,8 @@ std::pair<std::string, bool> toolOutcome(const std::string& line) {
 TEST(CliMcp, LinesInRepliesOut) {
     TempDir dir;
     const auto socket = (dir / "none.sock").string();
-    const std::string deep = R"({"jsonrpc":"2.0","id":)" + std::string(100'000, '[') + std::string(100'000, ']') +
-                             R"(,"method":"ping"})";
+    const std::string deep =
+        R"({"jsonrpc":"2.0","id":)" + std::string(100'000, '[') + std::string(100'000, ']') + R"(,"method":"ping"})";
     struct Case {
         const char* what;
         std::string input;
@@ -47,9 +47,13 @@ TEST(CliMcp, LinesInRepliesOut) {
     const std::vector<Case> cases = {
         {"empty input", "", ""},
         {"blank lines only", "\n\n\r\n", ""},
-        {"CR LF endings and blank lines", "\n" + ping(1) + "\r\n\r\n" + ping(2) + "\n\n", pong(1) + "\n" + pong(2) + "\n"},
+        {"CR LF endings and blank lines", "\n" + ping(1) + "\r\n\r\n" + ping(2) + "\n\n",
+         pong(1) + "\n" + pong(2) + "\n"},
         {"a last line without line feed", ping(3), pong(3) + "\n"},
-        {"a notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})" "\n" + ping(4) + "\n",
+        {"a notification",
+         R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
+         "\n" +
+             ping(4) + "\n",
          pong(4) + "\n"},
         {"a malformed line, then the next", "{nope\n" + ping(5) + "\n", kParseError + "\n" + pong(5) + "\n"},
         {"a line that is not UTF-8", "{\"id\":6,\"method\":\"ping\",\"x\":\"\xff\"}\n" + ping(6) + "\n",
@@ -71,8 +75,8 @@ TEST(CliMcp, LinesInRepliesOut) {
 TEST(CliMcp, EachReplyArrivesBeforeTheNextLineIsWritten) {
     TempDir dir;
     RunningProgram mcp(QUORVANTA_CLI_PATH, {"mcp", "--socket", (dir / "none.sock").string()});
-    ASSERT_TRUE(mcp.write(
-        R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18"}})" "\n"));
+    ASSERT_TRUE(mcp.write(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18"}})"
+                          "\n"));
     const auto initialized = mcp.readLine();
     ASSERT_TRUE(initialized);
     EXPECT_NE(initialized->find(R"("protocolVersion":"2025-06-18")"), std::string::npos) << *initialized;

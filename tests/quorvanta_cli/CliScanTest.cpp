@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <sstream>
 #include <fstream>
+#include <sstream>
 
 namespace quorvanta::cli {
 namespace {
@@ -77,7 +77,7 @@ TEST(CliScan, ModesAgreeWithFind) {
     } cases[] = {
         {{}, "bulk/8", files, dirs, other},
         {{"--threads", "1"}, "bulk/1", files, dirs, other},
-        {{"--mode", "FTS"}, "bulk/8", files, dirs, other},   // mode words are case-sensitive
+        {{"--mode", "FTS"}, "bulk/8", files, dirs, other},  // mode words are case-sensitive
         {{"--mode", "bulk", "--threads", "3"}, "bulk/3", files, dirs, other},
         {{"--mode", "fts"}, "fts", files, dirs, other},
         {{"--mode", "fm"}, "filemanager", files + other, dirs, 0},
@@ -106,14 +106,17 @@ TEST(CliScan, StartingPoints) {
     const auto file = dir.write("one.txt", "12345");
     const struct {
         std::vector<std::string> args;
-        std::string out;     // the whole output of a failing run
+        std::string out;  // the whole output of a failing run
         std::string files, entries;
         int status;
     } cases[] = {
         {{"scan", file.string(), "--mode", "fts"}, "", "1", "1", 0},
         {{"scan", dir.path().string(), "--mode", "fts"}, "", "1", "1", 0},
-        {{"scan", (dir / "missing").string(), "--mode", "fts"}, "cannot open " + (dir / "missing").string() + "\n",
-         "", "", 1},
+        {{"scan", (dir / "missing").string(), "--mode", "fts"},
+         "cannot open " + (dir / "missing").string() + "\n",
+         "",
+         "",
+         1},
         {{"scan", (dir / "missing").string()}, "cannot open " + (dir / "missing").string() + "\n", "", "", 1},
         {{"scan", file.string()}, "cannot open " + file.string() + "\n", "", "", 1},
         {{"scan", dir.path().string()}, "", "1", "1", 0},
@@ -143,9 +146,9 @@ TEST(CliScan, BulkLabelsShowTheThreadCountAsRead) {
     const struct {
         std::string threads, label;
     } cases[] = {
-        {"0", "bulk/0"},                       // one worker
-        {"1000", "bulk/1000"},                 // 256 workers
-        {"99999999999", "bulk/99999999999"},   // beyond 32 bits: bounded, not cut
+        {"0", "bulk/0"},                      // one worker
+        {"1000", "bulk/1000"},                // 256 workers
+        {"99999999999", "bulk/99999999999"},  // beyond 32 bits: bounded, not cut
         {"-5", "bulk/-5"},
         {"+2", "bulk/2"},
         {"two", "bulk/8"},
@@ -164,7 +167,7 @@ TEST(CliScan, FtsEntryKinds) {
         int info, errorNumber, level;
         FtsTally tally;
     } cases[] = {
-        {FTS_D, 0, 0, FtsTally::nothing},       // the starting folder is not counted
+        {FTS_D, 0, 0, FtsTally::nothing},  // the starting folder is not counted
         {FTS_D, 0, 1, FtsTally::dir},
         {FTS_D, 0, 5, FtsTally::dir},
         {FTS_DP, 0, 1, FtsTally::nothing},
@@ -229,8 +232,8 @@ std::string scanAsNobody(const fs::path& root) {
         const int ftsResult = scan_fts(".", fts);
         const int fmResult = scan_fm(".", fm);
         std::ostringstream text;
-        text << bulkResult << ' ' << bulk.files << ' ' << bulk.dirs << ' ' << bulk.errors << ' ' << bulk.enoent
-             << " | " << ftsResult << ' ' << fts.files << ' ' << fts.dirs << ' ' << fts.errors << ' ' << fts.enoent << " | "
+        text << bulkResult << ' ' << bulk.files << ' ' << bulk.dirs << ' ' << bulk.errors << ' ' << bulk.enoent << " | "
+             << ftsResult << ' ' << fts.files << ' ' << fts.dirs << ' ' << fts.errors << ' ' << fts.enoent << " | "
              << fmResult << ' ' << fm.files << ' ' << fm.dirs << ' ' << fm.errors;
         return text.str();
     });

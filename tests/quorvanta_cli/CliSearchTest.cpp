@@ -45,7 +45,8 @@ struct Trees {
         options.home = home.path();
         const RunResult made = runCli({"gen-tree", generated.string(), "--files", "600"}, options);
         EXPECT_EQ(made.status, 0) << made.err;
-        for (int i = 0; i < 15; ++i) home.write("extra/sized " + std::to_string(i) + ".dat", std::string(1000 + 37 * ((i * 7) % 15), 's'));
+        for (int i = 0; i < 15; ++i)
+            home.write("extra/sized " + std::to_string(i) + ".dat", std::string(1000 + 37 * ((i * 7) % 15), 's'));
         for (int i = 0; i < 3; ++i) home.write("extra/unique_zq " + std::to_string(i), "u");
         home.write("extra/$RECYCLE.BIN/old remix.txt", "junk");
         home.write("extra/bad\xff remix.txt", "bad");
@@ -74,7 +75,9 @@ std::int64_t summaryCount(const std::string& summary) {
     return m.empty() ? -1 : std::stoll(m[1]);
 }
 
-std::string pathOf(const std::string& hitLine) { return hitLine.substr(hitLine.find('\t', hitLine.find('\t') + 1) + 1); }
+std::string pathOf(const std::string& hitLine) {
+    return hitLine.substr(hitLine.find('\t', hitLine.find('\t') + 1) + 1);
+}
 
 class CliSearch : public ::testing::Test {
 protected:
@@ -99,7 +102,8 @@ TEST_F(CliSearch, HitCountEqualsFind) {
 
 TEST_F(CliSearch, SortedBySizeDescendingShowsTheLargest) {
     const Trees& t = *trees_;
-    const RunResult result = t.search({"sized", "--volume", t.extra.string(), "--sort", "size", "--desc", "--limit", "10"});
+    const RunResult result =
+        t.search({"sized", "--volume", t.extra.string(), "--sort", "size", "--desc", "--limit", "10"});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto [hits, summary] = hitsAndSummary(result);
     EXPECT_EQ(summaryCount(summary), 15);
@@ -130,7 +134,9 @@ TEST_F(CliSearch, WithoutAKnownSortTheFirstHitsInEntryOrder) {
     const Trees& t = *trees_;
     const auto all = hitsAndSummary(t.search({"remix", "--volume", t.generated.string(), "--limit", "100000"})).first;
     for (const char* sort : {"bogus", "Size"}) {
-        const auto ten = hitsAndSummary(t.search({"remix", "--volume", t.generated.string(), "--sort", sort, "--limit", "10"})).first;
+        const auto ten =
+            hitsAndSummary(t.search({"remix", "--volume", t.generated.string(), "--sort", sort, "--limit", "10"}))
+                .first;
         ASSERT_EQ(ten.size(), 10u) << sort;
         EXPECT_TRUE(std::equal(ten.begin(), ten.end(), all.begin())) << sort;
     }
@@ -147,11 +153,12 @@ TEST_F(CliSearch, FewerHitsThanTheLimit) {
 
 TEST_F(CliSearch, JsonDocumentOnly) {
     const Trees& t = *trees_;
-    const RunResult result = t.search({"remix", "--volume", t.extra.string(), "--volume", t.generated.string(), "--json",
-                                       "--limit", "5", "--sort", "name"});
+    const RunResult result = t.search({"remix", "--volume", t.extra.string(), "--volume", t.generated.string(),
+                                       "--json", "--limit", "5", "--sort", "name"});
     ASSERT_EQ(result.status, 0) << result.err;
     const nlohmann::json doc = nlohmann::json::parse(result.out);  // nothing but the document
-    const RunResult lined = t.search({"remix", "--volume", t.extra.string(), "--volume", t.generated.string(), "--limit", "0"});
+    const RunResult lined =
+        t.search({"remix", "--volume", t.extra.string(), "--volume", t.generated.string(), "--limit", "0"});
     EXPECT_EQ(doc["total"].get<std::int64_t>(), summaryCount(hitsAndSummary(lined).second));
     EXPECT_EQ(doc["query"], "remix");
     EXPECT_EQ(doc["shown"], 5);
@@ -213,16 +220,16 @@ void expectBenchShape(const std::string& out, bool emptyIndex) {
     const std::string number = emptyIndex ? "(-?nan|-?inf|[0-9]+\\.[0-9]{2})" : "[0-9]+\\.[0-9]{2}";
     const std::string ms = "[0-9]+\\.[0-9]{2}";
     std::vector<std::string> shapes = {
-        "entries=[0-9]+ arrays=" + ms + " MB \\(" + number + " B/entry\\) → " + number + " MB per 1M; rss delta=-?" + ms +
-            " MB \\(" + number + " MB per 1M, includes scan-time growth slack\\)",
+        "entries=[0-9]+ arrays=" + ms + " MB \\(" + number + " B/entry\\) → " + number + " MB per 1M; rss delta=-?" +
+            ms + " MB \\(" + number + " MB per 1M, includes scan-time growth slack\\)",
         "permutation\\(name\\) build: " + ms + " ms",
         "permutation\\(size\\) build: " + ms + " ms",
         "query\tkeystroke-p95 ms \\(search only, incl\\. incremental\\)",
     };
     for (const char* q : {"remix", "track_1", "d12 flac", "ext:flac size:>1", "xyzzy", "\\*\\.mp3", "d1 \\| d2 !wav",
                           "path:top1 remix"})
-        shapes.push_back(std::string(q) + "\tp50=" + ms + " p95=" + ms + " max=" + ms + " hits\\(full\\)=" +
-                         (emptyIndex ? "0" : "[0-9]+"));
+        shapes.push_back(std::string(q) + "\tp50=" + ms + " p95=" + ms + " max=" + ms +
+                         " hits\\(full\\)=" + (emptyIndex ? "0" : "[0-9]+"));
     shapes.push_back("ALL keystrokes p95=" + ms + " ms  p99=" + ms + " ms  \\(n=[0-9]+\\)");
     for (const char* key : {"name", "path", "size", "date", "created"}) {
         shapes.push_back(std::string("permutation\\(") + key + "\\) build: " + ms + " ms");
@@ -242,7 +249,8 @@ void expectBenchShape(const std::string& out, bool emptyIndex) {
     }
     EXPECT_TRUE(cancelLine) << out;
     ASSERT_EQ(got.size(), shapes.size()) << out;
-    for (std::size_t i = 0; i < shapes.size(); ++i) EXPECT_TRUE(std::regex_match(got[i], std::regex(shapes[i]))) << got[i];
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        EXPECT_TRUE(std::regex_match(got[i], std::regex(shapes[i]))) << got[i];
 }
 
 std::int64_t keystrokes(const std::string& out) {

@@ -50,10 +50,12 @@ TEST(CliSnapInspect, SaveWritesALoadableSnapshot) {
     const auto out = lines(s.save.out);
     ASSERT_EQ(out.size(), 2u) << s.save.out;
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(out[0], m, std::regex("entries=([0-9]+) scan=[0-9.]+ s perms=[0-9.]+ s save=[0-9.]+ s "
-                                                       "file=[0-9]+\\.[0-9]{2} MB eventID=([0-9]+)")))
+    ASSERT_TRUE(std::regex_match(out[0], m,
+                                 std::regex("entries=([0-9]+) scan=[0-9.]+ s perms=[0-9.]+ s save=[0-9.]+ s "
+                                            "file=[0-9]+\\.[0-9]{2} MB eventID=([0-9]+)")))
         << out[0];
-    EXPECT_TRUE(std::regex_match(out[1], std::regex("footprint before save [0-9.]+ MB -> after [0-9.]+ MB \\([0-9.]+ MB per 1M entries\\)")))
+    EXPECT_TRUE(std::regex_match(
+        out[1], std::regex("footprint before save [0-9.]+ MB -> after [0-9.]+ MB \\([0-9.]+ MB per 1M entries\\)")))
         << out[1];
 
     const auto loaded = core::VolumeIndex::load(s.snapshot.string(), {});
@@ -74,14 +76,16 @@ TEST(CliSnapInspect, SaveWritesALoadableSnapshot) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "save failed\n");
     EXPECT_FALSE(fs::exists(s.dir / "t.snap"));
-    expectEachRunGives({{"snap-save"}, {"snap-save", s.tree.root()}}, 1, "usage: quorvanta-cli snap-save <root> <file.idx>\n");
+    expectEachRunGives({{"snap-save"}, {"snap-save", s.tree.root()}}, 1,
+                       "usage: quorvanta-cli snap-save <root> <file.idx>\n");
 }
 
 TEST(CliSnapInspect, LoadSearchesTheSnapshot) {
     Saved s;
     ASSERT_EQ(s.save.status, 0) << s.save.err;
-    const std::regex shape("load=[0-9.]+ ms entries=([0-9]+) tombstones=0 eventID=[0-9]+ first search=[0-9.]+ ms "
-                           "\\(([0-9]+) hits\\) ordered=[0-9.]+ ms \\((-?[0-9]+)\\)");
+    const std::regex shape(
+        "load=[0-9.]+ ms entries=([0-9]+) tombstones=0 eventID=[0-9]+ first search=[0-9.]+ ms "
+        "\\(([0-9]+) hits\\) ordered=[0-9.]+ ms \\((-?[0-9]+)\\)");
     const std::size_t remix = findCount(s.tree.root(), {"-iname", "*remix*"});
     const std::vector<std::pair<std::vector<std::string>, std::size_t>> cases = {
         {{}, remix},
@@ -101,7 +105,8 @@ TEST(CliSnapInspect, LoadSearchesTheSnapshot) {
         EXPECT_EQ(m[1], std::to_string(findCount(s.tree.root(), {})));
         EXPECT_EQ(m[2], std::to_string(hits)) << result.out;
         EXPECT_EQ(m[3], std::to_string(std::min<std::size_t>(hits, 100))) << result.out;
-        EXPECT_TRUE(std::regex_match(out[1], std::regex("footprint=[0-9.]+ MB rss=[0-9.]+ MB; stale permutations: \\[\\]")))
+        EXPECT_TRUE(
+            std::regex_match(out[1], std::regex("footprint=[0-9.]+ MB rss=[0-9.]+ MB; stale permutations: \\[\\]")))
             << out[1];
     }
 
@@ -146,9 +151,9 @@ TEST(CliSnapInspect, TopFoldersAndDepth) {
     // Depth 1: each first-level folder counts itself and what lies below it; the files in the
     // root count themselves. Equal counts are ordered by path.
     const auto r = [&](const std::string& rel) { return tree.at(rel); };
-    EXPECT_EQ(runCli({"snap-top", snapshot.string(), "--depth", "1"}).out,
-              "300\t" + r("deep") + "\n6\t" + r("a") + "\n4\t" + r("x") + "\n2\t" + r("b") + "\n2\t" + r("d\xff") + "\n" +
-                  summary);
+    EXPECT_EQ(runCli({"snap-top", snapshot.string(), "--depth", "1"}).out, "300\t" + r("deep") + "\n6\t" + r("a") +
+                                                                               "\n4\t" + r("x") + "\n2\t" + r("b") +
+                                                                               "\n2\t" + r("d\xff") + "\n" + summary);
     // Beyond the tree: only the summary.
     EXPECT_EQ(runCli({"snap-top", snapshot.string(), "--depth", "400"}).out, summary);
 
@@ -188,7 +193,8 @@ TEST(CliSnapCompare, ReconcileAgainstAFreshScan) {
     ASSERT_EQ(out.size(), 4u) << result.out;
     EXPECT_EQ(out[1], "DIFF vs fresh scan: 2");
     const std::string path = s.tree.at("a/sub/g");
-    EXPECT_TRUE(out[2].starts_with("  " + path + "|0|500|") || out[3].starts_with("  " + path + "|0|500|")) << result.out;
+    EXPECT_TRUE(out[2].starts_with("  " + path + "|0|500|") || out[3].starts_with("  " + path + "|0|500|"))
+        << result.out;
     EXPECT_TRUE(out[2].starts_with("  " + path + "|0|5|") || out[3].starts_with("  " + path + "|0|5|")) << result.out;
     EXPECT_LT(out[2], out[3]);
 

@@ -81,8 +81,10 @@ Replay replay(const Recorded& r, std::shared_ptr<platform::EventSource> source, 
 // The counts of the replay line.
 std::string counts(const std::string& out) {
     std::smatch m;
-    const bool found = std::regex_search(out, m, std::regex("^load=[0-9.]+ ms, replay since [0-9]+: [0-9.]+ s -> (listed=[0-9]+ "
-                                                            "added=[0-9]+ removed=[0-9]+ updated=[0-9]+); now [0-9]+ entries"));
+    const bool found =
+        std::regex_search(out, m,
+                          std::regex("^load=[0-9.]+ ms, replay since [0-9]+: [0-9.]+ s -> (listed=[0-9]+ "
+                                     "added=[0-9]+ removed=[0-9]+ updated=[0-9]+); now [0-9]+ entries"));
     EXPECT_TRUE(found) << out;
     return found ? m[1].str() : "";
 }
@@ -100,7 +102,8 @@ TEST(SnapReplay, RecordedChangesAreApplied) {
     // Added: a/new and b2, whose contents come from its own scan. Removed: a/f1, x/y with its two
     // entries below, b with b/h. Updated: a/f2 and the times of a and x (a root keeps its own).
     EXPECT_EQ(counts(result.out), "listed=3 added=2 removed=6 updated=3");
-    EXPECT_TRUE(std::regex_search(result.out, std::regex("\nDIFF vs fresh scan: 0 \\(replayed ([0-9]+), fresh \\1\\)\n")))
+    EXPECT_TRUE(
+        std::regex_search(result.out, std::regex("\nDIFF vs fresh scan: 0 \\(replayed ([0-9]+), fresh \\1\\)\n")))
         << result.out;
 }
 
@@ -162,8 +165,9 @@ public:
     std::uint64_t currentId() override { return 0; }
     std::optional<std::string> eventLogIdentity(dev_t) override { return "journal-1"; }
     void watchFolder(const std::string&) override {}
-    std::unique_ptr<platform::EventStream> open(const std::vector<std::string>&, std::uint64_t, platform::Clock::Duration,
-                                                platform::Executor&, platform::FileEventBatch) override {
+    std::unique_ptr<platform::EventStream> open(const std::vector<std::string>&, std::uint64_t,
+                                                platform::Clock::Duration, platform::Executor&,
+                                                platform::FileEventBatch) override {
         return std::make_unique<platform::EventStream>();
     }
 };

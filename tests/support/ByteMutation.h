@@ -18,25 +18,32 @@ inline std::vector<std::uint8_t> mutateBytes(const std::vector<std::uint8_t>& se
     for (int e = 0; e < edits && !b.empty(); ++e) {
         const std::size_t at = rng() % b.size();
         switch (rng() % 6) {
-        case 0: b[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8)); break;
-        case 1: {
-            static const std::uint8_t kEdges[] = {0x00, 0x01, 0x7F, 0x80, 0xFE, 0xFF};
-            b[at] = kEdges[rng() % 6];
-            break;
-        }
-        case 2: b.resize(at); break;
-        case 3: b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), rng() % 16, static_cast<std::uint8_t>(rng())); break;
-        case 4: {  // a 32-bit field set to an extreme
-            const std::uint32_t v = rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 64);
-            for (int i = 0; i < 4 && at + i < b.size(); ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
-            break;
-        }
-        default: {  // a range repeated
-            const std::size_t len = std::min<std::size_t>(b.size() - at, 1 + rng() % 64);
-            const std::vector<std::uint8_t> piece(b.begin() + static_cast<std::ptrdiff_t>(at),
-                                                  b.begin() + static_cast<std::ptrdiff_t>(at + len));
-            b.insert(b.begin() + static_cast<std::ptrdiff_t>(rng() % b.size()), piece.begin(), piece.end());
-        }
+            case 0:
+                b[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+                break;
+            case 1: {
+                static const std::uint8_t kEdges[] = {0x00, 0x01, 0x7F, 0x80, 0xFE, 0xFF};
+                b[at] = kEdges[rng() % 6];
+                break;
+            }
+            case 2:
+                b.resize(at);
+                break;
+            case 3:
+                b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), rng() % 16, static_cast<std::uint8_t>(rng()));
+                break;
+            case 4: {  // a 32-bit field set to an extreme
+                const std::uint32_t v = rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 64);
+                for (int i = 0; i < 4 && at + i < b.size(); ++i)
+                    b[at + i] = static_cast<std::uint8_t>(v >> (8 * (3 - i)));
+                break;
+            }
+            default: {  // a range repeated
+                const std::size_t len = std::min<std::size_t>(b.size() - at, 1 + rng() % 64);
+                const std::vector<std::uint8_t> piece(b.begin() + static_cast<std::ptrdiff_t>(at),
+                                                      b.begin() + static_cast<std::ptrdiff_t>(at + len));
+                b.insert(b.begin() + static_cast<std::ptrdiff_t>(rng() % b.size()), piece.begin(), piece.end());
+            }
         }
     }
     return b;

@@ -9,8 +9,8 @@
 namespace quorvanta::test {
 
 struct ChildOutcome {
-    bool succeeded = false;   // the child ran `body` to the end and exited with status 0
-    std::string output;       // what `body` returned, or what went wrong
+    bool succeeded = false;  // the child ran `body` to the end and exited with status 0
+    std::string output;      // what `body` returned, or what went wrong
 };
 
 ChildOutcome runInChild(const std::function<std::string()>& body);

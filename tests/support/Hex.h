@@ -21,9 +21,7 @@ inline std::string hex(std::span<const std::uint8_t> bytes) {
 
 // Pairs of hexadecimal digits; an odd last digit is ignored.
 inline std::vector<std::uint8_t> fromHex(std::string_view text) {
-    auto value = [](char c) {
-        return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-    };
+    auto value = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
     std::vector<std::uint8_t> out;
     for (std::size_t i = 0; i + 1 < text.size(); i += 2)
         out.push_back(static_cast<std::uint8_t>(value(text[i]) * 16 + value(text[i + 1])));

@@ -98,7 +98,8 @@ pid_t start(const std::filesystem::path& program, const std::vector<std::string>
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argvPointers.data(), envPointers.data());
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argvPointers.data(), envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(spawned));
@@ -107,8 +108,7 @@ pid_t start(const std::filesystem::path& program, const std::vector<std::string>
 
 void reap(pid_t pid, RunResult& result) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) {
         result.status = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
@@ -137,7 +137,8 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
     if (options.input.empty()) in.closeWrite();
     const auto deadline = std::chrono::steady_clock::now() + options.killAfter;
     while (out.read >= 0 || err.read >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             kill(pid, SIGKILL);
             result.timedOut = true;
@@ -151,8 +152,10 @@ RunResult runProgram(const std::filesystem::path& program, const std::vector<std
             std::string& sink = i == 0 ? result.out : result.err;
             char buffer[65536];
             const ssize_t n = ::read(pipe.read, buffer, sizeof buffer);
-            if (n > 0) sink.append(buffer, static_cast<std::size_t>(n));
-            else if (n == 0 || errno != EINTR) pipe.closeRead();
+            if (n > 0)
+                sink.append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                pipe.closeRead();
         }
         if (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) {
             const ssize_t n = ::write(in.write, options.input.data() + written, options.input.size() - written);
@@ -203,7 +206,8 @@ std::optional<std::string> RunningProgram::readLine(std::chrono::milliseconds ti
             pending_.erase(0, feed + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || output_ < 0) return std::nullopt;
         pollfd fd{output_, POLLIN, 0};
         if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -230,8 +234,10 @@ RunResult RunningProgram::finish() {
         char buffer[65536];
         ssize_t n;
         while ((n = ::read(output_, buffer, sizeof buffer)) != 0) {
-            if (n > 0) pending_.append(buffer, static_cast<std::size_t>(n));
-            else if (errno != EINTR) break;
+            if (n > 0)
+                pending_.append(buffer, static_cast<std::size_t>(n));
+            else if (errno != EINTR)
+                break;
         }
         close(output_);
         output_ = -1;

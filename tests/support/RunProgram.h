@@ -4,13 +4,13 @@
 // after which the child is killed and the result marked timedOut.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <utility>
 #include <vector>
 
@@ -19,15 +19,15 @@ namespace quorvanta::test {
 class TempDir;
 
 struct RunOptions {
-    std::string input;                                        // standard input, then end of file
-    std::optional<std::filesystem::path> home;                // a fresh temporary folder when none
-    std::vector<std::pair<std::string, std::string>> env;     // further variables, set last
-    std::optional<std::filesystem::path> workingDir;          // the test's own when none
+    std::string input;                                     // standard input, then end of file
+    std::optional<std::filesystem::path> home;             // a fresh temporary folder when none
+    std::vector<std::pair<std::string, std::string>> env;  // further variables, set last
+    std::optional<std::filesystem::path> workingDir;       // the test's own when none
     std::chrono::milliseconds killAfter{std::chrono::minutes(5)};
 };
 
 struct RunResult {
-    int status = -1;          // exit status; 128 + signal number when killed by a signal
+    int status = -1;  // exit status; 128 + signal number when killed by a signal
     bool signalled = false;
     bool timedOut = false;
     std::string out;

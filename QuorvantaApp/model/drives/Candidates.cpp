@@ -65,8 +65,8 @@ std::vector<ExternalVolume> externalVolumesIn(const std::vector<MountEntry>& mou
     for (std::size_t i = 0; i < mounts.size(); ++i) {
         const MountEntry& mount = mounts[i];
         if (lastAt[mount.mountPoint] != i) continue;
-        if (top && (mount.mountID == top->mountID ||
-                    (mount.devMajor == top->devMajor && mount.devMinor == top->devMinor)))
+        if (top &&
+            (mount.mountID == top->mountID || (mount.devMajor == top->devMajor && mount.devMinor == top->devMinor)))
             continue;
         const bool network = core::VolumeID::isNetwork(mount.fsType);
         const bool inDriveFolder = isUnderAny(mount.mountPoint, probe.driveFolders);

@@ -55,11 +55,11 @@ struct ExternalVolume {
 
 // Where the drive list is read from: the system's, or a test's fixtures.
 struct DriveProbe {
-    std::filesystem::path mountInfo;        // the mount table's file
-    std::filesystem::path devFolder;        // device nodes, with udev's links under disk/
-    std::filesystem::path sysBlockFolder;   // the kernel's block devices (loop backing files)
-    std::vector<std::string> driveFolders;  // the mount folders of external drives
-    platform::Settings* defaults = nullptr; // holds "indexDiskImages"
+    std::filesystem::path mountInfo;         // the mount table's file
+    std::filesystem::path devFolder;         // device nodes, with udev's links under disk/
+    std::filesystem::path sysBlockFolder;    // the kernel's block devices (loop backing files)
+    std::vector<std::string> driveFolders;   // the mount folders of external drives
+    platform::Settings* defaults = nullptr;  // holds "indexDiskImages"
 
     // /proc/self/mountinfo, /dev, /sys/block, kExternalDriveFolders and the standard settings.
     static DriveProbe system();

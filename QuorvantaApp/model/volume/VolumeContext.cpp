@@ -30,7 +30,7 @@ VolumeContext VolumeContext::live(std::shared_ptr<platform::EventSource> events,
 
 VolumeContext::ResumeRule defaultResumeRule(std::shared_ptr<platform::EventSource> events, platform::Clock& clock) {
     return [events = std::move(events), &clock](const core::SnapshotInfo& snapshot, const std::string& root,
-                                                 const platform::MountEntry* mount) {
+                                                const platform::MountEntry* mount) {
         core::VolumeID::ResumeProbe probe{mount ? mount->fsType : "", "", wallDate(clock)};
         struct stat info {};
         if (!core::VolumeID::isNetwork(probe.fsType) && stat(root.c_str(), &info) == 0)

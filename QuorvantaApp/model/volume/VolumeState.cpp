@@ -69,8 +69,8 @@ VolumeState::VolumeState(Passkey, const Online& online, const VolumeContext& con
         count.set(index_->liveCount());
         index_->loadAudio(snapshotPath_);
     } else {
-        index_ = core::VolumeIndex::create(core::VolumeIndex::defaultMaxEntries,
-                                           core::VolumeIndex::defaultMaxNameBytes, online.excludes);
+        index_ = core::VolumeIndex::create(core::VolumeIndex::defaultMaxEntries, core::VolumeIndex::defaultMaxNameBytes,
+                                           online.excludes);
         scanning.set(true);
     }
     index_->setIncludeExts(includeExts_);
@@ -79,8 +79,10 @@ VolumeState::VolumeState(Passkey, const Online& online, const VolumeContext& con
 
     if (isNetwork_) {
         const auto times = core::ScanTimes::load(context.dataDirectory / core::ScanTimes::fileName);
-        if (const auto it = times.times.find(uuid_); it != times.times.end()) lastScanned.set(it->second);
-        else if (loaded_) lastScanned.set(loaded_->savedAt);
+        if (const auto it = times.times.find(uuid_); it != times.times.end())
+            lastScanned.set(it->second);
+        else if (loaded_)
+            lastScanned.set(loaded_->savedAt);
     }
 }
 

@@ -119,12 +119,12 @@ public:
     core::Published<bool> audioRunning{false, &objectWillChange};
     core::Published<std::int64_t> audioDone{0, &objectWillChange};
     core::Published<std::int64_t> audioTotal{0, &objectWillChange};
-    core::Published<std::int64_t> count{0, &objectWillChange};      // live entries, as last published
-    core::Published<bool> scanning{false, &objectWillChange};        // a full scan runs
-    core::Published<bool> updating{false, &objectWillChange};        // a catch-up runs
-    core::Published<double> seconds{0, &objectWillChange};           // the scan's duration
+    core::Published<std::int64_t> count{0, &objectWillChange};  // live entries, as last published
+    core::Published<bool> scanning{false, &objectWillChange};   // a full scan runs
+    core::Published<bool> updating{false, &objectWillChange};   // a catch-up runs
+    core::Published<double> seconds{0, &objectWillChange};      // the scan's duration
     core::Published<std::optional<std::string>> failure{std::nullopt, &objectWillChange};
-    core::Published<bool> offline{false, &objectWillChange};         // an offline catalog
+    core::Published<bool> offline{false, &objectWillChange};  // an offline catalog
     core::Published<std::optional<Date>> lastScanned{std::nullopt, &objectWillChange};
 
     // Main-thread variables of the model's scanning, maintenance and mount handling.

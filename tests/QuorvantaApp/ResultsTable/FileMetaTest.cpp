@@ -7,17 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace quorvanta::app {
@@ -62,17 +62,25 @@ TEST(FileMetaFinish, TableOfFacts) {
     const Case cases[] = {
         {"nothing read", {}, 1000, {}},
         {"an MP3 with a duration and no bit rate gets the average over the file",
-         {.duration = 200.0}, 5'000'000, {.duration = 200.0, .bitrate = 200'000.0}},
-        {"a bit rate of the file's own is kept", {.duration = 200.0, .bitrate = 320'000.0, .rate = 44'100.0},
-         5'000'000, {.duration = 200.0, .bitrate = 320'000.0, .rate = 44'100.0}},
-        {"a zero bit rate gives way to the average", {.duration = 10.0, .bitrate = 0.0}, 1000,
+         {.duration = 200.0},
+         5'000'000,
+         {.duration = 200.0, .bitrate = 200'000.0}},
+        {"a bit rate of the file's own is kept",
+         {.duration = 200.0, .bitrate = 320'000.0, .rate = 44'100.0},
+         5'000'000,
+         {.duration = 200.0, .bitrate = 320'000.0, .rate = 44'100.0}},
+        {"a zero bit rate gives way to the average",
+         {.duration = 10.0, .bitrate = 0.0},
+         1000,
          {.duration = 10.0, .bitrate = 800.0}},
         {"a zero duration is dropped, and gives no bit rate", {.duration = 0.0}, 5'000'000, {}},
         {"a negative duration is dropped", {.duration = -1.0}, 5'000'000, {}},
         {"a NaN duration is dropped", {.duration = kNaN}, 5'000'000, {}},
         {"an infinite duration is dropped", {.duration = kInf}, 5'000'000, {}},
         {"a file the index holds as empty gets no average", {.duration = 3.0}, 0, {.duration = 3.0}},
-        {"a NaN or infinite bit rate is not kept", {.duration = 2.0, .bitrate = kNaN}, 100,
+        {"a NaN or infinite bit rate is not kept",
+         {.duration = 2.0, .bitrate = kNaN},
+         100,
          {.duration = 2.0, .bitrate = 400.0}},
         {"sample rates of 0 and NaN are dropped", {.rate = 0.0}, 100, {}},
         {"", {.rate = kNaN}, 100, {}},
@@ -104,11 +112,11 @@ TEST(FileMetaFinish, KeepsTheAccessTimeItWasGiven) {
 
 TEST(FileMetaProbeKind, ExtensionsPickOneProbe) {
     const std::pair<const char*, Probe> cases[] = {
-        {"mp3", Probe::audio},   {"MP3", Probe::audio},  {"m4a", Probe::audio},   {"flac", Probe::audio},
-        {"wav", Probe::audio},   {"aiff", Probe::audio}, {"mp4", Probe::video},   {"mkv", Probe::video},
-        {"ts", Probe::video},    {"png", Probe::image},  {"JPG", Probe::image},   {"heic", Probe::image},
-        {"pdf", Probe::pdf},     {"PDF", Probe::pdf},    {"txt", Probe::none},    {"qvzz", Probe::none},
-        {"", Probe::none},       {"tar.gz", Probe::none}, {"docx", Probe::none},
+        {"mp3", Probe::audio}, {"MP3", Probe::audio},   {"m4a", Probe::audio}, {"flac", Probe::audio},
+        {"wav", Probe::audio}, {"aiff", Probe::audio},  {"mp4", Probe::video}, {"mkv", Probe::video},
+        {"ts", Probe::video},  {"png", Probe::image},   {"JPG", Probe::image}, {"heic", Probe::image},
+        {"pdf", Probe::pdf},   {"PDF", Probe::pdf},     {"txt", Probe::none},  {"qvzz", Probe::none},
+        {"", Probe::none},     {"tar.gz", Probe::none}, {"docx", Probe::none},
     };
     for (const auto& [ext, probe] : cases) EXPECT_EQ(filemeta::probeFor(ext), probe) << "." << ext;
 }
@@ -254,8 +262,7 @@ TEST_F(FileMetaLoad, AMissingFileGivesNothing) {
 }
 
 TEST_F(FileMetaLoad, ReadingDoesNotMoveTheAccessTime) {
-    for (const char* name : {"tone.mp3", "tone.wav", "video.mp4", "cover.mp4", "picture.png", "photo.jpg",
-                             "one.pdf"}) {
+    for (const char* name : {"tone.mp3", "tone.wav", "video.mp4", "cover.mp4", "picture.png", "photo.jpg", "one.pdf"}) {
         const FileMeta got = loadFile(path(name));
         ASSERT_TRUE(got.duration || got.w || got.pages) << name << " was not read: " << describe(got);
         EXPECT_EQ(unixSeconds(atimeOf(path(name))), unixSeconds(kOldAtime)) << name;
@@ -266,8 +273,10 @@ TEST_F(FileMetaLoad, AFileOfAnotherOwnerIsStillRead) {
     // O_NOATIME is the owner's privilege: a reader of someone else's file must fall back to a
     // plain open rather than give nothing.
     std::error_code ec;
-    fs::permissions(files_->dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec, ec);
+    fs::permissions(files_->dir,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    ec);
     ASSERT_FALSE(ec) << ec.message();
     const std::vector<const char*> names = {"tone.mp3", "video.mp4", "picture.png", "one.pdf"};
     // Taken first: the child's reads, without O_NOATIME, move the access times.

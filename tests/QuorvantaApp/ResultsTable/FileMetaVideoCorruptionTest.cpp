@@ -28,16 +28,17 @@ TEST(FileMetaVideoCorruption, SeededMutationsStaySafe) {
     const std::vector<const char*> names = {"video.mp4", "cover.mp4", "video.mkv", "video.ts"};
     const std::string ffmpeg = "ffmpeg -nostdin -y -v error ";
     const std::string picture = "-f lavfi -i testsrc=size=32x24:rate=5:duration=1 ";
-    const auto files = audio::test::makeToolFiles("filemeta-corruption", {"ffmpeg"}, [&](const audio::test::FileNamer& file) {
-        return std::vector<std::string>{
-            ffmpeg + picture + "-c:v mpeg4 " + file("video.mp4"),
-            ffmpeg + "-f lavfi -i color=c=red:size=16x16 -frames:v 1 " + file("cover.png"),
-            audio::test::ffmpegSine(1) + "-i " + file("cover.png") +
-                " -map 0:a -map 1:v -c:a aac -c:v png -disposition:v:0 attached_pic " + file("cover.mp4"),
-            ffmpeg + picture + "-f lavfi -i sine=duration=1 -c:v mpeg4 -c:a aac " + file("video.mkv"),
-            ffmpeg + picture + "-c:v mpeg2video " + file("video.ts"),
-        };
-    });
+    const auto files =
+        audio::test::makeToolFiles("filemeta-corruption", {"ffmpeg"}, [&](const audio::test::FileNamer& file) {
+            return std::vector<std::string>{
+                ffmpeg + picture + "-c:v mpeg4 " + file("video.mp4"),
+                ffmpeg + "-f lavfi -i color=c=red:size=16x16 -frames:v 1 " + file("cover.png"),
+                audio::test::ffmpegSine(1) + "-i " + file("cover.png") +
+                    " -map 0:a -map 1:v -c:a aac -c:v png -disposition:v:0 attached_pic " + file("cover.mp4"),
+                ffmpeg + picture + "-f lavfi -i sine=duration=1 -c:v mpeg4 -c:a aac " + file("video.mkv"),
+                ffmpeg + picture + "-c:v mpeg2video " + file("video.ts"),
+            };
+        });
     AUDIO_REQUIRE_TOOL_FILES(files);
     std::vector<Bytes> seeds;
     for (const char* name : names) seeds.push_back(readBytes(files / name));

@@ -1,8 +1,8 @@
 #include "tests/QuorvantaApp/ResultsTable/MetaFixtures.h"
 
-#include <QImage>
 #include <QBuffer>
 #include <QByteArray>
+#include <QImage>
 
 #include <fstream>
 #include <vector>
@@ -12,7 +12,8 @@ namespace quorvanta::app::test {
 namespace {
 
 void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void putLE(std::string& out, std::uint32_t value, int bytes) {
@@ -28,8 +29,8 @@ void writeWav(const std::filesystem::path& path, int seconds) {
     putLE(b, 36 + dataBytes, 4);
     b += "WAVEfmt ";
     putLE(b, 16, 4);
-    putLE(b, 1, 2);          // PCM
-    putLE(b, 1, 2);          // mono
+    putLE(b, 1, 2);  // PCM
+    putLE(b, 1, 2);  // mono
     putLE(b, kRate, 4);
     putLE(b, kRate * 2, 4);  // bytes per second
     putLE(b, 2, 2);          // block align

@@ -54,11 +54,16 @@ TEST(CLISupport, ListsTheShownEntriesFieldByField) {
     EXPECT_EQ((*document)["shown"], 3);
     const nlohmann::json& results = (*document)["results"];
     ASSERT_EQ(results.size(), 3u);
-    EXPECT_EQ(results[0], (nlohmann::json{{"kind", "folder"}, {"name", "sub"}, {"path", tree.root + "/sub"},
+    EXPECT_EQ(results[0], (nlohmann::json{{"kind", "folder"},
+                                          {"name", "sub"},
+                                          {"path", tree.root + "/sub"},
                                           {"size", tree.index->size(shown[0])},
                                           {"modified", tree.index->mtime(shown[0])}}));
-    EXPECT_EQ(results[1], (nlohmann::json{{"kind", "file"}, {"name", "a.txt"}, {"path", tree.root + "/a.txt"},
-                                          {"size", 5}, {"modified", mtimeOf(tree.root + "/a.txt")}}))
+    EXPECT_EQ(results[1], (nlohmann::json{{"kind", "file"},
+                                          {"name", "a.txt"},
+                                          {"path", tree.root + "/a.txt"},
+                                          {"size", 5},
+                                          {"modified", mtimeOf(tree.root + "/a.txt")}}))
         << text;
     EXPECT_EQ(results[2]["name"], "x\xEF\xBF\xBD.txt");
     EXPECT_EQ(results[2]["path"], tree.root + "/bad\xEF\xBF\xBD/x\xEF\xBF\xBD.txt");
@@ -82,7 +87,8 @@ TEST(CLISupport, TotalIsTakenFromTheCaller) {
     const ScannedTree tree;
     const auto none = parseJSONStrict(CLISupport::json("q", 7, *tree.index, {}));
     ASSERT_TRUE(none);
-    EXPECT_EQ(*none, (nlohmann::json{{"query", "q"}, {"total", 7}, {"shown", 0}, {"results", nlohmann::json::array()}}));
+    EXPECT_EQ(*none,
+              (nlohmann::json{{"query", "q"}, {"total", 7}, {"shown", 0}, {"results", nlohmann::json::array()}}));
     const auto one = parseJSONStrict(CLISupport::json("q", 1000, *tree.index, {tree.entry("a.txt")}));
     ASSERT_TRUE(one);
     EXPECT_EQ((*one)["shown"], 1);

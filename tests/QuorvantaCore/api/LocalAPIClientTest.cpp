@@ -109,7 +109,7 @@ TEST(LocalAPIClient, StopsReadingAfterTheChunkPassingFourMegabytes) {
     const std::size_t sent = 6'000'000;
     ScriptedServer server(path, [&](int fd) {
         readLine(fd);
-        test::writeAll(fd, std::string(sent, 'x'));   // ends when the client closes
+        test::writeAll(fd, std::string(sent, 'x'));  // ends when the client closes
     });
     const std::string reply = LocalAPIClient::send("{}", path);
     EXPECT_GT(reply.size(), 3'999'999u);
@@ -132,8 +132,7 @@ TEST(LocalAPIClient, RoundTripWithTheServer) {
     EXPECT_EQ(LocalAPIClient::send(R"({"op":"search","query":"a | b","limit":9})", path),
               R"({"ok":true,"query":"a | b","results":[{"kind":"file","modified":4,"name":"2",)"
               R"("path":"/d/2","size":3}],"shown":1,"total":9})");
-    EXPECT_EQ(LocalAPIClient::send(std::string(5000, ' '), path),
-              R"({"error":"request too large","ok":false})");
+    EXPECT_EQ(LocalAPIClient::send(std::string(5000, ' '), path), R"({"error":"request too large","ok":false})");
 }
 
 }  // namespace

@@ -41,9 +41,7 @@ TEST(LocalAPIJSONText, StrictParsingAcceptsOnlyOneWellFormedValue) {
 }
 
 TEST(LocalAPIJSONText, NestingIsBounded) {
-    const auto nested = [](int depth) {
-        return std::string(depth, '[') + std::string(depth, ']');
-    };
+    const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     EXPECT_TRUE(parseJSONStrict(nested(kJSONMaxDepth)));
     EXPECT_FALSE(parseJSONStrict(nested(kJSONMaxDepth + 1)));
     EXPECT_FALSE(parseJSONStrict(nested(100000)));
@@ -55,8 +53,7 @@ TEST(LocalAPIJSONText, NestingIsBounded) {
 
 TEST(LocalAPIJSONText, WritersSortKeysAndKeepSlashes) {
     const nlohmann::json value = {
-        {"zeta", 1}, {"alpha", {{"y", "/a/b"}, {"b", nlohmann::json::array()}}},
-        {"Mid", "caf\xC3\xA9 \"q\" \\ \x01"}};
+        {"zeta", 1}, {"alpha", {{"y", "/a/b"}, {"b", nlohmann::json::array()}}}, {"Mid", "caf\xC3\xA9 \"q\" \\ \x01"}};
     EXPECT_EQ(writeJSONCompact(value),
               "{\"Mid\":\"caf\xC3\xA9 \\\"q\\\" \\\\ \\u0001\",\"alpha\":{\"b\":[],\"y\":\"/a/b\"},\"zeta\":1}");
     EXPECT_EQ(writeJSONPretty(value),
@@ -88,14 +85,18 @@ TEST(LocalAPIUTF8Repair, IllFormedSequencesBecomeOneReplacementEach) {
         {"plain/ascii", "plain/ascii"},
         {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
         {"\xFF", r},
-        {"a\x80" "b", "a" + r + "b"},
-        {"\xC3", r},                                  // cut at the end
-        {"\xE2\x82" "A", r + "A"},                    // truncated three-byte sequence: one U+FFFD
-        {"\xF0\x9F\x98", r},                          // truncated four-byte sequence
-        {"\xC0\xAF", r + r},                          // overlong lead bytes are never valid
-        {"\xE0\x80\x80", r + r + r},                  // overlong three-byte form
-        {"\xED\xA0\x80", r + r + r},                  // surrogate
-        {"\xF4\x90\x80\x80", r + r + r + r},          // above U+10FFFF
+        {"a\x80"
+         "b",
+         "a" + r + "b"},
+        {"\xC3", r},  // cut at the end
+        {"\xE2\x82"
+         "A",
+         r + "A"},                            // truncated three-byte sequence: one U+FFFD
+        {"\xF0\x9F\x98", r},                  // truncated four-byte sequence
+        {"\xC0\xAF", r + r},                  // overlong lead bytes are never valid
+        {"\xE0\x80\x80", r + r + r},          // overlong three-byte form
+        {"\xED\xA0\x80", r + r + r},          // surrogate
+        {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
         {"\xE2\x82\xE2\x82\xAC", r + "\xE2\x82\xAC"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };

@@ -18,11 +18,12 @@ TEST(LocalAPILoad, ShortRunsAreAnsweredCorrectly) {
     backend.search = [](const Query&, std::int64_t) { return LocalAPI::SearchResult{}; };
     LocalAPIServer server(path, backend);
     server.start();
-    const std::string expected = R"({"entries":3,"ok":true,"volumes":[{"entries":3,"name":"V","offline":false,"root":"/v","scanning":false}]})";
+    const std::string expected =
+        R"({"entries":3,"ok":true,"volumes":[{"entries":3,"name":"V","offline":false,"root":"/v","scanning":false}]})";
     for (int clients : {1, 8, 16}) {
-        const bench::LoadResult result = bench::runLoad(
-            path, R"({"op":"status"})", clients, 200, std::chrono::minutes(2),
-            [&](const std::string& reply) { return reply == expected; });
+        const bench::LoadResult result =
+            bench::runLoad(path, R"({"op":"status"})", clients, 200, std::chrono::minutes(2),
+                           [&](const std::string& reply) { return reply == expected; });
         EXPECT_EQ(result.attempts(), 200) << clients << " clients";
         EXPECT_EQ(result.wrong, 0) << clients << " clients";
         // A client sees its reply before the server has released the slot, so back-to-back

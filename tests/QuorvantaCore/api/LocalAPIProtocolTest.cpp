@@ -24,7 +24,7 @@ struct FakeBackend {
     std::vector<Volume> volumeList;
     SearchResult result;
     int volumeCalls = 0;
-    std::vector<std::pair<Query, std::int64_t>> searches;   // (query, limit)
+    std::vector<std::pair<Query, std::int64_t>> searches;  // (query, limit)
 
     Backend backend() {
         Backend b;
@@ -86,8 +86,7 @@ TEST(LocalAPIProtocol, ErrorRepliesAreByteExact) {
     };
     for (const Case& c : cases) {
         FakeBackend fake;
-        EXPECT_EQ(LocalAPI::handle(c.request, fake.backend()), c.reply)
-            << "request: " << c.request.substr(0, 80);
+        EXPECT_EQ(LocalAPI::handle(c.request, fake.backend()), c.reply) << "request: " << c.request.substr(0, 80);
         EXPECT_EQ(fake.volumeCalls, 0) << c.request.substr(0, 80);
         EXPECT_TRUE(fake.searches.empty()) << c.request.substr(0, 80);
     }
@@ -108,14 +107,14 @@ TEST(LocalAPIProtocol, RequestSizeLimitCountsBytesBeforeParsing) {
 
 TEST(LocalAPIProtocol, QueryLimitCountsUTF8Bytes) {
     std::string euros;
-    for (int i = 0; i < 341; ++i) euros += "\xE2\x82\xAC";   // 1023 bytes, 341 characters
+    for (int i = 0; i < 341; ++i) euros += "\xE2\x82\xAC";  // 1023 bytes, 341 characters
     struct Case {
         std::string text;
         bool accepted;
     };
     const std::vector<Case> cases = {
-        {euros + "a", true},               // 1024 bytes
-        {euros + "\xC3\xA9", false},       // 1025 bytes, 342 characters
+        {euros + "a", true},          // 1024 bytes
+        {euros + "\xC3\xA9", false},  // 1025 bytes, 342 characters
         {std::string(1024, 'a'), true},
         {std::string(1025, 'a'), false},
     };
@@ -134,22 +133,21 @@ TEST(LocalAPIProtocol, QueryLimitCountsUTF8Bytes) {
 
 TEST(LocalAPIProtocol, LimitIsReadLikeAnInteger) {
     struct Case {
-        std::string limit;         // the member's JSON, "" for none
-        std::int64_t expected;     // 0: the limit error
+        std::string limit;      // the member's JSON, "" for none
+        std::int64_t expected;  // 0: the limit error
     };
     const std::vector<Case> cases = {
-        {"", 50},      {"2.5", 2},     {"true", 1},      {"1000", 200},   {"1e300", 200},
-        {"200", 200},  {"201", 200},   {"1", 1},         {"1.999", 1},    {"18446744073709551615", 200},
-        {"0", 0},      {"-3", 0},      {"false", 0},     {"\"5\"", 0},    {"null", 0},
-        {"[]", 0},     {"{}", 0},      {"0.99", 0},      {"-1e300", 0},   {"-0.5", 0},
+        {"", 50},     {"2.5", 2},   {"true", 1},  {"1000", 200}, {"1e300", 200},
+        {"200", 200}, {"201", 200}, {"1", 1},     {"1.999", 1},  {"18446744073709551615", 200},
+        {"0", 0},     {"-3", 0},    {"false", 0}, {"\"5\"", 0},  {"null", 0},
+        {"[]", 0},    {"{}", 0},    {"0.99", 0},  {"-1e300", 0}, {"-0.5", 0},
     };
     for (const Case& c : cases) {
         FakeBackend fake;
         const std::string extra = c.limit.empty() ? "" : ",\"limit\":" + c.limit;
         const std::string reply = LocalAPI::handle(search("\"a\"", extra), fake.backend());
         if (c.expected == 0) {
-            EXPECT_EQ(reply, R"({"error":"\"limit\" must be a positive integer","ok":false})")
-                << "limit " << c.limit;
+            EXPECT_EQ(reply, R"({"error":"\"limit\" must be a positive integer","ok":false})") << "limit " << c.limit;
             EXPECT_TRUE(fake.searches.empty()) << "limit " << c.limit;
         } else {
             ASSERT_EQ(fake.searches.size(), 1u) << "limit " << c.limit << ": " << reply;
@@ -176,14 +174,14 @@ TEST(LocalAPIProtocol, SearchReplyEchoesTheQueryAndCountsRows) {
     fake.result.total = 1234;
     fake.result.rows = {{"/home/me/a.pdf", "a.pdf", "file", 1024, 1700000000},
                         {"/home/me/Docs", "Docs", "folder", 0, 4294967295u}};
-    const std::string query = "  r\xC3\xA9sum\xC3\xA9 \\\"x\\\" /tmp  ";   // JSON text of the query
+    const std::string query = "  r\xC3\xA9sum\xC3\xA9 \\\"x\\\" /tmp  ";  // JSON text of the query
     const std::string reply =
         LocalAPI::handle(R"({"limit":7,"op":"search","other":[1],"query":")" + query + "\"}", fake.backend());
-    EXPECT_EQ(reply,
-              R"({"ok":true,"query":")" + query + R"(","results":[)"
-              R"({"kind":"file","modified":1700000000,"name":"a.pdf","path":"/home/me/a.pdf","size":1024},)"
-              R"({"kind":"folder","modified":4294967295,"name":"Docs","path":"/home/me/Docs","size":0}],)"
-              R"("shown":2,"total":1234})");
+    EXPECT_EQ(reply, R"({"ok":true,"query":")" + query +
+                         R"(","results":[)"
+                         R"({"kind":"file","modified":1700000000,"name":"a.pdf","path":"/home/me/a.pdf","size":1024},)"
+                         R"({"kind":"folder","modified":4294967295,"name":"Docs","path":"/home/me/Docs","size":0}],)"
+                         R"("shown":2,"total":1234})");
     ASSERT_EQ(fake.searches.size(), 1u);
     EXPECT_EQ(fake.searches[0].first, parsed("  r\xC3\xA9sum\xC3\xA9 \"x\" /tmp  "));
     EXPECT_EQ(fake.searches[0].second, 7);
@@ -197,7 +195,10 @@ TEST(LocalAPIProtocol, SearchReplyEchoesTheQueryAndCountsRows) {
 TEST(LocalAPIProtocol, InvalidUTF8InRowsIsReplaced) {
     FakeBackend fake;
     fake.result.total = 1;
-    fake.result.rows = {{"/data/bad\xFF" "name/x\xC3", "x\xC3", "file", 1, 2}};
+    fake.result.rows = {
+        {"/data/bad\xFF"
+         "name/x\xC3",
+         "x\xC3", "file", 1, 2}};
     const std::string reply = LocalAPI::handle(search("\"x\""), fake.backend());
     EXPECT_EQ(reply, R"({"ok":true,"query":"x","results":[{"kind":"file","modified":2,)"
                      "\"name\":\"x\xEF\xBF\xBD\",\"path\":\"/data/bad\xEF\xBF\xBDname/x\xEF\xBF\xBD\","

@@ -158,7 +158,7 @@ TEST(LocalAPIServer, WhatIsAlreadyAtThePathDecides) {
     TempDir dir;
     const std::string path = dir / "api.sock";
 
-    {   // A leftover socket of ours is replaced.
+    {  // A leftover socket of ours is replaced.
         test::listenUnix(path);
         ASSERT_TRUE(fs::is_socket(path));
         LocalAPIServer server(path, statusBackend());
@@ -288,8 +288,7 @@ TEST(LocalAPIServer, ReadsOneLineOrWhatCameBeforeTheEnd) {
         {"no line feed, sending side shut", "{\"op\":\"status\"}", std::string(kStatusReply)},
         {"nothing at all", "", std::string(kNotObjectReply)},
         {"6 KB", std::string(6 * 1024, ' '), std::string(kTooLargeReply)},
-        {"6 KB with a late line feed", std::string(6 * 1024, ' ') + "\n",
-         std::string(kTooLargeReply)},
+        {"6 KB with a late line feed", std::string(6 * 1024, ' ') + "\n", std::string(kTooLargeReply)},
     };
     for (const Case& c : cases) EXPECT_EQ(ask(path, c.request), c.reply) << c.what;
     EXPECT_TRUE(eventually([&] { return server.active() == 0; }));
@@ -344,7 +343,7 @@ TEST(LocalAPIServer, StopLetsAnAdmittedReplyFinish) {
 
     auto reply = std::async(std::launch::async, [&] { return ask(path, "{\"op\":\"status\"}\n"); });
     ASSERT_TRUE(eventually([&] { return latch.hasWaiter(); }));
-    server.reset();   // stops
+    server.reset();  // stops
     EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
     EXPECT_LT(connectUnix(path).get(), 0);
     latch.release();
@@ -388,7 +387,7 @@ TEST(LocalAPIServer, EverySocketIsCloseOnExec) {
 // A peer of another user gets no byte, even when the socket file lets it connect.
 TEST(LocalAPIServer, APeerOfAnotherUserIsRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a child as another uid";
-    char pattern[] = "/tmp/quorvanta-peer-XXXXXX";   // traversable by the child, unlike $TMPDIR
+    char pattern[] = "/tmp/quorvanta-peer-XXXXXX";  // traversable by the child, unlike $TMPDIR
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string folder = pattern;
     const std::string path = folder + "/api.sock";

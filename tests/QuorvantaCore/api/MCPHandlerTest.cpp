@@ -27,9 +27,12 @@ struct FakeForward {
         return [this](std::string_view request) -> std::string {
             requests.emplace_back(request);
             switch (answer) {
-                case Answer::notRunning: throw LocalAPIClient::ClientError::notRunning("/run/x/api.sock");
-                case Answer::otherFailure: throw std::runtime_error("disk on fire");
-                case Answer::canned: break;
+                case Answer::notRunning:
+                    throw LocalAPIClient::ClientError::notRunning("/run/x/api.sock");
+                case Answer::otherFailure:
+                    throw std::runtime_error("disk on fire");
+                case Answer::canned:
+                    break;
             }
             return cannedReply;
         };
@@ -39,7 +42,7 @@ struct FakeForward {
 struct Case {
     const char* what;
     std::string line;
-    std::optional<std::string> reply;   // none: no output at all
+    std::optional<std::string> reply;  // none: no output at all
     bool forwarded = false;
 };
 
@@ -69,8 +72,8 @@ std::pair<std::string, bool> toolOutcome(const std::string& reply) {
 }
 
 std::string toolCall(const std::string& arguments) {
-    return R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":"search_files","arguments":)" +
-           arguments + "}}";
+    return R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":"search_files","arguments":)" + arguments +
+           "}}";
 }
 
 TEST(MCPHandler, LinesThatAreNoMessageGetTheParseError) {
@@ -90,8 +93,8 @@ TEST(MCPHandler, LinesThatAreNoMessageGetTheParseError) {
             {"invalid UTF-8 outside strings", "{\"id\":1,\"method\":\"ping\"}\xc3", parseError},
             {"trailing bytes after the object", R"({"id":1,"method":"ping"} {})", parseError},
             {"a trailing comma", R"({"id":1,"method":"ping",})", parseError},
-            {"longer than the bound", R"({"id":1,"method":"ping","x":")" +
-                std::string(MCP::maxMessageBytes, 'a') + "\"}", parseError},
+            {"longer than the bound",
+             R"({"id":1,"method":"ping","x":")" + std::string(MCP::maxMessageBytes, 'a') + "\"}", parseError},
             {"a tool call without method", R"({"id":1,"params":{"name":"search_files","arguments":{"query":"a"}}})",
              parseError},
         },
@@ -113,7 +116,8 @@ TEST(MCPHandler, NotificationsGetNoReplyAndAreNeverForwarded) {
             {"initialized", R"({"jsonrpc":"2.0","method":"notifications/initialized"})", std::nullopt},
             {"unknown method", R"({"jsonrpc":"2.0","method":"nope"})", std::nullopt},
             {"ping", R"({"jsonrpc":"2.0","method":"ping"})", std::nullopt},
-            {"tools/call", R"({"jsonrpc":"2.0","method":"tools/call","params":{"name":"search_files","arguments":{"query":"a"}}})",
+            {"tools/call",
+             R"({"jsonrpc":"2.0","method":"tools/call","params":{"name":"search_files","arguments":{"query":"a"}}})",
              std::nullopt},
         },
         fake);
@@ -139,21 +143,25 @@ TEST(MCPHandler, IdsAreEchoedAsTheyCame) {
 }
 
 TEST(MCPHandler, InitializePingAndUnknownMethods) {
-    const std::string capabilities =
-        R"("capabilities":{"tools":{}},)";
+    const std::string capabilities = R"("capabilities":{"tools":{}},)";
     const std::string serverInfo = R"("serverInfo":{"name":"quorvanta","version":"1"})";
     FakeForward fake;
     expectCases(
         {
             {"client's version echoed",
              R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2099-01-01","capabilities":{}}})",
-             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2099-01-01",)" + serverInfo + "}}"},
+             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2099-01-01",)" +
+                 serverInfo + "}}"},
             {"no version", R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{}})",
-             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" + serverInfo + "}}"},
-            {"version as a number", R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":20241105}})",
-             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" + serverInfo + "}}"},
+             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" +
+                 serverInfo + "}}"},
+            {"version as a number",
+             R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":20241105}})",
+             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" +
+                 serverInfo + "}}"},
             {"params not an object", R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":["2099"]})",
-             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" + serverInfo + "}}"},
+             R"({"id":1,"jsonrpc":"2.0","result":{)" + capabilities + R"("protocolVersion":"2024-11-05",)" +
+                 serverInfo + "}}"},
             {"ping", R"({"jsonrpc":"2.0","id":"p","method":"ping","params":{"x":1}})",
              R"({"id":"p","jsonrpc":"2.0","result":{}})"},
             {"unknown method", R"({"jsonrpc":"2.0","id":2,"method":"resources/list"})",
@@ -188,11 +196,13 @@ TEST(MCPHandler, ToolCallsThatNameNoToolOrQueryAreInvalidParams) {
     FakeForward fake;
     expectCases(
         {
-            {"another tool", R"({"id":7,"method":"tools/call","params":{"name":"delete_files","arguments":{"query":"a"}}})",
+            {"another tool",
+             R"({"id":7,"method":"tools/call","params":{"name":"delete_files","arguments":{"query":"a"}}})",
              unknownTool},
             {"no name", R"({"id":7,"method":"tools/call","params":{"arguments":{"query":"a"}}})", unknownTool},
             {"name not a string", R"({"id":7,"method":"tools/call","params":{"name":["search_files"]}})", unknownTool},
-            {"tool name in capitals", R"({"id":7,"method":"tools/call","params":{"name":"SEARCH_FILES"}})", unknownTool},
+            {"tool name in capitals", R"({"id":7,"method":"tools/call","params":{"name":"SEARCH_FILES"}})",
+             unknownTool},
             {"no params", R"({"id":7,"method":"tools/call"})", unknownTool},
             {"no arguments", R"({"id":7,"method":"tools/call","params":{"name":"search_files"}})", badQuery},
             {"arguments not an object", toolCall(R"("ext:pdf")"), badQuery},
@@ -206,7 +216,7 @@ TEST(MCPHandler, ToolCallsThatNameNoToolOrQueryAreInvalidParams) {
 TEST(MCPHandler, ToolCallForwardsOneSearchWithTheLimitUnchanged) {
     struct LimitCase {
         const char* arguments;
-        std::optional<nlohmann::json> limit;   // none: no "limit" member forwarded
+        std::optional<nlohmann::json> limit;  // none: no "limit" member forwarded
     };
     const std::vector<LimitCase> cases = {
         {R"({"query":"ext:pdf"})", std::nullopt},
@@ -244,7 +254,8 @@ TEST(MCPHandler, ToolResultCarriesTheReplyAndWhetherItFailed) {
     };
     const std::string ok = R"({"ok":true,"query":"a/b","results":[],"shown":0,"total":0})";
     const std::string notRunningText =
-        "cannot reach Quorvanta at /run/x/api.sock; is the app running with \u201CLocal API\u201D switched on (Settings)?";
+        "cannot reach Quorvanta at /run/x/api.sock; is the app running with \u201CLocal API\u201D switched on "
+        "(Settings)?";
     const std::vector<ReplyCase> cases = {
         {"ok true", Answer::canned, ok, ok, false},
         {"ok false", Answer::canned, R"({"error":"query too long","ok":false})",

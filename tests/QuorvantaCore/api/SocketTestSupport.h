@@ -36,7 +36,6 @@ bool writeAll(int fd, std::string_view bytes);
 std::string readToEnd(int fd, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 // Polls `condition` until it holds or `limit` passes; returns its last value.
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds limit = std::chrono::seconds(20));
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 }  // namespace quorvanta::test

@@ -17,12 +17,12 @@ TEST(AudioMetaCodec, RawValuesLabelsAndLosslessness) {
         bool lossless;
     };
     const std::vector<Case> cases = {
-        {AudioCodec::unknown, 0, "", false},   {AudioCodec::mp3, 1, "MP3", false},
-        {AudioCodec::aac, 2, "AAC", false},    {AudioCodec::alac, 3, "ALAC", true},
-        {AudioCodec::flac, 4, "FLAC", true},   {AudioCodec::pcm, 5, "PCM", true},
+        {AudioCodec::unknown, 0, "", false},          {AudioCodec::mp3, 1, "MP3", false},
+        {AudioCodec::aac, 2, "AAC", false},           {AudioCodec::alac, 3, "ALAC", true},
+        {AudioCodec::flac, 4, "FLAC", true},          {AudioCodec::pcm, 5, "PCM", true},
         {AudioCodec::pcmFloat, 6, "PCM float", true}, {AudioCodec::aiff, 7, "AIFF", true},
-        {AudioCodec::vorbis, 8, "Vorbis", false}, {AudioCodec::opus, 9, "Opus", false},
-        {AudioCodec::wma, 10, "WMA", false},   {AudioCodec::other, 11, "?", false},
+        {AudioCodec::vorbis, 8, "Vorbis", false},     {AudioCodec::opus, 9, "Opus", false},
+        {AudioCodec::wma, 10, "WMA", false},          {AudioCodec::other, 11, "?", false},
     };
     ASSERT_EQ(cases.size(), kAllAudioCodecs.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -51,8 +51,12 @@ TEST(AudioMeta, EmptinessLooksOnlyAtDurationRateArtistAndTitle) {
     const std::vector<Case> cases = {
         {"nothing", AudioMeta{}, true},
         {"only a bit rate", with([](AudioMeta& m) { m.bitrateKbps = 320; }), true},
-        {"only an album, a year and a codec",
-         with([](AudioMeta& m) { m.album = "X"; m.year = 1999; m.codec = AudioCodec::flac; }), true},
+        {"only an album, a year and a codec", with([](AudioMeta& m) {
+             m.album = "X";
+             m.year = 1999;
+             m.codec = AudioCodec::flac;
+         }),
+         true},
         {"only a title", with([](AudioMeta& m) { m.title = "Halo"; }), false},
         {"only an artist", with([](AudioMeta& m) { m.artist = "A"; }), false},
         {"only a duration", with([](AudioMeta& m) { m.durationMs = 1; }), false},
@@ -69,13 +73,13 @@ TEST(AudioMeta, EmptinessLooksOnlyAtDurationRateArtistAndTitle) {
 
 TEST(AudioMeta, EqualityComparesEveryField) {
     const std::vector<void (*)(AudioMeta&)> changes = {
-        [](AudioMeta& m) { m.durationMs = 1; },  [](AudioMeta& m) { m.bitrateKbps = 1; },
-        [](AudioMeta& m) { m.sampleRate = 1; },  [](AudioMeta& m) { m.bits = 1; },
-        [](AudioMeta& m) { m.channels = 1; },    [](AudioMeta& m) { m.codec = AudioCodec::mp3; },
-        [](AudioMeta& m) { m.vbr = true; },      [](AudioMeta& m) { m.bpm10 = 1; },
-        [](AudioMeta& m) { m.year = 1; },        [](AudioMeta& m) { m.artist = "a"; },
-        [](AudioMeta& m) { m.title = "a"; },     [](AudioMeta& m) { m.album = "a"; },
-        [](AudioMeta& m) { m.genre = "a"; },     [](AudioMeta& m) { m.key = "a"; },
+        [](AudioMeta& m) { m.durationMs = 1; }, [](AudioMeta& m) { m.bitrateKbps = 1; },
+        [](AudioMeta& m) { m.sampleRate = 1; }, [](AudioMeta& m) { m.bits = 1; },
+        [](AudioMeta& m) { m.channels = 1; },   [](AudioMeta& m) { m.codec = AudioCodec::mp3; },
+        [](AudioMeta& m) { m.vbr = true; },     [](AudioMeta& m) { m.bpm10 = 1; },
+        [](AudioMeta& m) { m.year = 1; },       [](AudioMeta& m) { m.artist = "a"; },
+        [](AudioMeta& m) { m.title = "a"; },    [](AudioMeta& m) { m.album = "a"; },
+        [](AudioMeta& m) { m.genre = "a"; },    [](AudioMeta& m) { m.key = "a"; },
     };
     for (std::size_t i = 0; i < changes.size(); ++i) {
         AudioMeta changed;
@@ -98,13 +102,20 @@ TEST(AudioMetaCond, DefaultsSpanEverythingAndTextFieldsAreKnown) {
         bool isText;
     };
     const std::vector<Case> cases = {
-        {Field::bitrate, "bitrate", false}, {Field::bpm, "bpm", false},
-        {Field::dur, "dur", false},         {Field::year, "year", false},
-        {Field::rate, "rate", false},       {Field::bits, "bits", false},
-        {Field::channels, "channels", false}, {Field::lossless, "lossless", false},
-        {Field::artist, "artist", true},    {Field::title, "title", true},
-        {Field::album, "album", true},      {Field::genre, "genre", true},
-        {Field::key, "key", true},          {Field::codec, "codec", true},
+        {Field::bitrate, "bitrate", false},
+        {Field::bpm, "bpm", false},
+        {Field::dur, "dur", false},
+        {Field::year, "year", false},
+        {Field::rate, "rate", false},
+        {Field::bits, "bits", false},
+        {Field::channels, "channels", false},
+        {Field::lossless, "lossless", false},
+        {Field::artist, "artist", true},
+        {Field::title, "title", true},
+        {Field::album, "album", true},
+        {Field::genre, "genre", true},
+        {Field::key, "key", true},
+        {Field::codec, "codec", true},
     };
     ASSERT_EQ(cases.size(), kAllAudioFields.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {

@@ -130,23 +130,19 @@ TEST(AudioFile, RejectsDamagedImages) {
              putU64(b, 16, 1);
              putU64(b, 24, ~0ULL - 40);
          })},
-        {"an offset equal to P", edited([&](Bytes& b) {
-             putU32(b, artistColumn, static_cast<std::uint32_t>(poolSize));
-         })},
+        {"an offset equal to P",
+         edited([&](Bytes& b) { putU32(b, artistColumn, static_cast<std::uint32_t>(poolSize)); })},
         {"an offset far past P", edited([&](Bytes& b) { putU32(b, titleColumn + 4, 0xFFFFFFF0u); })},
         {"a text missing its second NUL: offset of the last text's folded copy",
          edited([&](Bytes& b) { putU32(b, artistColumn, static_cast<std::uint32_t>(poolSize - 3)); })},
     };
     for (std::size_t i = 0; i < audio_file::kMagic.size(); ++i)
-        cases.push_back({"magic byte " + std::to_string(i) + " changed",
-                         edited([i](Bytes& b) { b[i] ^= 0x20; })});
-    for (const auto& c : cases)
-        EXPECT_EQ(AudioTable::deserialize(c.image, c.store), nullptr) << c.what;
+        cases.push_back({"magic byte " + std::to_string(i) + " changed", edited([i](Bytes& b) { b[i] ^= 0x20; })});
+    for (const auto& c : cases) EXPECT_EQ(AudioTable::deserialize(c.image, c.store), nullptr) << c.what;
 
     // The last whole text may be named: only its folded copy lacks a second NUL.
     EXPECT_NE(AudioTable::deserialize(
-                  edited([&](Bytes& b) { putU32(b, artistColumn, static_cast<std::uint32_t>(poolSize - 6)); }),
-                  kStore),
+                  edited([&](Bytes& b) { putU32(b, artistColumn, static_cast<std::uint32_t>(poolSize - 6)); }), kStore),
               nullptr);
 }
 
@@ -207,50 +203,50 @@ TEST(AudioFile, SurvivesSeededMutations) {
         const int edits = 1 + static_cast<int>(pick(3));
         for (int k = 0; k < edits && !image.empty(); ++k) {
             switch (pick(7)) {
-            case 0:  // bit flips
-                for (int f = 0, n = 1 + static_cast<int>(pick(4)); f < n; ++f)
-                    image[pick(image.size())] ^= static_cast<std::uint8_t>(1u << pick(8));
-                break;
-            case 1:  // truncation
-                image.resize(pick(image.size() + 1));
-                break;
-            case 2:  // random bytes appended
-                for (std::size_t n = 1 + pick(50); n > 0; --n) image.push_back(static_cast<std::uint8_t>(rng()));
-                break;
-            case 3: {  // R or P rewritten, sometimes with the image resized to match
-                if (image.size() < 32) break;
-                const std::uint64_t values[] = {0, 1, rows + 1, rows - 1, ~0ULL, 1ULL << 63,
-                                                0x0590000000000000ULL, rng() % 4096};
-                putU64(image, pick(2) ? 16 : 24, values[pick(std::size(values))]);
-                if (pick(2)) {
-                    std::uint64_t r = 0, p = 0;
-                    for (int b = 0; b < 8; ++b) {
-                        r |= std::uint64_t{image[16 + b]} << (8 * b);
-                        p |= std::uint64_t{image[24 + b]} << (8 * b);
+                case 0:  // bit flips
+                    for (int f = 0, n = 1 + static_cast<int>(pick(4)); f < n; ++f)
+                        image[pick(image.size())] ^= static_cast<std::uint8_t>(1u << pick(8));
+                    break;
+                case 1:  // truncation
+                    image.resize(pick(image.size() + 1));
+                    break;
+                case 2:  // random bytes appended
+                    for (std::size_t n = 1 + pick(50); n > 0; --n) image.push_back(static_cast<std::uint8_t>(rng()));
+                    break;
+                case 3: {  // R or P rewritten, sometimes with the image resized to match
+                    if (image.size() < 32) break;
+                    const std::uint64_t values[] = {
+                        0, 1, rows + 1, rows - 1, ~0ULL, 1ULL << 63, 0x0590000000000000ULL, rng() % 4096};
+                    putU64(image, pick(2) ? 16 : 24, values[pick(std::size(values))]);
+                    if (pick(2)) {
+                        std::uint64_t r = 0, p = 0;
+                        for (int b = 0; b < 8; ++b) {
+                            r |= std::uint64_t{image[16 + b]} << (8 * b);
+                            p |= std::uint64_t{image[24 + b]} << (8 * b);
+                        }
+                        if (r < 256 && p < 4096) image.resize(32 + 46 * r + p, 0);
                     }
-                    if (r < 256 && p < 4096) image.resize(32 + 46 * r + p, 0);
+                    break;
                 }
-                break;
-            }
-            case 4: {  // an offset column entry set to a boundary value
-                if (rows == 0 || image.size() < 32 + 46 * rows) break;
-                const std::size_t slot = 32 + 26 * rows + 4 * pick(5 * rows);
-                const std::size_t pool = image.size() - (32 + 46 * rows);
-                const std::uint64_t values[] = {0, pool, pool - 1, pool - 2, pool - 3, pool + 1,
-                                                pick(pool + 1), 0xFFFFFFFFu};
-                putU32(image, slot, static_cast<std::uint32_t>(values[pick(std::size(values))]));
-                break;
-            }
-            case 5: {  // an entry edited
-                if (rows == 0 || image.size() < 32 + 4 * rows) break;
-                putU32(image, 32 + 4 * pick(rows), static_cast<std::uint32_t>(pick(100)));
-                break;
-            }
-            default: {  // pool bytes set to NUL or not
-                if (image.size() <= 33) break;
-                image[32 + pick(image.size() - 32)] = pick(2) ? 0 : static_cast<std::uint8_t>(rng());
-                break;
-            }
+                case 4: {  // an offset column entry set to a boundary value
+                    if (rows == 0 || image.size() < 32 + 46 * rows) break;
+                    const std::size_t slot = 32 + 26 * rows + 4 * pick(5 * rows);
+                    const std::size_t pool = image.size() - (32 + 46 * rows);
+                    const std::uint64_t values[] = {0,        pool,     pool - 1,       pool - 2,
+                                                    pool - 3, pool + 1, pick(pool + 1), 0xFFFFFFFFu};
+                    putU32(image, slot, static_cast<std::uint32_t>(values[pick(std::size(values))]));
+                    break;
+                }
+                case 5: {  // an entry edited
+                    if (rows == 0 || image.size() < 32 + 4 * rows) break;
+                    putU32(image, 32 + 4 * pick(rows), static_cast<std::uint32_t>(pick(100)));
+                    break;
+                }
+                default: {  // pool bytes set to NUL or not
+                    if (image.size() <= 33) break;
+                    image[32 + pick(image.size() - 32)] = pick(2) ? 0 : static_cast<std::uint8_t>(rng());
+                    break;
+                }
             }
         }
         const std::string problem = test::audioImageProblem(image);

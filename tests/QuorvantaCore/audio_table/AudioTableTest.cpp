@@ -14,10 +14,10 @@
 namespace quorvanta::core {
 namespace {
 
+using quorvanta::test::audioCond;
 using test::row;
 using test::selected;
 using test::song;
-using quorvanta::test::audioCond;
 using Field = AudioCond::Field;
 
 // Bytes a text takes in the pool: text, NUL, fold, NUL.
@@ -97,19 +97,57 @@ TEST(AudioTable, FillSelectsByEveryField) {
         return m;
     };
     table.upsert({
-        row(1, meta([](AudioMeta& m) { m.bpm10 = 1195; m.codec = AudioCodec::mp3; m.artist = "Beyoncé"; })),
-        row(2, meta([](AudioMeta& m) { m.bpm10 = 1205; m.codec = AudioCodec::aac; m.title = "Halo"; })),
-        row(3, meta([](AudioMeta& m) { m.bpm10 = 1206; m.codec = AudioCodec::unknown; m.album = "Ärger"; })),
-        row(4, meta([](AudioMeta& m) { m.bpm10 = 0; m.codec = AudioCodec::pcm; m.genre = "Pop"; })),
-        row(5, meta([](AudioMeta& m) { m.codec = AudioCodec::pcmFloat; m.key = "Am"; m.year = 2001; })),
-        row(6, meta([](AudioMeta& m) { m.codec = AudioCodec::alac; m.durationMs = 1; m.bits = 24; })),
-        row(7, meta([](AudioMeta& m) { m.codec = AudioCodec::flac; m.sampleRate = 96000; m.channels = 2; })),
-        row(8, meta([](AudioMeta& m) { m.codec = AudioCodec::aiff; m.bitrateKbps = 128; })),
+        row(1, meta([](AudioMeta& m) {
+                m.bpm10 = 1195;
+                m.codec = AudioCodec::mp3;
+                m.artist = "Beyoncé";
+            })),
+        row(2, meta([](AudioMeta& m) {
+                m.bpm10 = 1205;
+                m.codec = AudioCodec::aac;
+                m.title = "Halo";
+            })),
+        row(3, meta([](AudioMeta& m) {
+                m.bpm10 = 1206;
+                m.codec = AudioCodec::unknown;
+                m.album = "Ärger";
+            })),
+        row(4, meta([](AudioMeta& m) {
+                m.bpm10 = 0;
+                m.codec = AudioCodec::pcm;
+                m.genre = "Pop";
+            })),
+        row(5, meta([](AudioMeta& m) {
+                m.codec = AudioCodec::pcmFloat;
+                m.key = "Am";
+                m.year = 2001;
+            })),
+        row(6, meta([](AudioMeta& m) {
+                m.codec = AudioCodec::alac;
+                m.durationMs = 1;
+                m.bits = 24;
+            })),
+        row(7, meta([](AudioMeta& m) {
+                m.codec = AudioCodec::flac;
+                m.sampleRate = 96000;
+                m.channels = 2;
+            })),
+        row(8, meta([](AudioMeta& m) {
+                m.codec = AudioCodec::aiff;
+                m.bitrateKbps = 128;
+            })),
         row(9, meta([](AudioMeta& m) { m.codec = AudioCodec::wma; })),
         row(10, meta([](AudioMeta& m) { m.codec = AudioCodec::vorbis; })),
         row(11, meta([](AudioMeta& m) { m.codec = AudioCodec::opus; })),
-        row(12, meta([](AudioMeta& m) { m.codec = AudioCodec::other; m.artist = "beyonce live"; })),
-        row(2000, meta([](AudioMeta& m) { m.bpm10 = 1200; m.codec = AudioCodec::flac; m.artist = "Beyonce"; })),
+        row(12, meta([](AudioMeta& m) {
+                m.codec = AudioCodec::other;
+                m.artist = "beyonce live";
+            })),
+        row(2000, meta([](AudioMeta& m) {
+                m.bpm10 = 1200;
+                m.codec = AudioCodec::flac;
+                m.artist = "Beyonce";
+            })),
     });
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
@@ -129,7 +167,8 @@ TEST(AudioTable, FillSelectsByEveryField) {
         {"channels", audioCond(Field::channels, 2, 2), {7}},
         {"bitrate", audioCond(Field::bitrate, kMin, 200), {8}},
         {"lossy: MP3, AAC, WMA, Vorbis, Opus, other; not unknown",
-         audioCond(Field::lossless, kMin, kMax, "", false), {1, 2, 9, 10, 11, 12}},
+         audioCond(Field::lossless, kMin, kMax, "", false),
+         {1, 2, 9, 10, 11, 12}},
         {"lossless", audioCond(Field::lossless, kMin, kMax, "", true), {4, 5, 6, 7, 8}},
         {"artist folded: BEYONCE finds Beyoncé", audioCond(Field::artist, kMin, kMax, "BEYONCE"), {1, 12}},
         {"artist needle with accent", audioCond(Field::artist, kMin, kMax, "yoncé"), {1, 12}},
@@ -140,9 +179,9 @@ TEST(AudioTable, FillSelectsByEveryField) {
         {"key", audioCond(Field::key, kMin, kMax, "am"), {5}},
         {"no match", audioCond(Field::title, kMin, kMax, "nothing"), {}},
         {"codec pcm: PCM and PCM float", audioCond(Field::codec, kMin, kMax, "Pcm"), {4, 5}},
-        {"codec a: AAC ALAC FLAC PCM float AIFF WMA",
-         audioCond(Field::codec, kMin, kMax, "a"), {2, 5, 6, 7, 8, 9}},
-        {"codec empty: every codec, unknown too", audioCond(Field::codec, kMin, kMax, ""),
+        {"codec a: AAC ALAC FLAC PCM float AIFF WMA", audioCond(Field::codec, kMin, kMax, "a"), {2, 5, 6, 7, 8, 9}},
+        {"codec empty: every codec, unknown too",
+         audioCond(Field::codec, kMin, kMax, ""),
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
         {"codec ?", audioCond(Field::codec, kMin, kMax, "?"), {12}},
     };
@@ -150,10 +189,10 @@ TEST(AudioTable, FillSelectsByEveryField) {
 
     // Bits already set stay set; entries at or past `entries` are never touched.
     std::vector<std::uint8_t> mask(2, 0);
-    mask[0] = 0x01;       // entry 0, which has no row
-    mask[1] = 0x80;       // entry 15, past the 13 entries given
+    mask[0] = 0x01;  // entry 0, which has no row
+    mask[1] = 0x80;  // entry 15, past the 13 entries given
     table.fill(audioCond(Field::codec, kMin, kMax, ""), mask.data(), 13);
-    EXPECT_EQ(mask[0], 0xFF);  // entries 0 (kept) and 1-7
+    EXPECT_EQ(mask[0], 0xFF);         // entries 0 (kept) and 1-7
     EXPECT_EQ(mask[1], 0x80 | 0x1F);  // 8-12 set, 13 and 14 untouched, 15 kept
 }
 
@@ -163,7 +202,7 @@ TEST(AudioTable, SnapshotIsUnchangedByLaterUpserts) {
     const auto before = table.snapshot();
     const AudioTable::Cols copy = *before;
 
-    table.upsert({row(8, song("c", "z"))});                       // append path
+    table.upsert({row(8, song("c", "z"))});                                // append path
     table.upsert({row(2, song("changed", "w")), row(4, song("d", "v"))});  // merge path
     EXPECT_EQ(before->entry, copy.entry);
     EXPECT_EQ(before->artist, copy.artist);
@@ -208,14 +247,19 @@ TEST(AudioTable, TextsWithNulAreCutAndFullPoolStoresNoText) {
     // that wraps around onto another text.
     AudioTable limited;
     limited.setPoolLimitForTesting(1 + stored("Artist"));
-    limited.upsert({row(1, song("Artist", "T1"))});   // artist at 1, title at the limit
-    limited.upsert({row(2, song("Artist", "T2"))});   // shared artist, title past the limit
+    limited.upsert({row(1, song("Artist", "T1"))});  // artist at 1, title at the limit
+    limited.upsert({row(2, song("Artist", "T2"))});  // shared artist, title past the limit
     limited.upsert({row(3, song("Newcomer", "T3"))});
     EXPECT_EQ(limited.meta(1)->title, "T1");
     EXPECT_EQ(limited.meta(2)->artist, "Artist");
     EXPECT_EQ(limited.meta(2)->title, "");
     EXPECT_EQ(limited.meta(3)->artist, "");
-    EXPECT_EQ(selected(limited, [] { AudioCond c(Field::artist); c.text = "new"; return c; }()),
+    EXPECT_EQ(selected(limited,
+                       [] {
+                           AudioCond c(Field::artist);
+                           c.text = "new";
+                           return c;
+                       }()),
               std::vector<std::uint32_t>{});
     const auto loaded = AudioTable::deserialize(limited.serialize(5), 5);
     ASSERT_NE(loaded, nullptr);

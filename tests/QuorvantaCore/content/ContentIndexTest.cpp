@@ -184,7 +184,8 @@ TEST(ContentIndexSearch, LimitIsHonoured) {
     for (int i = 0; i < 20; ++i) docs.emplace_back("/doc" + std::to_string(i), "common words here");
     addDocuments(index, docs);
     EXPECT_EQ(index.count(), 20);
-    for (const auto& [limit, size] : std::vector<std::pair<int, std::size_t>>{{1, 1}, {7, 7}, {20, 20}, {200000, 20}, {0, 0}, {-1, 0}})
+    for (const auto& [limit, size] :
+         std::vector<std::pair<int, std::size_t>>{{1, 1}, {7, 7}, {20, 20}, {200000, 20}, {0, 0}, {-1, 0}})
         EXPECT_EQ(index.search("common words", limit).size(), size) << limit;
 }
 

@@ -27,8 +27,8 @@ inline void addDocuments(const ContentIndex& index, const Documents& docs) {
     ASSERT_EQ(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
     for (const auto& [path, text] : docs) {
         sqlite3_stmt* doc = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO docs(path, mtime, size) VALUES(?1, 0, ?2) RETURNING id", -1,
-                                     &doc, nullptr),
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO docs(path, mtime, size) VALUES(?1, 0, ?2) RETURNING id", -1, &doc,
+                                     nullptr),
                   SQLITE_OK);
         sqlite3_bind_text64(doc, 1, path.data(), path.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
         sqlite3_bind_int64(doc, 2, static_cast<sqlite3_int64>(text.size()));

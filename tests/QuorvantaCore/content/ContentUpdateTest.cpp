@@ -1,8 +1,8 @@
 #include "QuorvantaCore/content/ContentIndex.h"
 
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/QuorvantaCore/content/ContentIndexTestSupport.h"
+#include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -210,8 +210,7 @@ TEST_F(ContentUpdate, CancellingRemovesNothingAndKeepsWhatWasRead) {
     write("docs/after.txt", "after words");
     test::commitRecords(*index, folder, {test::Record{"after.txt", 11}});
     asked = 0;
-    EXPECT_EQ(content->update(*index, root.string(), {docs}, [&] { return ++asked == 2; }),
-              (Stats{1, 0, 0, 1, false}));
+    EXPECT_EQ(content->update(*index, root.string(), {docs}, [&] { return ++asked == 2; }), (Stats{1, 0, 0, 1, false}));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(found("early words"), std::set<std::string>{early});
     EXPECT_EQ(found("after words"), std::set<std::string>{});

@@ -67,7 +67,8 @@ std::optional<fs::path> onPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     std::stringstream folders(path ? path : "");
     for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0) return fs::path(folder) / program;
+        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0)
+            return fs::path(folder) / program;
     return std::nullopt;
 }
 

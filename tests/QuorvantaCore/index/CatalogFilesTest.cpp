@@ -1,9 +1,9 @@
 // The files beside a snapshot and the whole-file writers: the audio side file, forgetting a
 // catalog, the side file's name, cache and export modes, and the path rules of both writers.
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/index/CatalogFiles.h"
 #include "QuorvantaCore/index/ExportFile.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
-#include "QuorvantaCore/audio_table/AudioTable.h"
 
 #include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -112,7 +112,12 @@ TEST(SnapshotAudio, ForeignDamagedOrMissingSideFilesKeepTheCurrentTable) {
     const std::vector<Case> cases = {
         {"another store id", foreign},
         {"cut short", mine.substr(0, mine.size() / 2)},
-        {"magic changed", [&] { std::string b = mine; b[0] ^= 0x55; return b; }()},
+        {"magic changed",
+         [&] {
+             std::string b = mine;
+             b[0] ^= 0x55;
+             return b;
+         }()},
         {"empty", std::string()},
         {"missing", std::nullopt},
     };
@@ -130,7 +135,7 @@ TEST(SnapshotAudio, ForeignDamagedOrMissingSideFilesKeepTheCurrentTable) {
 
 TEST(Catalog, AudioPathBesideTheSnapshot) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/x/a.idx", "/x/a.aud"}, {"/x/a.bin", "/x/a.bin.aud"}, {"/x/a.IDX", "/x/a.IDX.aud"},
+        {"/x/a.idx", "/x/a.aud"}, {"/x/a.bin", "/x/a.bin.aud"},     {"/x/a.IDX", "/x/a.IDX.aud"},
         {".idx", ".aud"},         {"/x/a.idx.idx", "/x/a.idx.aud"},
     };
     for (const auto& [snapshot, side] : cases) EXPECT_EQ(audioPath(snapshot), side) << snapshot;
@@ -187,20 +192,13 @@ TEST(ExportFile, CacheAndExportWritersFollowTheirRulesAndModes) {
         bool written;
     };
     const std::vector<Case> cases = {
-        {dir / "local/g.ord", true, true},
-        {dir / "local/s.idx", true, true},
-        {dir / "local/s.IDX", true, false},
-        {dir / "local/r.csv", true, false},
-        {dir / "missing/g.ord", true, false},
-        {dir / "drives/g.ord", true, false},
-        {dir / "drives/usb/g.ord", true, false},
-        {dir / "local/link/g.aud", true, false},
-        {dir / "local/r.CSV", false, true},
-        {dir / "local/r.m3u8", false, true},
-        {dir / "local/r.txt", false, false},
-        {dir / "local/r.idx", false, false},
-        {dir / "drives/usb/r.csv", false, false},
-        {dir / "local/link/r.tsv", false, false},
+        {dir / "local/g.ord", true, true},        {dir / "local/s.idx", true, true},
+        {dir / "local/s.IDX", true, false},       {dir / "local/r.csv", true, false},
+        {dir / "missing/g.ord", true, false},     {dir / "drives/g.ord", true, false},
+        {dir / "drives/usb/g.ord", true, false},  {dir / "local/link/g.aud", true, false},
+        {dir / "local/r.CSV", false, true},       {dir / "local/r.m3u8", false, true},
+        {dir / "local/r.txt", false, false},      {dir / "local/r.idx", false, false},
+        {dir / "drives/usb/r.csv", false, false}, {dir / "local/link/r.tsv", false, false},
     };
     for (const Case& c : cases) {
         const bool ok =

@@ -68,7 +68,9 @@ TEST(JunkReport, KindOfName) {
         // 12 bytes, but "é" is one character of two bytes: 11 characters.
         {"FILE\u00E901.CHK", false, std::nullopt},
         // Bytes that are not UTF-8 count one character each.
-        {"FILE\xff\xfe" "01.CHK", false, "FILE*.CHK"},
+        {"FILE\xff\xfe"
+         "01.CHK",
+         false, "FILE*.CHK"},
         {"\xff\xfe\xfd", false, std::nullopt},
         {"", false, std::nullopt},
     };
@@ -148,9 +150,23 @@ std::vector<Row> reference(const VolumeIndex& index) {
 // deleted bits; with `damage`, some folders get a parent further down their own subtree or
 // anywhere, so chains loop.
 std::shared_ptr<VolumeIndex> randomIndex(std::mt19937& rng, bool damage) {
-    static const std::vector<std::string> names = {
-        "._a",   ".DS_Store", ".ds_store", "Thumbs.db",    "THUMBS.DB", "FOUND.001", "FOUND.x", "FILE0001.CHK",
-        "Icon\r", "RECYCLED", "$RECYCLE.BIN", "plain",     "docs",      "a.txt",     ".cache",  "FILE\xff" "001.CHK"};
+    static const std::vector<std::string> names = {"._a",
+                                                   ".DS_Store",
+                                                   ".ds_store",
+                                                   "Thumbs.db",
+                                                   "THUMBS.DB",
+                                                   "FOUND.001",
+                                                   "FOUND.x",
+                                                   "FILE0001.CHK",
+                                                   "Icon\r",
+                                                   "RECYCLED",
+                                                   "$RECYCLE.BIN",
+                                                   "plain",
+                                                   "docs",
+                                                   "a.txt",
+                                                   ".cache",
+                                                   "FILE\xff"
+                                                   "001.CHK"};
     auto index = VolumeIndex::create(1u << 16, 1u << 22, {});
     std::vector<std::uint32_t> folders = {test::commitRecords(*index, FIDX_NONE, {{"/r", 0, 0, 0, test::kRootFlags}})};
     auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
@@ -168,7 +184,8 @@ std::shared_ptr<VolumeIndex> randomIndex(std::mt19937& rng, bool damage) {
             if (batch[k].flags & FIDX_FOLDER) folders.push_back(first + k);
     }
     if (damage && folders.size() > 1)
-        for (int k = 0; k < 20; ++k) index->s()->parent[folders[1 + pick(folders.size() - 1)]] = pick(index->count() + 2);
+        for (int k = 0; k < 20; ++k)
+            index->s()->parent[folders[1 + pick(folders.size() - 1)]] = pick(index->count() + 2);
     return index;
 }
 

@@ -22,8 +22,8 @@
 namespace quorvanta::core {
 namespace {
 
-using test::FixtureTree;
 using test::describe;
+using test::FixtureTree;
 using test::stats;
 
 struct Case {
@@ -40,8 +40,10 @@ struct Case {
 std::set<std::string> under(const FixtureTree& t, const std::vector<std::string>& paths) {
     std::set<std::string> out;
     for (const std::string& p : paths) {
-        if (!p.empty() && p[0] == '~') out.insert(t.root() + p.substr(1));
-        else out.insert(!p.empty() && p[0] == '/' ? p : t.at(p));
+        if (!p.empty() && p[0] == '~')
+            out.insert(t.root() + p.substr(1));
+        else
+            out.insert(!p.empty() && p[0] == '/' ? p : t.at(p));
     }
     return out;
 }
@@ -49,7 +51,8 @@ std::set<std::string> under(const FixtureTree& t, const std::vector<std::string>
 std::vector<std::uint32_t> liveEntries(const VolumeIndex& index) {
     std::vector<std::uint32_t> out;
     for (std::uint32_t i = 0; i < index.count(); ++i)
-        if (!index.flags(i).contains(EntryFlags::deleted) && !index.flags(i).contains(EntryFlags::root)) out.push_back(i);
+        if (!index.flags(i).contains(EntryFlags::deleted) && !index.flags(i).contains(EntryFlags::root))
+            out.push_back(i);
     return out;
 }
 
@@ -75,7 +78,9 @@ const Case kCases[] = {
          t.remove("a/sub");
          t.file("a/sub", 4);
      },
-     {"a"}, {}, stats(1, 1, 2, 1)},
+     {"a"},
+     {},
+     stats(1, 1, 2, 1)},
     {"file to folder, scanned below",
      [](auto& t) {
          t.remove("a/f1");
@@ -83,30 +88,47 @@ const Case kCases[] = {
          t.dir("a/f1/deeper");
          t.file("a/f1/deeper/x", 2);
      },
-     {"a"}, {}, stats(1, 1, 1, 1)},
+     {"a"},
+     {},
+     stats(1, 1, 1, 1)},
     {"link in place of a folder",
      [](auto& t) {
          t.remove("a/sub");
          t.link("a/sub", "../b");
      },
-     {"a", "a/sub"}, {}, stats(1, 1, 2, 1)},
+     {"a", "a/sub"},
+     {},
+     stats(1, 1, 2, 1)},
     {"file to link",
      [](auto& t) {
          t.remove("a/f1");
          t.link("a/f1", "f2");
      },
-     {"a"}, {}, stats(1, 1, 1, 1)},
+     {"a"},
+     {},
+     stats(1, 1, 1, 1)},
     {"link to file",
      [](auto& t) {
          t.remove("a/l");
          t.file("a/l", 4);
      },
-     {"a"}, {}, stats(1, 1, 1, 1)},
-    {"vanished folder whose parent is a target", [](auto& t) { t.remove("a/sub"); }, {"a/sub", "a"}, {},
+     {"a"},
+     {},
+     stats(1, 1, 1, 1)},
+    {"vanished folder whose parent is a target",
+     [](auto& t) { t.remove("a/sub"); },
+     {"a/sub", "a"},
+     {},
      stats(1, 0, 2, 1)},
-    {"target below a folder removed in the same call", [](auto& t) { t.remove("a"); }, {"", "a/sub"}, {},
+    {"target below a folder removed in the same call",
+     [](auto& t) { t.remove("a"); },
+     {"", "a/sub"},
+     {},
      stats(1, 0, 6, 0)},
-    {"paths outside every root", [](auto&) {}, {"/", "/nonexistent/x", "~x", "~x/a"}, {"/nonexistent", "~x"},
+    {"paths outside every root",
+     [](auto&) {},
+     {"/", "/nonexistent/x", "~x", "~x/a"},
+     {"/nonexistent", "~x"},
      stats(0, 0, 0, 0)},
     // An excluded folder is an entry of its own: its time is set back, the change is inside.
     {"excluded folder",
@@ -114,20 +136,29 @@ const Case kCases[] = {
          t.file("b/new", 1);
          t.setTime("b", test::kFixedTime);
      },
-     {"b"}, {"b"}, stats(0, 0, 0, 0), {"b"}},
+     {"b"},
+     {"b"},
+     stats(0, 0, 0, 0),
+     {"b"}},
     {"below an excluded folder",
      [](auto& t) {
          t.file("a/sub/new", 1);
          t.setTime("a/sub", test::kFixedTime);
      },
-     {"a/sub"}, {}, stats(0, 0, 0, 0), {"a/sub"}},
+     {"a/sub"},
+     {},
+     stats(0, 0, 0, 0),
+     {"a/sub"}},
     {"excluded folder inside a recursive target",
      [](auto& t) {
          t.file("a/sub/new", 1);
          t.setTime("a/sub", test::kFixedTime);
          t.file("a/n", 1);
      },
-     {}, {"a"}, stats(1, 1, 0, 1), {"a/sub"}},
+     {},
+     {"a"},
+     stats(1, 1, 0, 1),
+     {"a/sub"}},
     // Kept as "a/sub/" (one trailing "/" dropped): still the folder a/sub.
     {"excluded folder written with trailing slashes",
      [](auto& t) {
@@ -135,27 +166,37 @@ const Case kCases[] = {
          t.setTime("a/sub", test::kFixedTime);
          t.file("a/n", 1);
      },
-     {"a/sub"}, {"a"}, stats(1, 1, 0, 1), {"a/sub//"}},
+     {"a/sub"},
+     {"a"},
+     stats(1, 1, 0, 1),
+     {"a/sub//"}},
     {"excluded folder written with a repeated slash",
      [](auto& t) {
          t.file("a/sub/new", 1);
          t.setTime("a/sub", test::kFixedTime);
          t.file("a/n", 1);
      },
-     {"a/sub"}, {"a"}, stats(1, 1, 0, 1), {"a//sub"}},
+     {"a/sub"},
+     {"a"},
+     stats(1, 1, 0, 1),
+     {"a//sub"}},
     {"target naming a file", [](auto&) {}, {"a/f1", "a/l"}, {"b/h"}, stats(0, 0, 0, 0)},
     {"non-UTF-8 folder and file names",
      [](auto& t) {
          t.file("d\xff/new\xfd", 1);
          t.resizeKeepingTimes("d\xff/x\xfe", 9);
      },
-     {"d\xff"}, {}, stats(1, 1, 0, 2)},
+     {"d\xff"},
+     {},
+     stats(1, 1, 0, 2)},
     {"recursive target lists its known subtree",
      [](auto& t) {
          t.file("a/sub/new", 1);
          t.remove("b/h");
      },
-     {"b"}, {"a"}, stats(3, 1, 1, 2)},
+     {"b"},
+     {"a"},
+     stats(3, 1, 1, 2)},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -397,14 +438,16 @@ TEST(RefreshRootPresence, UnmountedDriveLeavesItsFolderBehind) {
         test::buildFixture(tree);
         const auto index = test::scanOf({root});
         if (!index->rootWasMountPoint(root)) return "the mounted root was not recorded as a mount point";
-        if (index->refresh({tree.at("a")}, {}, 4) != stats(1, 0, 0, 0)) return "a refresh of the mounted drive changed something";
+        if (index->refresh({tree.at("a")}, {}, 4) != stats(1, 0, 0, 0))
+            return "a refresh of the mounted drive changed something";
         if (umount(root.c_str()) != 0) return std::string("umount: ") + std::strerror(errno);
 
         const auto before = test::dump(*index);
         RefreshStats missing;
         missing.rootMissing = true;
         if (index->refresh({root}, {}, 4) != missing) return "refresh of the empty mount folder is not rootMissing";
-        if (index->reconcileByFolderMtime(4) != missing) return "reconcile of the empty mount folder is not rootMissing";
+        if (index->reconcileByFolderMtime(4) != missing)
+            return "reconcile of the empty mount folder is not rootMissing";
         if (test::dump(*index) != before || index->deletedCount() != 0) return "the index changed";
         return "ok";
     }));

@@ -43,7 +43,9 @@ inline void must(bool ok, const std::string& what) {
 // A folder tree under `root`; paths given to its members are relative to the root.
 class FixtureTree {
 public:
-    explicit FixtureTree(std::string root) : root_(std::move(root)) { must(mkdir(root_.c_str(), 0755) == 0 || errno == EEXIST, "mkdir " + root_); }
+    explicit FixtureTree(std::string root) : root_(std::move(root)) {
+        must(mkdir(root_.c_str(), 0755) == 0 || errno == EEXIST, "mkdir " + root_);
+    }
 
     const std::string& root() const { return root_; }
     std::string at(const std::string& rel) const { return rel.empty() ? root_ : root_ + "/" + rel; }
@@ -75,9 +77,7 @@ public:
     }
     // Removes an object and, for a folder, everything below it; links are removed, not followed.
     void remove(const std::string& rel) const {
-        auto one = [](const char* path, const struct stat*, int, struct FTW*) {
-            return ::remove(path) == 0 ? 0 : -1;
-        };
+        auto one = [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path) == 0 ? 0 : -1; };
         must(nftw(at(rel).c_str(), one, 16, FTW_DEPTH | FTW_PHYS) == 0, "remove " + rel);
     }
     // Gives every object of the tree, the root included, the fixed time.

@@ -16,12 +16,9 @@ TEST(RescanSchedule, IntervalsByRawValue) {
         std::optional<double> seconds;
     };
     const std::vector<Case> cases = {
-        {"manual", RescanInterval::manual, std::nullopt},
-        {"hourly", RescanInterval::hourly, 3600},
-        {"daily", RescanInterval::daily, 86400},
-        {"", std::nullopt, std::nullopt},
-        {"weekly", std::nullopt, std::nullopt},
-        {"Hourly", std::nullopt, std::nullopt},
+        {"manual", RescanInterval::manual, std::nullopt}, {"hourly", RescanInterval::hourly, 3600},
+        {"daily", RescanInterval::daily, 86400},          {"", std::nullopt, std::nullopt},
+        {"weekly", std::nullopt, std::nullopt},           {"Hourly", std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(rescanIntervalFromRaw(c.raw), c.interval) << c.raw;
@@ -61,8 +58,10 @@ TEST(RescanSchedule, IsDue) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(RescanSchedule::isDue(c.interval, c.lastScan, now, c.busy, c.connected), c.due) << c.what;
-    EXPECT_TRUE(RescanSchedule::isDue(hourly, system_clock::time_point::max(), system_clock::time_point::min(), false, true));
-    EXPECT_TRUE(RescanSchedule::isDue(hourly, system_clock::time_point::min(), system_clock::time_point::max(), false, true));
+    EXPECT_TRUE(
+        RescanSchedule::isDue(hourly, system_clock::time_point::max(), system_clock::time_point::min(), false, true));
+    EXPECT_TRUE(
+        RescanSchedule::isDue(hourly, system_clock::time_point::min(), system_clock::time_point::max(), false, true));
 }
 
 }  // namespace

@@ -116,9 +116,15 @@ TEST(ScanTimes, SurvivesSeededMutations) {
         for (int edits = 1 + int(rng() % 4); edits > 0 && !text.empty(); --edits) {
             const std::size_t at = rng() % text.size();
             switch (rng() % 3) {
-            case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
-            case 1: text.erase(at, 1 + rng() % 3); break;
-            case 2: text.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+                case 0:
+                    text[at] = alphabet[rng() % alphabet.size()];
+                    break;
+                case 1:
+                    text.erase(at, 1 + rng() % 3);
+                    break;
+                case 2:
+                    text.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                    break;
             }
         }
         EXPECT_TRUE(fuzz::scanTimesRoundTrip(text)) << text;

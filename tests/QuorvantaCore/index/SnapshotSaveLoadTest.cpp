@@ -31,8 +31,19 @@ using test::Record;
 // A tree of folders and files with sizes, extensions, hidden and non-ASCII names.
 void writeTree(const fs::path& root) {
     const std::vector<std::string> files = {
-        "a.txt", "B.TXT", "song.mp3", "Café.jpg", ".hidden", "README", "music/x.flac", "music/y.FLAC",
-        "music/deep/z.tar.gz", "docs/report.pdf", "docs/Résumé.docx", "docs/old/notes.md", "docs/old/notes2.md",
+        "a.txt",
+        "B.TXT",
+        "song.mp3",
+        "Café.jpg",
+        ".hidden",
+        "README",
+        "music/x.flac",
+        "music/y.FLAC",
+        "music/deep/z.tar.gz",
+        "docs/report.pdf",
+        "docs/Résumé.docx",
+        "docs/old/notes.md",
+        "docs/old/notes2.md",
     };
     for (std::size_t i = 0; i < files.size(); ++i) {
         const fs::path path = root / files[i];
@@ -78,8 +89,8 @@ SnapshotInfo infoFor(const std::string& root) {
     info.eventID = 987654321;
     info.savedAt = system_clock::time_point(1'700'000'000s + 750ms);
     info.exclHash = 0xFEEDFACECAFEBEEFull;
-    info.deleted = 999;       // the index's own count is saved
-    info.storeID = 42;        // as is its own store id
+    info.deleted = 999;  // the index's own count is saved
+    info.storeID = 42;   // as is its own store id
     return info;
 }
 
@@ -163,7 +174,8 @@ std::string mappedFileOf(const void* address) {
         in >> range >> perms >> offset >> device >> inode;
         std::getline(in >> std::ws, file);
         const auto dash = range.find('-');
-        const auto lo = std::stoull(range.substr(0, dash), nullptr, 16), hi = std::stoull(range.substr(dash + 1), nullptr, 16);
+        const auto lo = std::stoull(range.substr(0, dash), nullptr, 16),
+                   hi = std::stoull(range.substr(dash + 1), nullptr, 16);
         if (at >= lo && at < hi) return file;
     }
     return "?";
@@ -215,7 +227,9 @@ TEST(SnapshotHeaderText, CutAtWholeCharactersAndReadBackAsBytes) {
         {id47, notUtf8, id47, notUtf8},
         {id48, "/x", id48.substr(0, 47), "/x"},
         {std::string(46, 'w') + "é", "/", std::string(46, 'w'), "/"},
-        {std::string(46, 'w') + "\xE9" "ab", "/", std::string(46, 'w') + "\xE9", "/"},
+        {std::string(46, 'w') + "\xE9"
+                                "ab",
+         "/", std::string(46, 'w') + "\xE9", "/"},
         {"a\0b", "/", "a", "/"},
     };
     for (const Case& c : cases) {
@@ -240,7 +254,8 @@ TEST(SnapshotHeaderText, SaveTimesOutsideTheFileRangeAreClamped) {
         system_clock::time_point savedAt;
         std::uint64_t stored;
     };
-    const auto maxSeconds = std::chrono::floor<std::chrono::seconds>(system_clock::time_point::max().time_since_epoch());
+    const auto maxSeconds =
+        std::chrono::floor<std::chrono::seconds>(system_clock::time_point::max().time_since_epoch());
     const std::vector<Case> cases = {
         {system_clock::time_point(-1000s), 0},
         {system_clock::time_point(-1ns), 0},
@@ -356,12 +371,9 @@ TEST(SnapshotFailures, PermutationsThatAreNotWholeAreLeftOut) {
         bool installed;
     };
     const std::vector<Case> cases = {
-        {"whole", {4, 2, 3, 1}, 5, true},
-        {"whole over a prefix", {2, 1}, 3, true},
-        {"an id at k", {1, 2, 3, 5}, 5, false},
-        {"an id repeated", {1, 2, 2, 4}, 5, false},
-        {"the root", {0, 1, 2, 3}, 5, false},
-        {"one missing", {1, 2, 3}, 5, false},
+        {"whole", {4, 2, 3, 1}, 5, true},       {"whole over a prefix", {2, 1}, 3, true},
+        {"an id at k", {1, 2, 3, 5}, 5, false}, {"an id repeated", {1, 2, 2, 4}, 5, false},
+        {"the root", {0, 1, 2, 3}, 5, false},   {"one missing", {1, 2, 3}, 5, false},
     };
     for (const Case& c : cases) {
         std::array<snap_perm, 5> perms{};
@@ -408,17 +420,17 @@ TEST(SnapshotConcurrentSaves, NoChangeLooksSavedBeforeItIs) {
                 std::lock_guard lock(between);
                 const std::uint32_t n = index->count();
                 switch (step % 3) {
-                case 0:
-                    commitRecords(*index, root, {{"f" + std::to_string(step) + ".dat", step, step, step, 0}});
-                    index->countChangesForTesting(1, 0);
-                    break;
-                case 1:
-                    index->countChangesForTesting(1, fidx_set_deleted(index->s(), 1 + step % (n - 1)));
-                    break;
-                case 2:
-                    fidx_set_meta(index->s(), 1 + step % (n - 1), step * 7ull, step, step);
-                    index->countChangesForTesting(1, 0);
-                    break;
+                    case 0:
+                        commitRecords(*index, root, {{"f" + std::to_string(step) + ".dat", step, step, step, 0}});
+                        index->countChangesForTesting(1, 0);
+                        break;
+                    case 1:
+                        index->countChangesForTesting(1, fidx_set_deleted(index->s(), 1 + step % (n - 1)));
+                        break;
+                    case 2:
+                        fidx_set_meta(index->s(), 1 + step % (n - 1), step * 7ull, step, step);
+                        index->countChangesForTesting(1, 0);
+                        break;
                 }
             }
             // Bursts of changes with quiet spells, so that some saves end with none unsaved.

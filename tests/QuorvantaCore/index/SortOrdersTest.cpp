@@ -37,8 +37,9 @@ std::string foldedName(const VolumeIndex& index, uint32_t e) {
 // Names that fold equal, share long prefixes, are shorter and longer than eight bytes, or
 // hold non-ASCII letters, so that every branch of the name comparison is taken.
 const std::vector<std::string> kNames = {
-    "Café", "CAFE", "café", "cafe", "a", "A", "b", "Zeta", "alpha", "x", "abcdefgh", "ABCDEFGH", "abcdefghij",
-    "abcdefghiJ", "abcdefghik", "abcdefg", "résumé.txt", "Resume.TXT", "ÉCOLE", "école", "Ω", "z", ".hidden",
+    "Café",       "CAFE",       "café",     "cafe",     "a",          "A",          "b",          "Zeta",
+    "alpha",      "x",          "abcdefgh", "ABCDEFGH", "abcdefghij", "abcdefghiJ", "abcdefghik", "abcdefg",
+    "résumé.txt", "Resume.TXT", "ÉCOLE",    "école",    "Ω",          "z",          ".hidden",
 };
 const std::vector<uint64_t> kSizes = {0, 10, 10, 4096, uint64_t(1) << 40, UINT64_MAX};
 const std::vector<uint32_t> kTimes = {0, 1, 1700000000, 1700000000, 0xFFFFFFFFu};
@@ -109,16 +110,22 @@ std::vector<uint32_t> oracleSort(const VolumeIndex& index, SortKey key, std::vec
         for (const uint32_t id : ids) chains[id] = chain(index, id);
     auto less = [&](uint32_t a, uint32_t b) {
         switch (key) {
-            case SortKey::name: return bytesLess(foldedName(index, a), foldedName(index, b));
-            case SortKey::size: return index.size(a) < index.size(b);
-            case SortKey::date: return index.mtime(a) < index.mtime(b);
-            case SortKey::created: return index.ctime(a) < index.ctime(b);
-            case SortKey::path: break;
+            case SortKey::name:
+                return bytesLess(foldedName(index, a), foldedName(index, b));
+            case SortKey::size:
+                return index.size(a) < index.size(b);
+            case SortKey::date:
+                return index.mtime(a) < index.mtime(b);
+            case SortKey::created:
+                return index.ctime(a) < index.ctime(b);
+            case SortKey::path:
+                break;
         }
         const auto &ca = chains[a], &cb = chains[b];
-        return std::lexicographical_compare(ca.begin(), ca.end(), cb.begin(), cb.end(), [](const auto& x, const auto& y) {
-            return x.first != y.first ? bytesLess(x.first, y.first) : x.second < y.second;
-        });
+        return std::lexicographical_compare(
+            ca.begin(), ca.end(), cb.begin(), cb.end(), [](const auto& x, const auto& y) {
+                return x.first != y.first ? bytesLess(x.first, y.first) : x.second < y.second;
+            });
     };
     std::stable_sort(ids.begin(), ids.end(), less);
     return ids;
@@ -209,8 +216,7 @@ TEST(SortPermutation, EdgeCases) {
         {"b, A, a by name", listed(contents(names->permutation(SortKey::name))), "1,2,0"},
         {"b, A, a by name, ordered", listed(*names->ordered(abc, SortKey::name, false, 10, 0)), "1,2,0"},
         {"b, A, a by name, descending", listed(*names->ordered(abc, SortKey::name, true, 10, 0)), "0,2,1"},
-        {"folder before its contents, Zeta/x after alpha's",
-         listed(contents(tree->permutation(SortKey::path))),
+        {"folder before its contents, Zeta/x after alpha's", listed(contents(tree->permutation(SortKey::path))),
          listed(std::vector<uint32_t>{alpha, inAlpha + 1, deep, inAlpha, zeta, x})},
         {"no root entries", listed(contents(rootsOnly->permutation(SortKey::name))), ""},
         {"no root entries by path", listed(contents(rootsOnly->permutation(SortKey::path))), ""},
@@ -232,11 +238,16 @@ TEST(PermDrift, BoundsAndUsability) {
         bool usable;
     };
     const Case cases[] = {
-        {159999, 159999 - 20000, 0, true}, {159999, 159999 - 20001, 0, false},
-        {159999, 159999, 20000, true},     {159999, 159999 - 10000, 10001, false},
-        {1600000, 1400000, 0, true},       {1600000, 1399999, 0, false},
-        {1600000, 1600000, 200000, true},  {1600000, 1600000, 200001, false},
-        {0, 0, 0, true},                   {100, 101, 0, false},  // covers more than the index holds
+        {159999, 159999 - 20000, 0, true},
+        {159999, 159999 - 20001, 0, false},
+        {159999, 159999, 20000, true},
+        {159999, 159999 - 10000, 10001, false},
+        {1600000, 1400000, 0, true},
+        {1600000, 1399999, 0, false},
+        {1600000, 1600000, 200000, true},
+        {1600000, 1600000, 200001, false},
+        {0, 0, 0, true},
+        {100, 101, 0, false},  // covers more than the index holds
     };
     for (const Case& c : cases)
         EXPECT_EQ(withinDrift(c.entries, c.covered, c.moved), c.usable)

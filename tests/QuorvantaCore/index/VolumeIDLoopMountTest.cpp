@@ -30,9 +30,12 @@ constexpr const char* kImageUUID = "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0";
 std::string describe(std::optional<VolumeID::Resume> resume) {
     if (!resume) return "full-scan";
     switch (*resume) {
-        case VolumeID::Resume::replay: return "replay";
-        case VolumeID::Resume::reconcile: return "reconcile";
-        case VolumeID::Resume::scheduled: return "scheduled";
+        case VolumeID::Resume::replay:
+            return "replay";
+        case VolumeID::Resume::reconcile:
+            return "reconcile";
+        case VolumeID::Resume::scheduled:
+            return "scheduled";
     }
     return "?";
 }

@@ -25,7 +25,7 @@ TEST(VolumeID, HashesBytesWithFnv1a) {
         {"", 0xcbf29ce484222325ULL},
         {"a", 0xaf63dc4c8601ec8cULL},
         {"/", 0xaf63a24c860189feULL},
-        {"\xff\xfe", 0x0a99c807b6f645b0ULL},   // not UTF-8: hashed as it is
+        {"\xff\xfe", 0x0a99c807b6f645b0ULL},  // not UTF-8: hashed as it is
         {"v2|14695981039346656037||flac;mp3", 0x417ea59156caffc3ULL},
     };
     for (const auto& [text, hash] : cases) EXPECT_EQ(VolumeID::fnv(text), hash) << text;
@@ -80,7 +80,7 @@ TEST(VolumeID, SnapshotNamesNeverLeaveTheirFolder) {
         {"a b\\c", "a_b_c"},
         {std::string("a\0b", 3), "a_b"},
         {"\xc3\xa9t\xc3\xa9", "__t__"},
-        {"..", ".."},   // "..-<hash>.idx" is an ordinary name
+        {"..", ".."},  // "..-<hash>.idx" is an ordinary name
         {"", ""},
     };
     for (const auto& [uuid, safe] : cases) {
@@ -100,17 +100,17 @@ TEST(VolumeID, ResumeRule) {
         std::optional<Resume> expected;
     };
     const Case cases[] = {
-        {"nfs", "LOG-B", "LOG-A", 24h * 90, Resume::scheduled},   // network wins, old and changed
+        {"nfs", "LOG-B", "LOG-A", 24h * 90, Resume::scheduled},  // network wins, old and changed
         {"fuse.sshfs", "", "", 0s, Resume::scheduled},
         {"smb3", "LOG-A", "LOG-A", 1s, Resume::scheduled},
         {"smbfs", "", "", 24h * 400, Resume::scheduled},
         {"ext4", "LOG-A", "LOG-A", 24h * 6 + 23h, Resume::replay},
         {"ext4", "LOG-A", "LOG-A", 604'799s, Resume::replay},
         {"ext4", "LOG-A", "LOG-A", 604'800s, std::nullopt},
-        {"ext4", "LOG-A", "LOG-A", -1h, Resume::replay},          // saved "in the future"
+        {"ext4", "LOG-A", "LOG-A", -1h, Resume::replay},  // saved "in the future"
         {"ext4", "LOG-B", "LOG-A", 1s, std::nullopt},
         {"ext4", "LOG-A", "", 1s, std::nullopt},
-        {"vfat", "LOG-A", "LOG-A", 1s, Resume::replay},          // an event log makes the type moot
+        {"vfat", "LOG-A", "LOG-A", 1s, Resume::replay},  // an event log makes the type moot
         {"ext4", "", "LOG-A", 1s, Resume::reconcile},
         {"vfat", "", "", 1s, std::nullopt},
         {"tmpfs", "", "", 1s, std::nullopt},
@@ -126,10 +126,9 @@ TEST(VolumeID, ResumeRule) {
             << "type '" << c.fsType << "', log '" << c.currentLog << "' vs '" << c.savedLog << "', age "
             << c.age.count() << " s";
     }
-    for (const char* type : {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "zfs", "bcachefs", "exfat",
-                             "ntfs3", "fuseblk", "hfsplus", "ntfs", "apfs", "hfs"})
-        EXPECT_EQ(VolumeID::resume(SnapshotInfo{}, VolumeID::ResumeProbe{type, "", now}), Resume::reconcile)
-            << type;
+    for (const char* type : {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "zfs", "bcachefs", "exfat", "ntfs3",
+                             "fuseblk", "hfsplus", "ntfs", "apfs", "hfs"})
+        EXPECT_EQ(VolumeID::resume(SnapshotInfo{}, VolumeID::ResumeProbe{type, "", now}), Resume::reconcile) << type;
 
     SnapshotInfo ancient;
     ancient.fseUUID = "LOG-A";

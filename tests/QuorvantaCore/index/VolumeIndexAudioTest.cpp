@@ -1,5 +1,5 @@
-#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 
 #include <gtest/gtest.h>
 

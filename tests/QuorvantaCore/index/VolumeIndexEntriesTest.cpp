@@ -32,7 +32,8 @@ TEST(VolumeIndexEntries, EdgeCases) {
     auto index = smallIndex();
     const uint32_t root = commitNames(index->s(), {"/"}, FIDX_NONE, kRootFlags);
     const uint32_t users = commitNames(index->s(), {"Users"}, root, FIDX_FOLDER);
-    const uint32_t x = commitRecords(*index, users, {{"x"}, {"README"}, {"x.app", 0, 0, 0, FIDX_FOLDER}, {"photo.jpg"}});
+    const uint32_t x =
+        commitRecords(*index, users, {{"x"}, {"README"}, {"x.app", 0, 0, 0, FIDX_FOLDER}, {"photo.jpg"}});
     const std::string jpg = std::to_string(index->extID(x + 3));
     const std::string below100 = listed(index->directories(100));
     struct Case {

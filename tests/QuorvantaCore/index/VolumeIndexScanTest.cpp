@@ -73,8 +73,8 @@ TEST(VolumeIndexScan, ScansRootsInOrderAndSumsTheirStatistics) {
     auto index = smallIndex();
     index->scan({a, b + "/"}, 4, 0);
 
-    EXPECT_EQ(allPaths(*index), (std::set<std::string>{a, a + "/f1.txt", a + "/sub", a + "/sub/f2.mp3", b + "/",
-                                                       b + "/g.txt"}))
+    EXPECT_EQ(allPaths(*index),
+              (std::set<std::string>{a, a + "/f1.txt", a + "/sub", a + "/sub/f2.mp3", b + "/", b + "/g.txt"}))
         << "the root written with a trailing slash joins without doubling it";
     EXPECT_EQ(index->name(0), a);
     EXPECT_TRUE(index->flags(0).contains(EntryFlags::root | EntryFlags::dir));

@@ -33,7 +33,8 @@ public:
     std::optional<std::string> eventLogIdentity(dev_t d) override { return live_->eventLogIdentity(d); }
     void watchFolder(const std::string& path) override {
         live_->watchFolder(path);
-        if (path == folder_ && !done_.exchange(true)) test::must(creat((path + "/during-scan").c_str(), 0644) >= 0, "creat");
+        if (path == folder_ && !done_.exchange(true))
+            test::must(creat((path + "/during-scan").c_str(), 0644) >= 0, "creat");
     }
     std::unique_ptr<platform::EventStream> open(const std::vector<std::string>& scopes, std::uint64_t since,
                                                 platform::Clock::Duration latency, platform::Executor& target,

@@ -35,9 +35,12 @@ inline uint32_t commitNames(fidx* h, const std::vector<std::string>& names, uint
     return commit(h, batch.b, parent);
 }
 
-inline std::string nameOf(const fidx* h, uint32_t e) { return reinterpret_cast<const char*>(h->names + h->name_off[e]); }
+inline std::string nameOf(const fidx* h, uint32_t e) {
+    return reinterpret_cast<const char*>(h->names + h->name_off[e]);
+}
 inline std::string foldedOf(const fidx* h, uint32_t e) {
-    return std::string(reinterpret_cast<const char*>(h->folded + h->name_off[e]), h->name_off[e + 1] - h->name_off[e] - 1);
+    return std::string(reinterpret_cast<const char*>(h->folded + h->name_off[e]),
+                       h->name_off[e + 1] - h->name_off[e] - 1);
 }
 inline std::string extOf(const fidx* h, uint32_t e) { return h->ext[e] ? h->ext_names[h->ext[e]] : ""; }
 

@@ -99,8 +99,10 @@ TEST(FidxFind, MatchesBruteForceOnRandomStores) {
             // Needles taken from a stored name where possible, so that they do occur.
             const uint32_t source = rng() % total;
             std::string needle(reinterpret_cast<const char*>(h->names + h->name_off[source]));
-            if (needle.size() >= len) needle = needle.substr(rng() % (needle.size() - len + 1), len);
-            else while (needle.size() < len) needle += alphabet[rng() % alphabet.size()];
+            if (needle.size() >= len)
+                needle = needle.substr(rng() % (needle.size() - len + 1), len);
+            else
+                while (needle.size() < len) needle += alphabet[rng() % alphabet.size()];
             uint32_t lo = rng() % total, hi = rng() % (total + 20);
             if (round % 5 == 0) lo = 0, hi = total;
             if (round % 9 == 0) lo = total - 1 - rng() % 3, hi = total;  // matches near the region's end
@@ -139,11 +141,23 @@ TEST(FidxGlob, MatchesThePatternTable) {
         bool match;
     };
     const Case cases[] = {
-        {"*.jp?g", "photo.jpeg", true}, {"a*b", "ab", true},   {"a*b", "abc", false}, {"", "", true},
-        {"", "a", false},               {"**", "", true},      {"?", "", false},      {"?", "x", true},
-        {"*", "**", true},              {"a*", "a*b", true},   {"*b", "a*b", true},   {"a?c", "a?c", true},
-        {"*.mp3", "song.mp3", true},    {"*.mp3", "song.mp3.part", false},            {"a*a*a", "aaaa", true},
-        {"*a*b*c*", "xaxbxcx", true},   {"*a*b*c*", "xaxcxbx", false},
+        {"*.jp?g", "photo.jpeg", true},
+        {"a*b", "ab", true},
+        {"a*b", "abc", false},
+        {"", "", true},
+        {"", "a", false},
+        {"**", "", true},
+        {"?", "", false},
+        {"?", "x", true},
+        {"*", "**", true},
+        {"a*", "a*b", true},
+        {"*b", "a*b", true},
+        {"a?c", "a?c", true},
+        {"*.mp3", "song.mp3", true},
+        {"*.mp3", "song.mp3.part", false},
+        {"a*a*a", "aaaa", true},
+        {"*a*b*c*", "xaxbxcx", true},
+        {"*a*b*c*", "xaxcxbx", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(fidx_glob_match(reinterpret_cast<const uint8_t*>(c.pattern.data()), c.pattern.size(),

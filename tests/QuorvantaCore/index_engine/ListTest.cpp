@@ -9,7 +9,8 @@ namespace {
 // name -> flags of a listing's records
 std::map<std::string, int> records(const fidx_listing& l) {
     std::map<std::string, int> out;
-    for (uint32_t i = 0; i < l.count; ++i) out[reinterpret_cast<const char*>(l.names + l.recs[i].name)] = l.recs[i].flags;
+    for (uint32_t i = 0; i < l.count; ++i)
+        out[reinterpret_cast<const char*>(l.names + l.recs[i].name)] = l.recs[i].flags;
     return out;
 }
 
@@ -38,14 +39,29 @@ TEST(List, OneFolderOrTheReasonItIsGone) {
         std::map<std::string, int> expected;
     };
     const Case cases[] = {
-        {"a folder", nullptr, dir, 0, 0, 0,
+        {"a folder",
+         nullptr,
+         dir,
+         0,
+         0,
+         0,
          {{"sub", FIDX_FOLDER}, {"song.MP3", 0}, {"notes.txt", 0}, {".hidden.mp3", FIDX_HIDDEN}}},
-        {"inherited junk and hidden", nullptr, dir, FIDX_JUNK | FIDX_HIDDEN, 0, 0,
+        {"inherited junk and hidden",
+         nullptr,
+         dir,
+         FIDX_JUNK | FIDX_HIDDEN,
+         0,
+         0,
          {{"sub", FIDX_FOLDER | FIDX_JUNK | FIDX_HIDDEN},
           {"song.MP3", FIDX_JUNK | FIDX_HIDDEN},
           {"notes.txt", FIDX_JUNK | FIDX_HIDDEN},
           {".hidden.mp3", FIDX_JUNK | FIDX_HIDDEN}}},
-        {"the include filter of a handle", mp3Only.get(), dir, 0, 0, 0,
+        {"the include filter of a handle",
+         mp3Only.get(),
+         dir,
+         0,
+         0,
+         0,
          {{"sub", FIDX_FOLDER}, {"song.MP3", 0}, {".hidden.mp3", FIDX_HIDDEN}}},
         {"a vanished path", nullptr, (tmp / "gone").string(), 0, -1, ENOENT, {}},
         {"a file", nullptr, (tmp / "file").string(), 0, -1, ENOTDIR, {}},

@@ -27,24 +27,36 @@ struct RandomTree {
     std::string fileName() {
         const int n = serial++;
         switch (rng() % 10) {
-            case 0: return ".hidden" + std::to_string(n);
-            case 1: return std::string("\xff\xfe") + std::to_string(n) + ".Bin";
-            case 2: return "new\nline" + std::to_string(n) + ".txt";
-            case 3: return n % 2 ? "Thumbs.db" : "._meta";
-            case 4: return "archive" + std::to_string(n) + ".TAR.GZ";
-            case 5: return "caf\xc3\xa9" + std::to_string(n) + ".mp3";
-            case 6: return "noext" + std::to_string(n);
-            default: return "Photo" + std::to_string(n) + ".JPG";
+            case 0:
+                return ".hidden" + std::to_string(n);
+            case 1:
+                return std::string("\xff\xfe") + std::to_string(n) + ".Bin";
+            case 2:
+                return "new\nline" + std::to_string(n) + ".txt";
+            case 3:
+                return n % 2 ? "Thumbs.db" : "._meta";
+            case 4:
+                return "archive" + std::to_string(n) + ".TAR.GZ";
+            case 5:
+                return "caf\xc3\xa9" + std::to_string(n) + ".mp3";
+            case 6:
+                return "noext" + std::to_string(n);
+            default:
+                return "Photo" + std::to_string(n) + ".JPG";
         }
     }
 
     std::string folderName() {
         const int n = serial++;
         switch (rng() % 8) {
-            case 0: return ".hid" + std::to_string(n);
-            case 1: return "$RECYCLE.BIN";
-            case 2: return "x" + std::to_string(n) + ".app";
-            default: return "dir" + std::to_string(n);
+            case 0:
+                return ".hid" + std::to_string(n);
+            case 1:
+                return "$RECYCLE.BIN";
+            case 2:
+                return "x" + std::to_string(n) + ".app";
+            default:
+                return "dir" + std::to_string(n);
         }
     }
 
@@ -125,7 +137,8 @@ struct Walk {
         s.ctime = sx.stx_mask & STATX_BTIME ? clamp(sx.stx_btime.tv_sec) : 0;
         s.flags = flags;
         const size_t dot = name.rfind('.');
-        if (s.kind != 'd' && dot != std::string::npos && dot != 0 && dot + 1 < name.size() && name.size() - dot - 1 <= 15) {
+        if (s.kind != 'd' && dot != std::string::npos && dot != 0 && dot + 1 < name.size() &&
+            name.size() - dot - 1 <= 15) {
             s.ext = name.substr(dot + 1);
             for (char& c : s.ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }

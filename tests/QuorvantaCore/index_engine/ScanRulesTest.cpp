@@ -13,14 +13,29 @@ TEST(ScanRules, JunkNames) {
         bool junk;
     };
     const Case cases[] = {
-        {"._resource", false, true},  {".DS_Store", false, true},     {".ds_store", false, false},
-        {".Spotlight-V100", true, true}, {".profile", false, false},   {".", false, false},
-        {"THUMBS.DB", false, true},   {"thumbs.db", false, true},     {"Desktop.INI", false, true},
-        {"ehthumbs.db", false, true}, {"$recycle.bin", true, true},   {"RECYCLED", true, true},
-        {"System Volume Information", true, true},                    {"Icon\r", false, true},
-        {"Icon", false, false},       {"icon\r", false, false},       {"found.000", true, true},
-        {"FOUND.000", false, false},  {"FOUND.x", true, false},       {"FOUND.", true, false},
-        {"FILE0001.CHK", false, true}, {"file0001.chk", false, true}, {"FILE00001.CHK", false, false},
+        {"._resource", false, true},
+        {".DS_Store", false, true},
+        {".ds_store", false, false},
+        {".Spotlight-V100", true, true},
+        {".profile", false, false},
+        {".", false, false},
+        {"THUMBS.DB", false, true},
+        {"thumbs.db", false, true},
+        {"Desktop.INI", false, true},
+        {"ehthumbs.db", false, true},
+        {"$recycle.bin", true, true},
+        {"RECYCLED", true, true},
+        {"System Volume Information", true, true},
+        {"Icon\r", false, true},
+        {"Icon", false, false},
+        {"icon\r", false, false},
+        {"found.000", true, true},
+        {"FOUND.000", false, false},
+        {"FOUND.x", true, false},
+        {"FOUND.", true, false},
+        {"FILE0001.CHK", false, true},
+        {"file0001.chk", false, true},
+        {"FILE00001.CHK", false, false},
         {"photo.jpg", false, false},
     };
     for (const Case& c : cases) EXPECT_EQ(isJunkName(c.name, c.folder), c.junk) << c.name;
@@ -32,9 +47,9 @@ TEST(ScanRules, IncludeOnlyExtensions) {
         const char* name;
         bool kept;
     };
-    for (const Case& c : {Case{"a.mp3", true}, Case{"A.MP3", true}, Case{"x.flac", true}, Case{"x.flac.part", false},
-                          Case{"README", false}, Case{".mp3", false}, Case{"mp3", false}, Case{"a.mp", false},
-                          Case{"x.", false}}) {
+    for (const Case& c :
+         {Case{"a.mp3", true}, Case{"A.MP3", true}, Case{"x.flac", true}, Case{"x.flac.part", false},
+          Case{"README", false}, Case{".mp3", false}, Case{"mp3", false}, Case{"a.mp", false}, Case{"x.", false}}) {
         EXPECT_EQ(includedByExtension(c.name, mp3), c.kept) << c.name;
     }
 }

@@ -99,8 +99,9 @@ TEST(Scan, LoopGuardStopsAtSixRepetitions) {
         int repetitions;
         bool innermostEntered;
     };
-    const Case cases[] = {{{"a"}, 6, false}, {{"a"}, 5, true}, {{"a", "b"}, 6, false},
-                          {{"a", "b"}, 5, true}, {{"a", "b", "c"}, 6, false}, {{"a", "b", "c"}, 5, true}};
+    const Case cases[] = {{{"a"}, 6, false},           {{"a"}, 5, true},
+                          {{"a", "b"}, 6, false},      {{"a", "b"}, 5, true},
+                          {{"a", "b", "c"}, 6, false}, {{"a", "b", "c"}, 5, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.block.size()) + " names x" + std::to_string(c.repetitions));
         TempDir tmp;
@@ -418,7 +419,7 @@ TEST(Scan, PathTooLongCountsAnErrorAndIsReportedWhenVerbose) {
     std::string path = root;
     int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (char level = 'a'; path.size() < 4200; ++level) {  // past PATH_MAX, built relative to descriptors
-        const std::string part(200, level);  // distinct names: no loop guard
+        const std::string part(200, level);                // distinct names: no loop guard
         ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0);
         const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         close(fd);
@@ -461,8 +462,10 @@ TEST(Scan, OtherMountsAreRecordedNotEntered) {
         if (fidx_scan(h.get(), root.c_str(), 4, nullptr) != 0) return "scan failed";
         for (const char* d : {"/tmpfs", "/bind"}) {
             const uint32_t e = find(h.get(), root + d);
-            if (e == FIDX_NONE || h->flags[e] != FIDX_FOLDER) out += std::string(d) + " not recorded as a folder; ";
-            else if (childCount(h.get(), e) != 0) out += std::string(d) + " was entered; ";
+            if (e == FIDX_NONE || h->flags[e] != FIDX_FOLDER)
+                out += std::string(d) + " not recorded as a folder; ";
+            else if (childCount(h.get(), e) != 0)
+                out += std::string(d) + " was entered; ";
         }
         if (childCount(h.get(), find(h.get(), root + "/src")) != 2) out += "src not entered; ";
 
@@ -474,8 +477,7 @@ TEST(Scan, OtherMountsAreRecordedNotEntered) {
             if (other != (name == "tmpfs" || name == "bind")) out += "list flag of " + name + " wrong; ";
         }
         fidx_listing_free(&l);
-        if (fidx_list(nullptr, (root + "/tmpfs").c_str(), 0, &l) != 0 || l.count != 1 ||
-            l.recs[0].flags != FIDX_FOLDER)
+        if (fidx_list(nullptr, (root + "/tmpfs").c_str(), 0, &l) != 0 || l.count != 1 || l.recs[0].flags != FIDX_FOLDER)
             out += "listing inside the tmpfs is judged against the wrong folder; ";
         fidx_listing_free(&l);
         return out;

@@ -110,9 +110,9 @@ TEST(SnapshotLayout, InconsistentPermutationRecordsAreSavedAsNone) {
     TempDir dir;
     Index h = smallIndex(4);
     Perms perms = makePerms(h.get(), 5);
-    perms.recs[0].k = fidx_count(h.get()) + 1;              // covers entries that do not exist
-    perms.recs[1].n = perms.recs[1].k + 1;                   // longer than what it covers
-    perms.recs[2].moved_n = fidx_count(h.get()) / 64 + 2;    // bitset past the covered entries
+    perms.recs[0].k = fidx_count(h.get()) + 1;             // covers entries that do not exist
+    perms.recs[1].n = perms.recs[1].k + 1;                 // longer than what it covers
+    perms.recs[2].moved_n = fidx_count(h.get()) / 64 + 2;  // bitset past the covered entries
     fidx_header_block block = blockFor(7);
     ASSERT_EQ(fidx_save(h.get(), (dir / "c.idx").c_str(), &block, fidx_count(h.get()), perms.recs.data()), 0);
     for (uint32_t key : {0u, 1u, 2u}) EXPECT_EQ(block.n[key] + block.k[key] + block.moved_n[key], 0u) << key;
@@ -175,9 +175,10 @@ TEST(SnapshotRoundTrip, ScannedTreeComesBackIdentical) {
         ASSERT_NE(added, FIDX_NONE);
         EXPECT_EQ(back->ext[added], nextId);
         EXPECT_EQ(extOf(back.get(), added + 1), "mp3");
-        EXPECT_EQ(back->ext[added + 1], h->ext[std::find_if(h->ext, h->ext + fidx_count(h.get()), [&](uint16_t e) {
-                                                         return e && std::string(h->ext_names[e]) == "mp3";
-                                                     }) - h->ext]);
+        EXPECT_EQ(back->ext[added + 1],
+                  h->ext[std::find_if(h->ext, h->ext + fidx_count(h.get()),
+                                      [&](uint16_t e) { return e && std::string(h->ext_names[e]) == "mp3"; }) -
+                         h->ext]);
         fidx_set_meta(back.get(), 1, 123456789, 5, 6);
         EXPECT_EQ(fidx_set_deleted(back.get(), 2), (h->flags[2] & FIDX_DELETED) ? 0 : 1);
         EXPECT_EQ(back->size[1], 123456789u);
@@ -192,10 +193,10 @@ TEST(SnapshotRemap, SaveBacksTheArraysWithTheFileAndTheHandleKeepsWorking) {
     const fs::path path = dir / "r.idx";
     ASSERT_EQ(save(h.get(), path), 0);
     const std::string maps = readFile("/proc/self/maps");
-    for (const void* base : {static_cast<const void*>(h->names), static_cast<const void*>(h->folded),
-                             static_cast<const void*>(h->name_off), static_cast<const void*>(h->parent),
-                             static_cast<const void*>(h->size), static_cast<const void*>(h->flags),
-                             static_cast<const void*>(h->ext)}) {
+    for (const void* base :
+         {static_cast<const void*>(h->names), static_cast<const void*>(h->folded),
+          static_cast<const void*>(h->name_off), static_cast<const void*>(h->parent), static_cast<const void*>(h->size),
+          static_cast<const void*>(h->flags), static_cast<const void*>(h->ext)}) {
         char addr[32];
         std::snprintf(addr, sizeof addr, "%lx-", reinterpret_cast<unsigned long>(base));
         const size_t at = maps.find(addr);
@@ -240,7 +241,11 @@ TEST(SnapshotReject, BrokenFilesGiveNullAndLeaveNothingMapped) {
     };
     const std::vector<Row> rows = {
         {"one byte short", [](std::string& b) { b.pop_back(); }},
-        {"stored size differs", [](std::string& b) { setU64(b, 1656, b.size() + kAlign); b.resize(b.size() + 1); }},
+        {"stored size differs",
+         [](std::string& b) {
+             setU64(b, 1656, b.size() + kAlign);
+             b.resize(b.size() + 1);
+         }},
         {"shorter than 16 KiB", [](std::string& b) { b.resize(kAlign - 1); }},
         {"version 2", [](std::string& b) { setU32(b, 8, 2); }},
         {"wrong magic", [](std::string& b) { b[0] = 'X'; }},
@@ -263,7 +268,10 @@ TEST(SnapshotReject, BrokenFilesGiveNullAndLeaveNothingMapped) {
         {"k above the entry count", [&](std::string& b) { setU32(b, 1196, count + 1); }},
         {"permutation length not 4 n", [&](std::string& b) { setU64(b, 1336 + 16 * 10 + 8, 4ull * count); }},
         {"moved_n above k / 64 + 1",
-         [&](std::string& b) { setU32(b, 1216, count / 64 + 2); setU64(b, 1336 + 16 * 15 + 8, 8ull * (count / 64 + 2)); }},
+         [&](std::string& b) {
+             setU32(b, 1216, count / 64 + 2);
+             setU64(b, 1336 + 16 * 15 + 8, 8ull * (count / 64 + 2));
+         }},
         {"moved length not 8 moved_n", [&](std::string& b) { setU64(b, 1336 + 16 * 15 + 8, 8 * u32(b, 1216) + 8); }},
         {"deleted above the entry count", [&](std::string& b) { setU32(b, 1160, count + 1); }},
         {"name_off[0] not 0", [&](std::string& b) { setU32(b, sec(2), 1); }},
@@ -274,7 +282,11 @@ TEST(SnapshotReject, BrokenFilesGiveNullAndLeaveNothingMapped) {
         {"name without NUL", [&](std::string& b) { b[sec(0) + u32(b, sec(2) + 4) - 1] = 'x'; }},
         {"folded name without NUL", [&](std::string& b) { b[sec(1) + nameBytes - 1] = 'x'; }},
         {"parent is the entry itself", [&](std::string& b) { setU32(b, sec(3) + 4 * 5, 5); }},
-        {"parent cycle", [&](std::string& b) { setU32(b, sec(3) + 4 * 2, 3); setU32(b, sec(3) + 4 * 3, 2); }},
+        {"parent cycle",
+         [&](std::string& b) {
+             setU32(b, sec(3) + 4 * 2, 3);
+             setU32(b, sec(3) + 4 * 3, 2);
+         }},
         {"no parent without the root flag", [&](std::string& b) { setU32(b, sec(3) + 4 * 4, FIDX_NONE); }},
         {"root flag with a parent past it", [&](std::string& b) { setU32(b, sec(3), 1); }},
         {"root flag on an inner entry", [&](std::string& b) { b[sec(7) + 1] |= char(FIDX_ROOT); }},
@@ -320,40 +332,51 @@ TEST(SnapshotReject, SurvivesSeededCorruptions) {
         const uint64_t count = u32(b, 1320);
         for (int e = 0, edits = 1 + int(pick(3)); e < edits; ++e) {
             switch (pick(6)) {
-            case 0:  // bit flips anywhere, mostly in the header
-                for (int f = 0, n = 1 + int(pick(4)); f < n; ++f)
-                    b[pick(2) ? pick(1672) : pick(b.size())] ^= char(1u << pick(8));
-                break;
-            case 1:  // truncation or growth
-                b.resize(pick(2) ? pick(b.size() + 1) : b.size() + pick(2 * kAlign));
-                break;
-            case 2: {  // a count set to a boundary value
-                const size_t fields[] = {1160, 1176, 1196, 1216, 1320, 1324};
-                const uint32_t values[] = {0, 1, uint32_t(count), uint32_t(count + 1), uint32_t(count / 64 + 2),
-                                           0xFFFFFFFFu, 65535, 65536};
-                setU32(b, fields[pick(6)] + (pick(2) ? 4 * pick(5) : 0), values[pick(8)]);
-                break;
-            }
-            case 3: {  // a section offset or length set to a boundary value
-                const uint64_t values[] = {0, kAlign, kAlign + 1, b.size(), b.size() - kAlign, ~0ull,
-                                           ~0ull - kAlign + 1, uint64_t(1) << 62, pick(b.size())};
-                setU64(b, 1336 + 16 * pick(20) + 8 * pick(2), values[pick(9)]);
-                break;
-            }
-            case 4: {  // an entry's name offset, parent, flags or extension id
-                if (count == 0 || b.size() < 1672) break;
-                const int s = pick(4) == 0 ? 7 : pick(3) == 0 ? 2 : pick(2) ? 3 : 8;
-                const uint64_t at = secOff(b, s) + (s == 7 ? 1 : s == 8 ? 2 : 4) * pick(count);
-                if (at + 4 > b.size()) break;
-                const uint32_t values[] = {0, 1, uint32_t(pick(count + 2)), 0xFFFFFFFFu, 0xFFFFu};
-                if (s == 7) b[at] ^= char(FIDX_ROOT);
-                else if (s == 8) b[at] = char(values[pick(5)]);
-                else setU32(b, at, values[pick(5)]);
-                break;
-            }
-            default:  // a byte of a section set to NUL or not
-                if (b.size() > kAlign) b[kAlign + pick(b.size() - kAlign)] = pick(2) ? 0 : char(rng());
-                break;
+                case 0:  // bit flips anywhere, mostly in the header
+                    for (int f = 0, n = 1 + int(pick(4)); f < n; ++f)
+                        b[pick(2) ? pick(1672) : pick(b.size())] ^= char(1u << pick(8));
+                    break;
+                case 1:  // truncation or growth
+                    b.resize(pick(2) ? pick(b.size() + 1) : b.size() + pick(2 * kAlign));
+                    break;
+                case 2: {  // a count set to a boundary value
+                    const size_t fields[] = {1160, 1176, 1196, 1216, 1320, 1324};
+                    const uint32_t values[] = {
+                        0,     1,    uint32_t(count), uint32_t(count + 1), uint32_t(count / 64 + 2), 0xFFFFFFFFu,
+                        65535, 65536};
+                    setU32(b, fields[pick(6)] + (pick(2) ? 4 * pick(5) : 0), values[pick(8)]);
+                    break;
+                }
+                case 3: {  // a section offset or length set to a boundary value
+                    const uint64_t values[] = {0,
+                                               kAlign,
+                                               kAlign + 1,
+                                               b.size(),
+                                               b.size() - kAlign,
+                                               ~0ull,
+                                               ~0ull - kAlign + 1,
+                                               uint64_t(1) << 62,
+                                               pick(b.size())};
+                    setU64(b, 1336 + 16 * pick(20) + 8 * pick(2), values[pick(9)]);
+                    break;
+                }
+                case 4: {  // an entry's name offset, parent, flags or extension id
+                    if (count == 0 || b.size() < 1672) break;
+                    const int s = pick(4) == 0 ? 7 : pick(3) == 0 ? 2 : pick(2) ? 3 : 8;
+                    const uint64_t at = secOff(b, s) + (s == 7 ? 1 : s == 8 ? 2 : 4) * pick(count);
+                    if (at + 4 > b.size()) break;
+                    const uint32_t values[] = {0, 1, uint32_t(pick(count + 2)), 0xFFFFFFFFu, 0xFFFFu};
+                    if (s == 7)
+                        b[at] ^= char(FIDX_ROOT);
+                    else if (s == 8)
+                        b[at] = char(values[pick(5)]);
+                    else
+                        setU32(b, at, values[pick(5)]);
+                    break;
+                }
+                default:  // a byte of a section set to NUL or not
+                    if (b.size() > kAlign) b[kAlign + pick(b.size() - kAlign)] = pick(2) ? 0 : char(rng());
+                    break;
             }
         }
         if (b.size() >= 1672 && pick(2)) setU64(b, 1656, b.size());  // keep the size check passing

@@ -51,9 +51,15 @@ inline std::vector<std::string> arrays(const fidx* h, uint32_t n = FIDX_NONE, ui
     if (n == FIDX_NONE) n = fidx_count(h);
     if (extCount == 0) extCount = h->ext_count.load();
     const uint32_t nb = h->name_off[n];
-    return {bytesOf(h->names, nb),      bytesOf(h->folded, nb),    bytesOf(h->name_off, 4ull * n + 4),
-            bytesOf(h->parent, 4ull * n), bytesOf(h->size, 8ull * n), bytesOf(h->mtime, 4ull * n),
-            bytesOf(h->ctime, 4ull * n),  bytesOf(h->flags, n),      bytesOf(h->ext, 2ull * n),
+    return {bytesOf(h->names, nb),
+            bytesOf(h->folded, nb),
+            bytesOf(h->name_off, 4ull * n + 4),
+            bytesOf(h->parent, 4ull * n),
+            bytesOf(h->size, 8ull * n),
+            bytesOf(h->mtime, 4ull * n),
+            bytesOf(h->ctime, 4ull * n),
+            bytesOf(h->flags, n),
+            bytesOf(h->ext, 2ull * n),
             bytesOf(h->ext_names, 16ull * extCount)};
 }
 

@@ -62,8 +62,8 @@ TEST(CacheFilePaths, RulesAsATable) {
         bool allowed;
     };
     const std::vector<Row> rows = {
-        {".idx", PathRule::cache, false},           // 4 bytes
-        {"a.idx", PathRule::cache, true},           // 5 bytes, the current folder
+        {".idx", PathRule::cache, false},  // 4 bytes
+        {"a.idx", PathRule::cache, true},  // 5 bytes, the current folder
         {p1015, PathRule::cache, true},
         {p1016, PathRule::cache, false},
         {d + "/a.IDX", PathRule::cache, false},
@@ -85,12 +85,13 @@ TEST(CacheFilePaths, RulesAsATable) {
         {d + "/local/a.M3U8", PathRule::userExport, true},
         {d + "/local/a.txt", PathRule::userExport, false},
         {d + "/external/a.csv", PathRule::userExport, false},
-        {"a.csv", PathRule::userExport, false},     // 5 bytes
-        {"ab.csv", PathRule::userExport, true},     // 6 bytes
+        {"a.csv", PathRule::userExport, false},  // 5 bytes
+        {"ab.csv", PathRule::userExport, true},  // 6 bytes
         {".m3u8", PathRule::userExport, false},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(pathAllowed(row.path.c_str(), row.rule, folders), row.allowed) << row.path << " rule " << int(row.rule);
+        EXPECT_EQ(pathAllowed(row.path.c_str(), row.rule, folders), row.allowed)
+            << row.path << " rule " << int(row.rule);
     EXPECT_FALSE(pathAllowed(nullptr, PathRule::cache, folders));
     EXPECT_TRUE(path_ok((dir / "local/a.idx").c_str()));
     if (fs::is_directory("/mnt")) {
@@ -230,7 +231,9 @@ TEST(SnapshotConcurrency, AppendsDuringSavesGiveStaleOrConsistentFiles) {
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; i < 400 && !done.load(); ++i)
-            commitNames(h.get(), {"added " + std::to_string(i) + ".dat", "x" + std::to_string(i) + ".ext" + std::to_string(i % 7)}, 0);
+            commitNames(
+                h.get(),
+                {"added " + std::to_string(i) + ".dat", "x" + std::to_string(i) + ".ext" + std::to_string(i % 7)}, 0);
     });
     int saved = 0, stale = 0;
     for (int s = 0; s < 40; ++s) {

@@ -24,7 +24,9 @@ inline void check(bool ok, const std::string& what) {
     if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-inline void makeDir(const std::string& path) { check(mkdir(path.c_str(), 0755) == 0 || errno == EEXIST, "mkdir " + path); }
+inline void makeDir(const std::string& path) {
+    check(mkdir(path.c_str(), 0755) == 0 || errno == EEXIST, "mkdir " + path);
+}
 
 inline void makeFile(const std::string& path, uint64_t size = 0) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -20,7 +20,8 @@ TEST(FidxAppend, ListedRecordsEqualWhatAScanStores) {
     quorvanta::test::TempDir tmp;
     const std::string dir = (tmp / "d").string();
     makeDir(dir);
-    for (const char* f : {"A.TXT", ".hidden", "Thumbs.db", "caf\xC3\xA9.Mp3", "\xC3\x89t\xC3\xA9"}) makeFile(dir + "/" + f, 11);
+    for (const char* f : {"A.TXT", ".hidden", "Thumbs.db", "caf\xC3\xA9.Mp3", "\xC3\x89t\xC3\xA9"})
+        makeFile(dir + "/" + f, 11);
     makeDir(dir + "/sub.d");
     setTimes(dir + "/A.TXT", 5000000000LL);
     ASSERT_EQ(symlink("A.TXT", (dir + "/ln").c_str()), 0);
@@ -64,7 +65,12 @@ TEST(FidxAppend, EdgeCases) {
         std::vector<int> flags;  // of the new entries, in order
     };
     const Case cases[] = {
-        {"non-ASCII and deleted bits recomputed, other device dropped", {0, 1, 2}, 100, 0, true, false,
+        {"non-ASCII and deleted bits recomputed, other device dropped",
+         {0, 1, 2},
+         100,
+         0,
+         true,
+         false,
          {0, FIDX_NON_ASCII, FIDX_FOLDER | FIDX_HIDDEN}},
         {"records in the order given", {2, 0}, 100, 0, true, false, {FIDX_FOLDER | FIDX_HIDDEN, 0}},
         {"zero records", {}, 100, 0, false, false, {}},
@@ -76,7 +82,8 @@ TEST(FidxAppend, EdgeCases) {
         SCOPED_TRACE(c.what);
         Index h = newIndex(c.maxEntries, 1000);
         commitNames(h.get(), {"root"}, FIDX_NONE, FIDX_FOLDER | FIDX_ROOT);
-        const uint32_t first = fidx_append(h.get(), c.parent, &listing.b, c.idx.data(), static_cast<uint32_t>(c.idx.size()));
+        const uint32_t first =
+            fidx_append(h.get(), c.parent, &listing.b, c.idx.data(), static_cast<uint32_t>(c.idx.size()));
         EXPECT_EQ(first, c.added ? 1u : FIDX_NONE);
         EXPECT_EQ(fidx_count(h.get()), c.added ? 1 + c.idx.size() : 1u);
         EXPECT_EQ(fidx_overflowed(h.get()) != 0, c.overflow);
@@ -145,8 +152,10 @@ TEST(EngineConcurrency, InPlaceUpdatesBesideReadersAndAScan) {
             while (!done.load()) {
                 const uint32_t c = fidx_count(h.get());
                 const uint32_t e = rng() % (c + 10);  // some beyond the count: ignored
-                if (rng() % 2) fidx_set_deleted(h.get(), e);
-                else fidx_set_meta(h.get(), e, rng(), rng(), rng());
+                if (rng() % 2)
+                    fidx_set_deleted(h.get(), e);
+                else
+                    fidx_set_meta(h.get(), e, rng(), rng(), rng());
             }
         });
     std::atomic<uint64_t> seen{0};

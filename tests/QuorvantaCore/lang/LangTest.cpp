@@ -18,8 +18,7 @@
 namespace quorvanta::core {
 namespace {
 
-constexpr std::string_view kHeader =
-    "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n";
+constexpr std::string_view kHeader = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n";
 
 // A translation folder with a small ja.po and de.po, a damaged es.po, and an x.po planted one
 // folder above it.
@@ -91,9 +90,8 @@ TEST(Lang, SetChoiceStoresOnceAndNotifiesOnceAfterTheObservers) {
     std::vector<std::string> events;
     const auto willChange = lang.objectWillChange().connect([&] { events.push_back("willChange:" + lang.choice()); });
     const auto observer = lang.observeChoice([&](const std::string& choice) { events.push_back("choice:" + choice); });
-    const auto notice = h.notifications.observe(Lang::didChange, h.mainQueue, [&] {
-        events.push_back("notice:" + lang.choice() + ":" + lang.code());
-    });
+    const auto notice = h.notifications.observe(
+        Lang::didChange, h.mainQueue, [&] { events.push_back("notice:" + lang.choice() + ":" + lang.code()); });
 
     lang.setChoice("ja");
     lang.setChoice("ja");
@@ -137,11 +135,11 @@ TEST(Lang, TranslatesInTheChosenLanguage) {
     } cases[] = {
         {"ja", "開く", "3個のフォルダに12個のファイル", "1.5 KB"},
         {"de", "Öffnen", "12 Dateien in 3 Ordnern", "1,5 KB"},
-        {"sv", "Open", "12 files in 3 folders", "1,5 KB"},       // no file: English, Swedish numbers
-        {"es", "Open", "12 files in 3 folders", "1,5 KB"},       // damaged file: English
+        {"sv", "Open", "12 files in 3 folders", "1,5 KB"},  // no file: English, Swedish numbers
+        {"es", "Open", "12 files in 3 folders", "1,5 KB"},  // damaged file: English
         {"en", "Open", "12 files in 3 folders", "1.5 KB"},
-        {"../x", "Open", "12 files in 3 folders", "1.5 KB"},     // never reads the planted x.po
-        {"x", "Open", "12 files in 3 folders", "1.5 KB"},        // not shipped: no file either
+        {"../x", "Open", "12 files in 3 folders", "1.5 KB"},  // never reads the planted x.po
+        {"x", "Open", "12 files in 3 folders", "1.5 KB"},     // not shipped: no file either
         {"", "Open", "12 files in 3 folders", "1.5 KB"},
         {"JA", "開く", "3個のフォルダに12個のファイル", "1.5 KB"},  // either case names the file
     };
@@ -175,7 +173,8 @@ TEST(Lang, SharedInstanceFindsTheTranslationsBesideTheExecutable) {
 
 TEST(Lang, SupportedLanguagesAndNames) {
     std::vector<std::string> shown;
-    for (const auto& language : Lang::supported) shown.push_back(std::string(language.code) + "=" + std::string(language.name));
+    for (const auto& language : Lang::supported)
+        shown.push_back(std::string(language.code) + "=" + std::string(language.name));
     EXPECT_EQ(shown, (std::vector<std::string>{"en=English", "de=Deutsch", "es=Español", "it=Italiano", "fr=Français",
                                                "pt-BR=Português (Brasil)", "nl=Nederlands", "ja=日本語"}));
     EXPECT_EQ(Lang::defaultsKey, "language");

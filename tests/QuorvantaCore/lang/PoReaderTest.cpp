@@ -55,8 +55,9 @@ TEST(PoReader, ReadsEntriesAndLeavesOutWhatDoesNotCount) {
          Table{{"Open", "Öffnen"}}},
         {"empty translation counts as missing", header + "msgid \"Open\"\nmsgstr \"\"\n", Table{}},
         {"plural entry counts as missing",
-         header + "msgid \"%lld file\"\nmsgid_plural \"%lld files\"\nmsgstr[0] \"%lld Datei\"\nmsgstr[1] \"%lld Dateien\"\n"
-                  "\nmsgid \"Open\"\nmsgstr \"Öffnen\"\n",
+         header +
+             "msgid \"%lld file\"\nmsgid_plural \"%lld files\"\nmsgstr[0] \"%lld Datei\"\nmsgstr[1] \"%lld Dateien\"\n"
+             "\nmsgid \"Open\"\nmsgstr \"Öffnen\"\n",
          Table{{"Open", "Öffnen"}}},
         {"entry with a context counts as missing", header + "msgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"Öffnen\"\n",
          Table{}},
@@ -66,7 +67,8 @@ TEST(PoReader, ReadsEntriesAndLeavesOutWhatDoesNotCount) {
          header + "msgid \"Open\"\nmsgstr \"Öffnen\"\n\nmsgid \"Open\"\nmsgstr \"Aufmachen\"\n",
          Table{{"Open", "Öffnen"}}},
         {"byte-order mark", "\xEF\xBB\xBF" + header + "msgid \"Open\"\nmsgstr \"Öffnen\"\n", Table{{"Open", "Öffnen"}}},
-        {"CRLF lines", "msgid \"\"\r\nmsgstr \"\"\r\n\"Language: de\\n\"\r\n\r\nmsgid \"Open\"\r\nmsgstr \"Öff\"\r\n\"nen\"\r\n",
+        {"CRLF lines",
+         "msgid \"\"\r\nmsgstr \"\"\r\n\"Language: de\\n\"\r\n\r\nmsgid \"Open\"\r\nmsgstr \"Öff\"\r\n\"nen\"\r\n",
          Table{{"Open", "Öffnen"}}},
         {"no newline at the end", header + "msgid \"Open\"\nmsgstr \"Öffnen\"", Table{{"Open", "Öffnen"}}},
         {"reordered placeholders are kept",
@@ -91,8 +93,7 @@ TEST(PoReader, ReadsEntriesAndLeavesOutWhatDoesNotCount) {
         {"msgstr without msgid", header + "msgstr \"Öffnen\"\n", std::nullopt},
         {"two msgstr", header + "msgid \"Open\"\nmsgstr \"Öffnen\"\nmsgstr \"Auf\"\n", std::nullopt},
         {"msgstr[0] without msgid_plural", header + "msgid \"Open\"\nmsgstr[0] \"Öffnen\"\n", std::nullopt},
-        {"plain msgstr in a plural entry",
-         header + "msgid \"a\"\nmsgid_plural \"b\"\nmsgstr \"c\"\n", std::nullopt},
+        {"plain msgstr in a plural entry", header + "msgid \"a\"\nmsgid_plural \"b\"\nmsgstr \"c\"\n", std::nullopt},
         {"unknown keyword", header + "msgid \"Open\"\nmsgtxt \"Öffnen\"\n", std::nullopt},
         {"keyword without a string", header + "msgid\nmsgstr \"Öffnen\"\n", std::nullopt},
         {"continuation with nothing to continue", "\"Open\"\n", std::nullopt},

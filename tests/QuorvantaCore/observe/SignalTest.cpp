@@ -107,9 +107,8 @@ TEST(Published, ObserversGetTheNewValueWhileTheFieldStillHoldsTheOld) {
     Published<std::string> choice("system", &objectWillChange);
     std::vector<std::string> log;
     auto whole = objectWillChange.connect([&] { log.push_back("object will change from " + *choice); });
-    auto field = choice.observe([&](const std::string& next) {
-        log.push_back("field " + choice.get() + " -> " + next);
-    });
+    auto field =
+        choice.observe([&](const std::string& next) { log.push_back("field " + choice.get() + " -> " + next); });
     choice.set("de");
     EXPECT_EQ(choice.get(), "de");
     field.disconnect();

@@ -24,7 +24,10 @@ TEST(ExtPatterns, Parse) {
         {"mp3,flac", {"mp3", "flac"}, {}},
         {"mp3 flac", {"mp3", "flac"}, {}},
         {"mp3\tflac\nogg\r\nwav", {"mp3", "flac", "ogg", "wav"}, {}},
-        {"mp3\xE2\x80\xA8" "flac\xC2\xA0ogg\xE3\x80\x80wav", {"mp3", "flac", "ogg", "wav"}, {}},  // LS, NBSP, ideographic space
+        {"mp3\xE2\x80\xA8"
+         "flac\xC2\xA0ogg\xE3\x80\x80wav",
+         {"mp3", "flac", "ogg", "wav"},
+         {}},  // LS, NBSP, ideographic space
         {"mp3;*.mp3;MP3", {"mp3"}, {}},
         {"*.*", {}, {"*.*"}},
         {"*", {}, {"*"}},
@@ -59,8 +62,25 @@ TEST(ExtPatterns, Format) {
 // Whatever parse accepts survives format and parse unchanged.
 TEST(ExtPatterns, RandomRoundTrip) {
     const std::vector<std::string> alphabet = {
-        "a", "B", "m", "P", "3", ".", "*", "?", ";", ",", " ", "\t", "\n",
-        "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xE1\xBA\x9E", "\xC3\xB1", "\xC4\xB0",  // é É ß ẞ ñ İ
+        "a",
+        "B",
+        "m",
+        "P",
+        "3",
+        ".",
+        "*",
+        "?",
+        ";",
+        ",",
+        " ",
+        "\t",
+        "\n",
+        "\xC3\xA9",
+        "\xC3\x89",
+        "\xC3\x9F",
+        "\xE1\xBA\x9E",
+        "\xC3\xB1",
+        "\xC4\xB0",  // é É ß ẞ ñ İ
     };
     std::mt19937 rng(20240515);
     for (int i = 0; i < 5000; ++i) {

@@ -58,8 +58,8 @@ TEST(QueryParser, Grammar) {
         // Quotes.
         {"\"abc\"", "[[name abc]]"},
         {"\"\"abc", "[[name abc]]"},
-        {"\"\"!abc", "[[name !abc]]"},           // quoted: never negated
-        {"!ab\"c d\"", "[[!name abc d]]"},        // not quoted: one token, negated
+        {"\"\"!abc", "[[name !abc]]"},      // quoted: never negated
+        {"!ab\"c d\"", "[[!name abc d]]"},  // not quoted: one token, negated
         {"\"\"", "[[name ]]"},
         {"\"my file", "[[name my file]]"},
         {"\"a|b\"", "[[name a|b]]"},
@@ -175,8 +175,7 @@ TEST(QueryParser, Grammar) {
         {"a ext:", "error: ext: needs a value"},
         {"size:1 | dm:x", "error: dm: x"},
         // Groups with their values.
-        {"size:>1k ext:mp3 | dm:2024",
-         "[[size[1025,18446744073709551615], ext(mp3)], [date[1704067200,1735689599]]]"},
+        {"size:>1k ext:mp3 | dm:2024", "[[size[1025,18446744073709551615], ext(mp3)], [date[1704067200,1735689599]]]"},
     };
     for (const auto& c : cases) EXPECT_EQ(parsed(c.text), c.expected) << "search text: " << c.text;
 }

@@ -13,8 +13,8 @@ namespace quorvanta::test {
 
 inline std::string printed(const core::AudioCond& c) {
     std::string out(core::rawValue(c.field));
-    const bool wholeRange = c.lo == std::numeric_limits<std::int64_t>::min() &&
-                            c.hi == std::numeric_limits<std::int64_t>::max();
+    const bool wholeRange =
+        c.lo == std::numeric_limits<std::int64_t>::min() && c.hi == std::numeric_limits<std::int64_t>::max();
     if (c.field == core::AudioCond::Field::lossless && wholeRange && c.text.empty())
         return out + (c.flag ? "=true" : "=false");
     if (c.isText() && wholeRange && c.flag) return out + "=" + c.text;

@@ -28,12 +28,11 @@ std::string printed(T lo, T hi) {
 }
 
 // The range a filter reads from a value, as "[lo, hi]", or the error message.
-std::string read(const std::string& filter, const std::string& value,
-                 system_clock::time_point now = kNow, const Calendar& calendar = zone("UTC")) {
+std::string read(const std::string& filter, const std::string& value, system_clock::time_point now = kNow,
+                 const Calendar& calendar = zone("UTC")) {
     static const std::map<std::string, Field> audio = {
-        {"bitrate", Field::bitrate}, {"bpm", Field::bpm},   {"dur", Field::dur},
-        {"year", Field::year},       {"rate", Field::rate}, {"bits", Field::bits},
-        {"channels", Field::channels},
+        {"bitrate", Field::bitrate}, {"bpm", Field::bpm},   {"dur", Field::dur},           {"year", Field::year},
+        {"rate", Field::rate},       {"bits", Field::bits}, {"channels", Field::channels},
     };
     try {
         if (filter == "size") {
@@ -59,8 +58,7 @@ struct Case {
 };
 
 void check(const std::vector<Case>& cases) {
-    for (const auto& c : cases)
-        EXPECT_EQ(read(c.filter, c.value), c.expected) << c.filter << ":" << c.value;
+    for (const auto& c : cases) EXPECT_EQ(read(c.filter, c.value), c.expected) << c.filter << ":" << c.value;
 }
 
 constexpr auto kU64 = "18446744073709551615";

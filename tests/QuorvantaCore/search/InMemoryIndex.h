@@ -51,7 +51,8 @@ inline void appendEntries(VolumeIndex& index, const std::vector<IndexEntry>& ent
             first = fidx_append(h, entries[i].parent, &batch, idx.data(), static_cast<std::uint32_t>(idx.size()));
         }
         fidx_listing_free(&batch);
-        if (first != base + i) throw std::runtime_error("appendEntries: entry " + std::to_string(base + i) + " refused");
+        if (first != base + i)
+            throw std::runtime_error("appendEntries: entry " + std::to_string(base + i) + " refused");
         i = end;
     }
     for (std::size_t i = 0; i < entries.size(); ++i)

@@ -18,16 +18,16 @@ constexpr std::uint8_t kDir = FIDX_FOLDER;
 // root /r: My Photos/{a.jpg, sub/{b.jpg}}, photos-list.txt, other/{c.jpg}, Photos2024/{d}
 std::vector<IndexEntry> photoTree() {
     return {
-        {"/r", FIDX_NONE},           // 0
-        {"My Photos", 0, kDir},      // 1
-        {"photos-list.txt", 0},      // 2
-        {"other", 0, kDir},          // 3
-        {"Photos2024", 0, kDir},     // 4
-        {"a.jpg", 1},                // 5
-        {"sub", 1, kDir},            // 6
-        {"c.jpg", 3},                // 7
-        {"d", 4},                    // 8
-        {"b.jpg", 6},                // 9
+        {"/r", FIDX_NONE},        // 0
+        {"My Photos", 0, kDir},   // 1
+        {"photos-list.txt", 0},   // 2
+        {"other", 0, kDir},       // 3
+        {"Photos2024", 0, kDir},  // 4
+        {"a.jpg", 1},             // 5
+        {"sub", 1, kDir},         // 6
+        {"c.jpg", 3},             // 7
+        {"d", 4},                 // 8
+        {"b.jpg", 6},             // 9
     };
 }
 
@@ -44,7 +44,8 @@ TEST(SearcherCompile, OpsAreOrderedByCostKeepingTypedOrderAmongEqualCosts) {
         std::string kinds;
     } cases[] = {
         {{extTerm({"jpg"}), nameTerm("foo"), kindTerm(true)}, k(K::kind) + "," + k(K::ext) + "," + k(K::name)},
-        {{regexTerm("x"), pathTerm("a/b"), pathTerm("ab"), globTerm("*a"), nameTerm("a", true), audioTerm(AudioCond(AudioCond::Field::bpm)), junkTerm()},
+        {{regexTerm("x"), pathTerm("a/b"), pathTerm("ab"), globTerm("*a"), nameTerm("a", true),
+          audioTerm(AudioCond(AudioCond::Field::bpm)), junkTerm()},
          k(K::junk) + "," + k(K::audio) + "," + k(K::nameCS) + "," + k(K::glob) + "," + k(K::pathDir) + "," +
              k(K::pathFull) + "," + k(K::regex)},
         // The content term's prefilter sorts among the cost-1 ops at the term's own position.
@@ -93,11 +94,11 @@ TEST(SearcherCompile, ExclusionMaskTable) {
 TEST(SearcherCompile, HiddenAndJunkEntriesFollowTheMask) {
     Searcher searcher(buildIndex({
         {"/r", FIDX_NONE},
-        {"a.jpg", 0},                          // 1
-        {".b.jpg", 0, FIDX_HIDDEN},            // 2
-        {"._c.jpg", 0, FIDX_JUNK},             // 3
+        {"a.jpg", 0},                               // 1
+        {".b.jpg", 0, FIDX_HIDDEN},                 // 2
+        {"._c.jpg", 0, FIDX_JUNK},                  // 3
         {".DS_Store", 0, FIDX_JUNK | FIDX_HIDDEN},  // 4
-        {"gone.jpg", 0, FIDX_DELETED},         // 5
+        {"gone.jpg", 0, FIDX_DELETED},              // 5
     }));
     struct Case {
         std::vector<Term> group;
@@ -142,12 +143,12 @@ TEST(SearcherCompile, PathTermsMarkFoldersAndTheirContentsOrSearchTheFullPath) {
 TEST(SearcherCompile, NameGlobAndRegexTermsCompareTheRightText) {
     Searcher searcher(buildIndex({
         {"/r", FIDX_NONE},
-        {"Café.TXT", 0},           // 1
-        {"cafe.txt", 0},           // 2
-        {"CAFE\xCC\x81.md", 0},    // 3, decomposed accent
-        {"bad\xFF\xFE.txt", 0},    // 4, not UTF-8
-        {"Straße.pdf", 0},         // 5
-        {"notes", 0, kDir},        // 6
+        {"Café.TXT", 0},         // 1
+        {"cafe.txt", 0},         // 2
+        {"CAFE\xCC\x81.md", 0},  // 3, decomposed accent
+        {"bad\xFF\xFE.txt", 0},  // 4, not UTF-8
+        {"Straße.pdf", 0},       // 5
+        {"notes", 0, kDir},      // 6
     }));
     struct Case {
         std::vector<Term> group;
@@ -157,9 +158,9 @@ TEST(SearcherCompile, NameGlobAndRegexTermsCompareTheRightText) {
         {{nameTerm("Café", true)}, {1}},
         {{nameTerm("cafe", true)}, {2}},
         {{globTerm("*.TXT", true)}, {1, 2, 4}},  // folded whatever the case flag
-        {{globTerm("caf?.txt")}, {1, 2}},       // the fill after a shortened fold is not text
+        {{globTerm("caf?.txt")}, {1, 2}},        // the fill after a shortened fold is not text
         {{globTerm("stra*")}, {5}},
-        {{regexTerm("É")}, {1}},  // precomposed: not the decomposed name 3
+        {{regexTerm("É")}, {1}},                // precomposed: not the decomposed name 3
         {{regexTerm("^caf.\\.txt$")}, {1, 2}},  // "." is one whole character
         {{regexTerm("É", true)}, {}},
         {{regexTerm("^bad")}, {4}},
@@ -205,8 +206,8 @@ TEST(SearcherCompile, LiteralRunTable) {
         std::string pattern;
         std::string run;
     } cases[] = {
-        {"a*bcd?ef", "bcd"}, {"ab*cd", "ab"}, {"*?**", ""}, {"", ""}, {"abc", "abc"}, {"*.mp3", ".mp3"},
-        {"?x*yz", "yz"},
+        {"a*bcd?ef", "bcd"}, {"ab*cd", "ab"},   {"*?**", ""},    {"", ""},
+        {"abc", "abc"},      {"*.mp3", ".mp3"}, {"?x*yz", "yz"},
     };
     for (const Case& c : cases) EXPECT_EQ(Searcher::literalRun(c.pattern), c.run) << c.pattern;
 }

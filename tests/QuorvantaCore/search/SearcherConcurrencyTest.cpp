@@ -27,16 +27,20 @@ std::shared_ptr<VolumeIndex> bigIndex() {
         entries.push_back({"dir" + std::to_string(d), 0, FIDX_FOLDER});
         const auto parent = static_cast<std::uint32_t>(entries.size() - 1);
         for (int f = 0; f < 50; ++f)
-            entries.push_back({"file" + std::to_string(d * 50 + f) + (f % 3 ? ".txt" : ".mp3"), parent, 0,
-                               std::uint64_t(f) * 100});
+            entries.push_back(
+                {"file" + std::to_string(d * 50 + f) + (f % 3 ? ".txt" : ".mp3"), parent, 0, std::uint64_t(f) * 100});
     }
     return buildIndex(entries);
 }
 
 std::vector<Query> someQueries() {
-    return {query({{nameTerm("file1")}}), query({{nameTerm("file12")}}), query({{nameTerm("file123")}}),
-            query({{extTerm({"mp3"}), nameTerm("9")}}), query({{regexTerm("^file[0-9]*7\\.txt$")}}),
-            query({{nameTerm("dir5")}, {sizeTerm(4000, 4900)}}), query({{pathTerm("dir3")}})};
+    return {query({{nameTerm("file1")}}),
+            query({{nameTerm("file12")}}),
+            query({{nameTerm("file123")}}),
+            query({{extTerm({"mp3"}), nameTerm("9")}}),
+            query({{regexTerm("^file[0-9]*7\\.txt$")}}),
+            query({{nameTerm("dir5")}, {sizeTerm(4000, 4900)}}),
+            query({{pathTerm("dir3")}})};
 }
 
 TEST(SearcherConcurrency, OverlappingSearchesAndCancels) {

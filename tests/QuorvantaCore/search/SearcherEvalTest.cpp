@@ -111,7 +111,8 @@ TEST(SearcherNarrowing, TypingNarrowsWhereSoundAndGivesWhatAFreshSearchGives) {
           {query({{nameTerm("repo")}}), true},
           {query({{nameTerm("REPOR")}}), true},
           {query({{nameTerm("report")}}), true}}},
-        {"with a category term", {{query({{nameTerm("rep"), category}}), false}, {query({{nameTerm("repo"), category}}), true}}},
+        {"with a category term",
+         {{query({{nameTerm("rep"), category}}), false}, {query({{nameTerm("repo"), category}}), true}}},
         {"shorter", {{query({{nameTerm("repo")}}), false}, {query({{nameTerm("rep")}}), false}}},
         {"negated", {{query({{negated(nameTerm("rep"))}}), false}, {query({{negated(nameTerm("repo"))}}), false}}},
         {"a star added", {{query({{nameTerm("rep")}}), false}, {query({{globTerm("rep*")}}), false}}},
@@ -133,7 +134,7 @@ TEST(SearcherNarrowing, TypingNarrowsWhereSoundAndGivesWhatAFreshSearchGives) {
             const Hits hits = hitsOrMarker(searcher.search(c.steps[i].q, false));
             EXPECT_EQ(hits, fresh(index, c.steps[i].q)) << c.what << ", step " << i;
             EXPECT_EQ(searcher.narrowingsForTesting() - before, c.steps[i].narrows ? 1u : 0u)
-                    << c.what << ", step " << i;
+                << c.what << ", step " << i;
         }
     }
     // The syllable is found only by a full evaluation.

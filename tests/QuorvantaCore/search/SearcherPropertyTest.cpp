@@ -29,9 +29,37 @@ using namespace test;
 using Hits = std::vector<std::uint32_t>;
 
 const std::vector<std::string> kWords = {
-    "report", "Repo", "photo", "Photos", "data", "notes", "mix", "track", "a", "b", "x", "README", "index",
-    "backup", "café", "Café", "cafe\xCC\x81", "Ångström", "naïve", "Straße", "\xC5\x89oo" /* U+0149 folds longer */,
-    "\xC8\xBA" /* U+023A */, "日本語", "가방", "\xFF\xFE", "bad\xC3(", "ΣΊΣΥΦΟΣ", "İstanbul", "2024", "-", "_",
+    "report",
+    "Repo",
+    "photo",
+    "Photos",
+    "data",
+    "notes",
+    "mix",
+    "track",
+    "a",
+    "b",
+    "x",
+    "README",
+    "index",
+    "backup",
+    "café",
+    "Café",
+    "cafe\xCC\x81",
+    "Ångström",
+    "naïve",
+    "Straße",
+    "\xC5\x89oo" /* U+0149 folds longer */,
+    "\xC8\xBA" /* U+023A */,
+    "日本語",
+    "가방",
+    "\xFF\xFE",
+    "bad\xC3(",
+    "ΣΊΣΥΦΟΣ",
+    "İstanbul",
+    "2024",
+    "-",
+    "_",
 };
 const std::vector<std::string> kDocWords = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf"};
 const std::vector<std::string> kExts = {".txt", ".jpg", ".mp3", ".flac", ".pdf", ".md", ".TXT", ".Mp3", "", "", ""};
@@ -121,8 +149,8 @@ Model randomModel(std::mt19937& rng) {
         meta.durationMs = rng() % 400000;
         meta.bitrateKbps = chance(20) ? 0 : static_cast<std::uint16_t>(64 + rng() % 300);
         meta.year = chance(20) ? 0 : static_cast<std::uint16_t>(1960 + rng() % 65);
-        meta.codec = pick(std::vector<AudioCodec>{AudioCodec::unknown, AudioCodec::mp3, AudioCodec::flac, AudioCodec::aac,
-                                                  AudioCodec::pcm});
+        meta.codec = pick(std::vector<AudioCodec>{AudioCodec::unknown, AudioCodec::mp3, AudioCodec::flac,
+                                                  AudioCodec::aac, AudioCodec::pcm});
         meta.artist = chance(20) ? "" : pick(kWords) + " " + pick(kWords);
         m.audio[static_cast<std::uint32_t>(i)] = meta;
     }
@@ -153,60 +181,68 @@ Term randomTerm(std::mt19937& rng, const Model& m) {
     const bool cs = rng() % 5 == 0;
     Term t = junkTerm();
     switch (rng() % 13) {
-    case 0:
-    case 1:
-    case 2: {
-        const int r = int(rng() % 20);
-        t = nameTerm(r == 0 ? "" : r == 1 ? "\xCC\x81" : fragment(rng, m), cs);
-        break;
-    }
-    case 3: {
-        std::string p = rng() % 2 ? "*" : "";
-        p += fragment(rng, m);
-        p += std::vector<std::string>{"*", "?", "*.mp3", "", "?*"}[rng() % 5];
-        t = globTerm(p, cs);
-        break;
-    }
-    case 4:
-        t = regexTerm(std::vector<std::string>{"^re", "o$", "[0-9]{2}", "É", "caf.", "(", "^\\.", "a|b", "ß", ".*x"}[rng() % 10],
-                      cs);
-        break;
-    case 5: {
-        std::vector<std::string> exts;
-        for (int i = 0; i < 1 + int(rng() % 3); ++i)
-            exts.push_back(std::vector<std::string>{"txt", "JPG", "mp3", "flac", "pdf", "zip", ""}[rng() % 7]);
-        t = extTerm(exts);
-        break;
-    }
-    case 6: {
-        const std::uint64_t lo = rng() % 3000000;
-        t = sizeTerm(lo, lo + rng() % 3000000);
-        break;
-    }
-    case 7: {
-        const std::uint32_t lo = 1600000000 + rng() % 100000000;
-        t = dateTerm(lo, lo + rng() % 30000000);
-        break;
-    }
-    case 8: {
-        std::string text = fragment(rng, m);
-        if (text.empty()) text = "a";
-        t = pathTerm(rng() % 3 == 0 ? "/" + text : text, cs);
-        break;
-    }
-    case 9: t = kindTerm(rng() % 2 == 0); break;
-    case 10: {
-        AudioCond cond(std::vector<AudioCond::Field>{AudioCond::Field::bitrate, AudioCond::Field::year,
-                                                     AudioCond::Field::artist, AudioCond::Field::lossless}[rng() % 4]);
-        cond.lo = 100 + rng() % 1900;
-        cond.hi = cond.lo + rng() % 500;
-        cond.text = rng() % 5 == 0 ? "" : fragment(rng, m);
-        cond.flag = rng() % 2 == 0;
-        t = audioTerm(cond);
-        break;
-    }
-    case 11: t = rng() % 2 ? junkTerm() : contentTerm(kDocWords[rng() % kDocWords.size()]); break;
-    default: t = nameTerm(fragment(rng, m), cs); break;
+        case 0:
+        case 1:
+        case 2: {
+            const int r = int(rng() % 20);
+            t = nameTerm(r == 0 ? "" : r == 1 ? "\xCC\x81" : fragment(rng, m), cs);
+            break;
+        }
+        case 3: {
+            std::string p = rng() % 2 ? "*" : "";
+            p += fragment(rng, m);
+            p += std::vector<std::string>{"*", "?", "*.mp3", "", "?*"}[rng() % 5];
+            t = globTerm(p, cs);
+            break;
+        }
+        case 4:
+            t = regexTerm(std::vector<std::string>{"^re", "o$", "[0-9]{2}", "É", "caf.", "(", "^\\.", "a|b", "ß",
+                                                   ".*x"}[rng() % 10],
+                          cs);
+            break;
+        case 5: {
+            std::vector<std::string> exts;
+            for (int i = 0; i < 1 + int(rng() % 3); ++i)
+                exts.push_back(std::vector<std::string>{"txt", "JPG", "mp3", "flac", "pdf", "zip", ""}[rng() % 7]);
+            t = extTerm(exts);
+            break;
+        }
+        case 6: {
+            const std::uint64_t lo = rng() % 3000000;
+            t = sizeTerm(lo, lo + rng() % 3000000);
+            break;
+        }
+        case 7: {
+            const std::uint32_t lo = 1600000000 + rng() % 100000000;
+            t = dateTerm(lo, lo + rng() % 30000000);
+            break;
+        }
+        case 8: {
+            std::string text = fragment(rng, m);
+            if (text.empty()) text = "a";
+            t = pathTerm(rng() % 3 == 0 ? "/" + text : text, cs);
+            break;
+        }
+        case 9:
+            t = kindTerm(rng() % 2 == 0);
+            break;
+        case 10: {
+            AudioCond cond(std::vector<AudioCond::Field>{AudioCond::Field::bitrate, AudioCond::Field::year,
+                                                         AudioCond::Field::artist,
+                                                         AudioCond::Field::lossless}[rng() % 4]);
+            cond.lo = 100 + rng() % 1900;
+            cond.hi = cond.lo + rng() % 500;
+            cond.text = rng() % 5 == 0 ? "" : fragment(rng, m);
+            cond.flag = rng() % 2 == 0;
+            t = audioTerm(cond);
+            break;
+        }
+        case 11:
+            t = rng() % 2 ? junkTerm() : contentTerm(kDocWords[rng() % kDocWords.size()]);
+            break;
+        default:
+            t = nameTerm(fragment(rng, m), cs);
+            break;
     }
     t.caseSensitive = cs;
     t.neg = rng() % 5 == 0;
@@ -309,11 +345,17 @@ private:
             const AudioCond& c = p->cond;
             auto inRange = [&](std::int64_t v) { return v != 0 && c.lo <= v && v <= c.hi; };
             switch (c.field) {
-            case AudioCond::Field::bitrate: return inRange(a.bitrateKbps);
-            case AudioCond::Field::year: return inRange(a.year);
-            case AudioCond::Field::artist: return !a.artist.empty() && has(fold(a.artist), fold(c.text));
-            case AudioCond::Field::lossless: return a.codec != AudioCodec::unknown && a.lossless() == c.flag;
-            default: ADD_FAILURE() << "audio field not modelled"; return false;
+                case AudioCond::Field::bitrate:
+                    return inRange(a.bitrateKbps);
+                case AudioCond::Field::year:
+                    return inRange(a.year);
+                case AudioCond::Field::artist:
+                    return !a.artist.empty() && has(fold(a.artist), fold(c.text));
+                case AudioCond::Field::lossless:
+                    return a.codec != AudioCodec::unknown && a.lossless() == c.flag;
+                default:
+                    ADD_FAILURE() << "audio field not modelled";
+                    return false;
             }
         }
         ADD_FAILURE() << "term not modelled";

@@ -32,8 +32,7 @@ inline Query query(std::vector<std::vector<Term>> groups) { return Query{std::mo
 // The kinds of a compiled set's ops, in order, as their numbers ("9,4,0").
 inline std::string kinds(const Searcher::OpSet& set) {
     std::string out;
-    for (const Searcher::Op& op : set.ops)
-        out += (out.empty() ? "" : ",") + std::to_string(static_cast<int>(op.k));
+    for (const Searcher::Op& op : set.ops) out += (out.empty() ? "" : ",") + std::to_string(static_cast<int>(op.k));
     return out;
 }
 

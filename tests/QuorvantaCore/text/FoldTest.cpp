@@ -38,30 +38,30 @@ struct FoldCase {
 const std::vector<FoldCase>& foldTable() {
     static const std::vector<FoldCase> cases = {
         {"Café", "cafe"},
-        {"Cafe\u0301", "cafe"},                       // NFD form of the same name
+        {"Cafe\u0301", "cafe"},  // NFD form of the same name
         {"Straße", "strasse"},
-        {"\uFB01le", "file"},                         // ligature fi
+        {"\uFB01le", "file"},  // ligature fi
         {"\u0130stanbul", "istanbul"},
         {"naïve.TXT", "naive.txt"},
         {"ΣΑΣ", "σασ"},
         {"Ё", "е"},
-        {"\u212B", "a"},                              // ANGSTROM SIGN
-        {"\u212A", "k"},                              // KELVIN SIGN
+        {"\u212B", "a"},  // ANGSTROM SIGN
+        {"\u212A", "k"},  // KELVIN SIGN
         {"が", "か"},
         {"한", "한"},
         {"कि", "कि"},
-        {"\uFF21", "\uFF41"},                         // fullwidth A
-        {"Ⱥlpha notes.txt", "Ⱥlpha notes.txt"},       // "ⱥ" is 3 bytes, "Ⱥ" 2: the cluster stays
+        {"\uFF21", "\uFF41"},                    // fullwidth A
+        {"Ⱥlpha notes.txt", "Ⱥlpha notes.txt"},  // "ⱥ" is 3 bytes, "Ⱥ" 2: the cluster stays
         {"ARCHIVE.TAR.GZ", "archive.tar.gz"},
-        {"և", "և"},                                   // folds to "եւ", 4 bytes for 2
-        {"ᾳ", "ᾳ"},                                   // folds to "αι", 4 bytes for 3
-        {"Ᾱ\u0301B", "αb"},                            // capital with macron and acute: both marks go
+        {"և", "և"},          // folds to "եւ", 4 bytes for 2
+        {"ᾳ", "ᾳ"},          // folds to "αι", 4 bytes for 3
+        {"Ᾱ\u0301B", "αb"},  // capital with macron and acute: both marks go
         {"", ""},
-        {"DOC\x80X", "doc\x80x"},                     // lone continuation byte
-        {"A\xC0\x80Z", "a\xC0\x80z"},                 // overlong NUL
-        {"S\xED\xA0\x80T", "s\xED\xA0\x80t"},         // encoded surrogate
-        {"END\xE2\x82", "end\xE2\x82"},               // sequence cut at the end
-        {"\x80\u0301Q", "\x80q"},                     // a mark after a bad byte is dropped alone
+        {"DOC\x80X", "doc\x80x"},              // lone continuation byte
+        {"A\xC0\x80Z", "a\xC0\x80z"},          // overlong NUL
+        {"S\xED\xA0\x80T", "s\xED\xA0\x80t"},  // encoded surrogate
+        {"END\xE2\x82", "end\xE2\x82"},        // sequence cut at the end
+        {"\x80\u0301Q", "\x80q"},              // a mark after a bad byte is dropped alone
     };
     return cases;
 }
@@ -83,11 +83,10 @@ void expectHookContract(const std::string& name) {
     const std::string folded = fold(name);
     ASSERT_LE(folded.size(), name.size()) << escaped(name);
     std::string expected = folded + std::string(name.size() - folded.size(), '\x01');
-    EXPECT_EQ(escaped(std::string(out.begin(), out.begin() + static_cast<long>(name.size()))),
-              escaped(expected))
+    EXPECT_EQ(escaped(std::string(out.begin(), out.begin() + static_cast<long>(name.size()))), escaped(expected))
         << "hook output for " << escaped(name);
-    EXPECT_TRUE(std::all_of(out.begin() + static_cast<long>(name.size()), out.end(),
-                            [](std::uint8_t b) { return b == 0xEE; }))
+    EXPECT_TRUE(
+        std::all_of(out.begin() + static_cast<long>(name.size()), out.end(), [](std::uint8_t b) { return b == 0xEE; }))
         << "hook wrote past the length for " << escaped(name);
 }
 
@@ -169,8 +168,7 @@ TEST(FoldHook, ManyThreadsAtOnceGiveTheSingleThreadResult) {
                     const std::string& name = names[(k + static_cast<std::size_t>(t) * 97) % names.size()];
                     const std::string& want = expected[(k + static_cast<std::size_t>(t) * 97) % names.size()];
                     out.assign(name.size(), 0);
-                    quorvanta_fold_hook(reinterpret_cast<const std::uint8_t*>(name.data()), name.size(),
-                                        out.data());
+                    quorvanta_fold_hook(reinterpret_cast<const std::uint8_t*>(name.data()), name.size(), out.data());
                     if (std::string(out.begin(), out.begin() + static_cast<long>(want.size())) != want)
                         ++mismatches[static_cast<std::size_t>(t)];
                 }

@@ -28,19 +28,19 @@ TEST(Grapheme, TableOfClusters) {
         {"", {}},
         {"abc", {"a", "b", "c"}},
         {"e\u0301x", {"e\u0301", "x"}},
-        {"\"\u0301a\"", {"\"\u0301", "a", "\""}},             // an accented quote is no quote
+        {"\"\u0301a\"", {"\"\u0301", "a", "\""}},  // an accented quote is no quote
         {"a\r\nb\n\r", {"a", "\r\n", "b", "\n", "\r"}},
         {"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7\U0001F1EE",  // DE, FR, a lone indicator
          {"\U0001F1E9\U0001F1EA", "\U0001F1EB\U0001F1F7", "\U0001F1EE"}},
         {"\u1100\u1161\u11A8\uAC00", {"\u1100\u1161\u11A8", "\uAC00"}},  // Hangul L V T, LV
         {"\U0001F468\u200D\U0001F469\u200D\U0001F467x",
-         {"\U0001F468\u200D\U0001F469\u200D\U0001F467", "x"}},            // ZWJ family
-        {"\U0001F44D\U0001F3FD!", {"\U0001F44D\U0001F3FD", "!"}},         // skin tone
+         {"\U0001F468\u200D\U0001F469\u200D\U0001F467", "x"}},     // ZWJ family
+        {"\U0001F44D\U0001F3FD!", {"\U0001F44D\U0001F3FD", "!"}},  // skin tone
         {"कि", {"कि"}},
-        {"क्षि", {"क्षि"}},                                     // conjunct: one character
+        {"क्षि", {"क्षि"}},  // conjunct: one character
         {"क्", {"क्"}},
-        {"a\x80\u0301b", {"a", "\x80", "\u0301", "b"}},       // bad byte: breaks on both sides
-        {"\xE2\x82", {"\xE2", "\x82"}},                       // cut sequence: one cluster a byte
+        {"a\x80\u0301b", {"a", "\x80", "\u0301", "b"}},  // bad byte: breaks on both sides
+        {"\xE2\x82", {"\xE2", "\x82"}},                  // cut sequence: one cluster a byte
     };
     for (const auto& c : cases) {
         const auto got = clustersOf(c.text);
@@ -87,9 +87,8 @@ TEST(GraphemeDifferential, IndicConjunctsMatchIcu) {
         const char32_t consonant = block[0] + 0x15;  // KA of each block
         const char32_t virama = block[0] + 0x4D;
         for (char32_t cp = block[0]; cp <= block[1]; ++cp) {
-            const char32_t texts[][4] = {{consonant, virama, cp, 0},
-                                         {consonant, cp, consonant, 0},
-                                         {cp, virama, 0x200D, consonant}};
+            const char32_t texts[][4] = {
+                {consonant, virama, cp, 0}, {consonant, cp, consonant, 0}, {cp, virama, 0x200D, consonant}};
             for (const auto& codePoints : texts) {
                 std::string text;
                 for (char32_t c : codePoints)

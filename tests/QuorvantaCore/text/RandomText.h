@@ -32,24 +32,28 @@ inline std::string randomText(std::mt19937& rng, int maxUnits, bool invalid) {
         char32_t lo, hi;
     };
     static const std::vector<std::vector<Range>> scripts = {
-        {{'A', 'Z'}, {'a', 'z'}, {'0', '9'}, {' ', ' '}, {'.', '.'}},            // ASCII
-        {{0xC0, 0x24F}, {0x1E00, 0x1EFF}, {0x2C60, 0x2C7F}, {0x130, 0x131}},       // Latin
-        {{0x300, 0x36F}},                                                          // combining marks
-        {{0x370, 0x3FF}, {0x1F00, 0x1FFF}, {0x345, 0x345}},                        // Greek, polytonic
-        {{0x400, 0x4FF}},                                                          // Cyrillic
-        {{0x531, 0x58A}},                                                          // Armenian
-        {{0xAC00, 0xD7A3}, {0x1100, 0x11FF}},                                      // Hangul
-        {{0x3041, 0x30FF}, {0x3099, 0x309A}},                                      // kana, voicing
-        {{0x900, 0x97F}, {0x980, 0x9FF}, {0xD00, 0xD7F}, {0x200D, 0x200D}},       // Indic
-        {{0x591, 0x5F4}},                                                          // Hebrew, points
-        {{0x1F300, 0x1F64F}, {0x1F3FB, 0x1F3FF}, {0x200D, 0x200D}, {0xFE0F, 0xFE0F},
-         {0x1F1E6, 0x1F1FF}, {0x1F900, 0x1F9FF}},                                  // emoji, flags
+        {{'A', 'Z'}, {'a', 'z'}, {'0', '9'}, {' ', ' '}, {'.', '.'}},         // ASCII
+        {{0xC0, 0x24F}, {0x1E00, 0x1EFF}, {0x2C60, 0x2C7F}, {0x130, 0x131}},  // Latin
+        {{0x300, 0x36F}},                                                     // combining marks
+        {{0x370, 0x3FF}, {0x1F00, 0x1FFF}, {0x345, 0x345}},                   // Greek, polytonic
+        {{0x400, 0x4FF}},                                                     // Cyrillic
+        {{0x531, 0x58A}},                                                     // Armenian
+        {{0xAC00, 0xD7A3}, {0x1100, 0x11FF}},                                 // Hangul
+        {{0x3041, 0x30FF}, {0x3099, 0x309A}},                                 // kana, voicing
+        {{0x900, 0x97F}, {0x980, 0x9FF}, {0xD00, 0xD7F}, {0x200D, 0x200D}},   // Indic
+        {{0x591, 0x5F4}},                                                     // Hebrew, points
+        {{0x1F300, 0x1F64F},
+         {0x1F3FB, 0x1F3FF},
+         {0x200D, 0x200D},
+         {0xFE0F, 0xFE0F},
+         {0x1F1E6, 0x1F1FF},
+         {0x1F900, 0x1F9FF}},                                                      // emoji, flags
         {{0xFB00, 0xFB06}, {0xFF01, 0xFF5E}, {0x212A, 0x212B}, {0x1E9E, 0x1E9E}},  // compat, signs
-        {{'\r', '\r'}, {'\n', '\n'}, {0x85, 0x85}, {0x2028, 0x2029}},             // line breaks
+        {{'\r', '\r'}, {'\n', '\n'}, {0x85, 0x85}, {0x2028, 0x2029}},              // line breaks
     };
     static const std::vector<std::string> badBytes = {
-        "\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xE2\x82",
-        "\xF0\x9F\x98", "\xF4\x90\x80\x80", "\xF8", "\xFF", "\xC3",
+        "\x80",     "\xBF",         "\xC0\x80",         "\xC1\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
+        "\xE2\x82", "\xF0\x9F\x98", "\xF4\x90\x80\x80", "\xF8",     "\xFF",         "\xC3",
     };
     std::uniform_int_distribution<int> units(1, maxUnits);
     std::string out;
@@ -74,8 +78,8 @@ inline std::u16string toUtf16(std::string_view utf8) {
     std::u16string out(utf8.size() + 1, u'\0');
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                  utf8.data(), static_cast<int32_t>(utf8.size()), &status);
+    u_strFromUTF8(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length, utf8.data(),
+                  static_cast<int32_t>(utf8.size()), &status);
     out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return out;
 }
@@ -84,9 +88,8 @@ inline std::string toUtf8(std::u16string_view utf16) {
     std::string out(utf16.size() * 3 + 1, '\0');
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &length,
-                reinterpret_cast<const UChar*>(utf16.data()), static_cast<int32_t>(utf16.size()),
-                &status);
+    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &length, reinterpret_cast<const UChar*>(utf16.data()),
+                static_cast<int32_t>(utf16.size()), &status);
     out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return out;
 }
@@ -94,10 +97,9 @@ inline std::string toUtf8(std::u16string_view utf16) {
 inline std::u16string normalize(const UNormalizer2* form, std::u16string_view text) {
     std::u16string out(text.size() * 4 + 16, u'\0');
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = unorm2_normalize(form, reinterpret_cast<const UChar*>(text.data()),
-                                       static_cast<int32_t>(text.size()),
-                                       reinterpret_cast<UChar*>(out.data()),
-                                       static_cast<int32_t>(out.size()), &status);
+    const int32_t n =
+        unorm2_normalize(form, reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                         reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &status);
     out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
     return out;
 }
@@ -110,10 +112,9 @@ inline std::string icuFoldCluster(std::string_view cluster) {
     const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
     std::u16string text = normalize(nfd, toUtf16(cluster));
     std::u16string folded(text.size() * 3 + 16, u'\0');
-    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(folded.data()),
-                                    static_cast<int32_t>(folded.size()),
-                                    reinterpret_cast<const UChar*>(text.data()),
-                                    static_cast<int32_t>(text.size()), U_FOLD_CASE_DEFAULT, &status);
+    const int32_t n = u_strFoldCase(reinterpret_cast<UChar*>(folded.data()), static_cast<int32_t>(folded.size()),
+                                    reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                                    U_FOLD_CASE_DEFAULT, &status);
     folded.resize(static_cast<std::size_t>(n));
     folded = normalize(nfd, folded);
     std::u16string kept;
@@ -140,8 +141,7 @@ inline std::vector<std::string_view> icuClusters(std::string_view text) {
         ubrk_setUText(bi, ut, &status);
         int32_t from = ubrk_first(bi);
         for (int32_t to = ubrk_next(bi); to != UBRK_DONE; from = to, to = ubrk_next(bi))
-            clusters.push_back(run.substr(static_cast<std::size_t>(from),
-                                          static_cast<std::size_t>(to - from)));
+            clusters.push_back(run.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
         ubrk_close(bi);
         utext_close(ut);
     };

@@ -39,7 +39,7 @@ TEST(FormatSize, FollowsTheLocalesSeparators) {
         {"de", 1500, "1,5 KB"},
         {"de_DE", kLargest, "18.446,7 PB"},
         {"de-DE", kLargest, "18.446,7 PB"},
-        {"de", 999, "999 B"},   // below 1000 no locale formatting applies
+        {"de", 999, "999 B"},  // below 1000 no locale formatting applies
         {"en", kLargest, "18,446.7 PB"},
         {"xx_UNKNOWN", 1500, "1.5 KB"},
     };

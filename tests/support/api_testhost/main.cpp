@@ -69,8 +69,7 @@ int main(int argc, char** argv) {
     // End of standard input stops the host like SIGTERM does.
     std::thread([] {
         char buf[256];
-        while (read(STDIN_FILENO, buf, sizeof buf) > 0) {
-        }
+        while (read(STDIN_FILENO, buf, sizeof buf) > 0) {}
         kill(getpid(), SIGTERM);
     }).detach();
     int signal = 0;

@@ -29,8 +29,8 @@
 namespace quorvanta::app {
 
 void PrintTo(const Candidate& c, std::ostream* os) {
-    *os << "{" << c.key << " | " << c.name << " | " << c.root << " | " << c.prefix << (c.isInternal ? " | internal" : "")
-        << (c.isNetwork ? " | network" : "") << "}";
+    *os << "{" << c.key << " | " << c.name << " | " << c.root << " | " << c.prefix
+        << (c.isInternal ? " | internal" : "") << (c.isNetwork ? " | network" : "") << "}";
 }
 
 namespace {
@@ -110,24 +110,24 @@ constexpr const char* kTable =
     "23 1 7:0 / /media/u/ISO ro - iso9660 %DEV%loop0 ro\n"
     "24 1 0:50 / /mnt/nas rw - cifs //server/share rw\n"
     "25 1 0:51 / /media/u/host rw - fuse.sshfs u@host:/home rw\n"
-    "26 1 254:1 /home/u/stuff /mnt/b rw - ext4 %DEV%vda1 rw\n"      // bind of a folder of "/"
-    "27 20 8:17 /photos /mnt/photos rw - ext4 %DEV%sdb1 rw\n"       // bind of the stick's folder
-    "28 1 8:113 /sub /mnt/part rw - ext4 %DEV%sdh1 rw\n"            // bind of a drive's folder
+    "26 1 254:1 /home/u/stuff /mnt/b rw - ext4 %DEV%vda1 rw\n"  // bind of a folder of "/"
+    "27 20 8:17 /photos /mnt/photos rw - ext4 %DEV%sdb1 rw\n"   // bind of the stick's folder
+    "28 1 8:113 /sub /mnt/part rw - ext4 %DEV%sdh1 rw\n"        // bind of a drive's folder
     "29 1 0:60 / /mnt/t rw - tmpfs tmpfs rw\n"
     "30 1 0:61 / /mnt/ov rw - overlay overlay rw\n"
     "31 1 0:62 / /media/u/gvfs rw - fuse.gvfsd-fuse %DEV%fuse rw\n"  // FUSE, no block device
     "32 1 8:65 / /srv/data rw - xfs %DEV%sde1 rw\n"
     "33 1 0:63 / /srv/nfs rw - nfs4 server:/export rw\n"
-    "34 1 8:17 / /media/u/STICK2 rw - ext4 %DEV%sdb1 rw\n"          // the stick once more
+    "34 1 8:17 / /media/u/STICK2 rw - ext4 %DEV%sdb1 rw\n"  // the stick once more
     "35 1 259:1 / /boot/efi rw - vfat %DEV%nvme0n1p1 rw\n"
     "36 1 7:1 / /snap/core/1 ro - squashfs %DEV%loop1 ro\n"
     "37 1 8:81 / /mnt/old rw - ext4 %DEV%sdf1 rw\n"
-    "38 37 8:97 / /mnt/old rw - ext4 %DEV%sdg1 rw\n"                // covers the one before
-    "39 1 254:1 / /media/u/rootagain rw - ext4 %DEV%vda1 rw\n";     // the device of "/"
+    "38 37 8:97 / /mnt/old rw - ext4 %DEV%sdg1 rw\n"             // covers the one before
+    "39 1 254:1 / /media/u/rootagain rw - ext4 %DEV%vda1 rw\n";  // the device of "/"
 
 void buildSystem(const Drives& d) {
-    for (const char* n : {"vda1", "sdb1", "sdc1", "sdd1", "sde1", "sdf1", "sdg1", "sdh1", "loop0", "loop1",
-                          "nvme0n1p1", "fuse"})
+    for (const char* n :
+         {"vda1", "sdb1", "sdc1", "sdd1", "sde1", "sdf1", "sdg1", "sdh1", "loop0", "loop1", "nvme0n1p1", "fuse"})
         d.node(n);
     d.link("by-uuid", "aaaa-0001", "vda1");
     d.link("by-label", "rootfs", "vda1");
@@ -182,17 +182,23 @@ TEST(DriveCandidates, DiskImages) {
     Drives d;
     buildSystem(d);
     const std::pair<const char*, bool> cases[] = {
-        {"/media/u/ISO", true},     {"/media/u/ISO/casper/x", true}, {"/snap/core/1", true},
-        {"/media/u/ISOX", false},   {"/media/u/STICK", false},       {"/mnt/nas", false},
-        {"/", false},               {"relative", false},
+        {"/media/u/ISO", true},
+        {"/media/u/ISO/casper/x", true},
+        {"/snap/core/1", true},
+        {"/media/u/ISOX", false},
+        {"/media/u/STICK", false},
+        {"/mnt/nas", false},
+        {"/", false},
+        {"relative", false},
     };
     for (const auto& [root, image] : cases) EXPECT_EQ(isDiskImage(root, d.probe()), image) << root;
 }
 
 TEST(DriveCandidates, BootVolumeWithoutLabelOrTable) {
     Drives d;
-    d.mountTable("1 0 0:40 / / rw - overlay overlay rw\n"
-                 "20 1 0:41 / /mnt/t rw - tmpfs tmpfs rw\n");
+    d.mountTable(
+        "1 0 0:40 / / rw - overlay overlay rw\n"
+        "20 1 0:41 / /mnt/t rw - tmpfs tmpfs rw\n");
     DriveProbe unreadable = d.probe();
     unreadable.mountInfo = unreadable.mountInfo.parent_path() / "missing";
 
@@ -221,11 +227,12 @@ TEST(DriveCandidates, BtrfsSubvolumes) {
     d.link("by-uuid", "b7f5-0001", "nvme0n1p2");
     d.link("by-label", "Fedora", "nvme0n1p2");
     d.link("by-uuid", "c0de-0002", "sdc1");
-    d.mountTable("1 0 0:30 /@ / rw - btrfs %DEV%nvme0n1p2 rw\n"
-                 "40 1 0:30 /@home /home rw - btrfs %DEV%nvme0n1p2 rw\n"
-                 "41 1 0:45 /@data /media/u/Pool rw - btrfs %DEV%sdc1 rw\n"
-                 "42 1 0:45 /@photos /media/u/Photos rw - btrfs %DEV%sdc1 rw\n"
-                 "43 1 0:46 / /media/u/Fake rw - btrfs %DEV%sdz1 rw\n");   // not a block device
+    d.mountTable(
+        "1 0 0:30 /@ / rw - btrfs %DEV%nvme0n1p2 rw\n"
+        "40 1 0:30 /@home /home rw - btrfs %DEV%nvme0n1p2 rw\n"
+        "41 1 0:45 /@data /media/u/Pool rw - btrfs %DEV%sdc1 rw\n"
+        "42 1 0:45 /@photos /media/u/Photos rw - btrfs %DEV%sdc1 rw\n"
+        "43 1 0:46 / /media/u/Fake rw - btrfs %DEV%sdz1 rw\n");  // not a block device
 
     const auto list = candidates(d.probe());
     EXPECT_EQ(list, (std::vector<Candidate>{{"b7f5-0001", "Fedora", "/", "", true, false},

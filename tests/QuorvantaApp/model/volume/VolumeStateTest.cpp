@@ -168,17 +168,19 @@ TEST(VolumeState, SnapshotAcceptance) {
     const Case cases[] = {
         {"matching", unchanged},
         {"another uuid", [](core::SnapshotInfo& h) { h.uuid = "VOL-2"; }, 0, Resume::reconcile, true, true, false},
-        {"another root (another folder set on the volume)", [](core::SnapshotInfo& h) { h.root = "/media/other"; },
-         0, Resume::reconcile, true, true, false},
+        {"another root (another folder set on the volume)", [](core::SnapshotInfo& h) { h.root = "/media/other"; }, 0,
+         Resume::reconcile, true, true, false},
         {"other excludes",
          [](core::SnapshotInfo& h) { h.exclHash = core::VolumeID::configHash({"/y"}, {h.root}, {"mp3"}); }, 0,
          Resume::reconcile, true, true, false},
         {"other scopes",
-         [](core::SnapshotInfo& h) { h.exclHash = core::VolumeID::configHash({"/x/excluded"}, {h.root + "/a"}, {"mp3"}); },
+         [](core::SnapshotInfo& h) {
+             h.exclHash = core::VolumeID::configHash({"/x/excluded"}, {h.root + "/a"}, {"mp3"});
+         },
          0, Resume::reconcile, true, true, false},
         {"other include extensions",
-         [](core::SnapshotInfo& h) { h.exclHash = core::VolumeID::configHash({"/x/excluded"}, {h.root}, {"flac"}); },
-         0, Resume::reconcile, true, true, false},
+         [](core::SnapshotInfo& h) { h.exclHash = core::VolumeID::configHash({"/x/excluded"}, {h.root}, {"flac"}); }, 0,
+         Resume::reconcile, true, true, false},
         {"24 of 100 deleted", unchanged, 24},
         {"25 of 100 deleted", unchanged, 25, Resume::reconcile, true, true, false},
         {"resume none", unchanged, 0, std::nullopt, true, true, false},
@@ -261,7 +263,8 @@ TEST(VolumeState, UuidAndPrefKey) {
     // The first root whose hash starts with a zero digit shows that no leading zeros are written.
     std::string shortHashRoot;
     for (int i = 0; shortHashRoot.empty(); ++i)
-        if (core::VolumeID::fnv("/Users/a" + std::to_string(i)) >> 60 == 0) shortHashRoot = "/Users/a" + std::to_string(i);
+        if (core::VolumeID::fnv("/Users/a" + std::to_string(i)) >> 60 == 0)
+            shortHashRoot = "/Users/a" + std::to_string(i);
 
     struct Case {
         std::string root;
@@ -337,8 +340,8 @@ TEST(VolumeState, NetworkVolume) {
         EXPECT_EQ(s->lastScanned.get(), c.lastScanned);
         const std::optional<Resume> resume = c.snapshot ? std::optional(Resume::scheduled) : std::nullopt;
         EXPECT_EQ(s->resume(), resume);
-        const std::vector<std::string> asked = c.snapshot ? std::vector<std::string>{"resume " + nas + " on cifs"}
-                                                          : std::vector<std::string>{};
+        const std::vector<std::string> asked =
+            c.snapshot ? std::vector<std::string>{"resume " + nas + " on cifs"} : std::vector<std::string>{};
         EXPECT_EQ(v.asked, asked) << "no volume key is asked of a network root";
     }
 }
@@ -352,8 +355,9 @@ public:
         return identity;
     }
     void watchFolder(const std::string&) override {}
-    std::unique_ptr<platform::EventStream> open(const std::vector<std::string>&, std::uint64_t, platform::Clock::Duration,
-                                                platform::Executor&, platform::FileEventBatch) override {
+    std::unique_ptr<platform::EventStream> open(const std::vector<std::string>&, std::uint64_t,
+                                                platform::Clock::Duration, platform::Executor&,
+                                                platform::FileEventBatch) override {
         return nullptr;
     }
 
@@ -364,7 +368,8 @@ public:
 TEST(VolumeState, DefaultResumeRule) {
     test::TempDir dir;
     platform::FakeClock clock;
-    const auto now = Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(clock.wallSeconds())));
+    const auto now =
+        Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(clock.wallSeconds())));
     struct Case {
         std::string what;
         std::optional<platform::MountEntry> mount;
@@ -406,9 +411,8 @@ TEST(VolumeState, OfflineCatalog) {
     index->countChangesForTesting(0, 3);
     const auto info = snapshotHeader("VOL-9", "/media/u/Old", Date(1'650'000'000s), 0x1234);
     const auto context = v.context();
-    const auto s = VolumeState::create(
-        VolumeState::Offline{"Old", "/media/u/Old", "/d/VOL-9-1.idx", index, info},
-        context);
+    const auto s =
+        VolumeState::create(VolumeState::Offline{"Old", "/media/u/Old", "/d/VOL-9-1.idx", index, info}, context);
 
     const auto text = [](bool b) { return std::string(b ? "true" : "false"); };
     const std::vector<std::pair<std::string, std::string>> fields = {
