@@ -8,7 +8,7 @@
 // input methods on many CJK setups.
 //
 // Threads: a plain value. load and save may run on any thread (the store locks itself).
-// Errors: none. load falls back to the default for anything unusable.
+// Errors: none. load falls back on the legacy preset or the default for anything unusable.
 #pragma once
 
 #include <QtCore/qnamespace.h>
