@@ -2,6 +2,11 @@
 // fake portal on it that answers Read and sends SettingChanged as the desktop's portal does.
 #include "QuorvantaApp/Theme/PortalColourScheme.h"
 
+#include "QuorvantaApp/Theme/AppearanceSetting.h"
+#include "QuorvantaApp/Theme/Theme.h"
+#include "platform/settings/Settings.h"
+#include "tests/support/qt/PostedEvents.h"
+
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 
@@ -13,7 +18,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPainter>
 #include <QThread>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +195,36 @@ TEST_F(AppearancePortal, FollowsSettingChangedForTheColourSchemeOnly) {
     service.announce(group, QStringLiteral("color-scheme"), 2);
     ASSERT_TRUE(processUntil([&] { return seen.size() >= 1 && seen.back() == 2; }, [] {}));
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 5u) + std::count(seen.begin(), seen.end(), 6u), 0);
+}
+
+// Paints itself with Theme::base at paint time, as the windows do.
+class BasePainted final : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Theme::base.in(palette())); }
+};
+
+TEST_F(AppearancePortal, ADarkSchemeAnnouncedRepaintsAShownWidget) {
+    PortalService service(*bus_);
+    ASSERT_TRUE(service.registered());
+    service.portal().scheme = 2;
+    platform::MemorySettings settings;  // nothing stored: follow the desktop
+    AppearanceSetting setting(
+        {settings, std::make_unique<PortalColourScheme>(bus_->connect(QStringLiteral("reader"))), Appearance::light});
+    setting.applyStored();
+    BasePainted widget;
+    widget.resize(40, 30);
+    widget.show();
+    const auto shown = [&] {
+        test::runPostedEvents();
+        return widget.grab().toImage().pixel(5, 5) & 0xFFFFFF;
+    };
+    ASSERT_EQ(shown(), 0xF5F5F7u);
+
+    const QString group = QStringLiteral("org.freedesktop.appearance");
+    EXPECT_TRUE(processUntil([&] { return shown() == 0x1C1E23u; },
+                             [&] { service.announce(group, QStringLiteral("color-scheme"), 1); }))
+        << "the widget was not repainted dark";
+    EXPECT_EQ(setting.current(), Appearance::dark);
 }
 
 TEST_F(AppearancePortal, NoAnswerWithoutAPortalOrABus) {
