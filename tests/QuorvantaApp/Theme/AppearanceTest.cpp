@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QToolTip>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -102,6 +103,7 @@ TEST(Appearance, DarkDesktopWithNothingStoredPaintsTheDarkValues) {
     EXPECT_EQ(hex(Theme::base.in(palette)), 0x1C1E23u);
     EXPECT_EQ(hex(palette.color(QPalette::Window)), 0x1C1E23u);
     EXPECT_EQ(hex(QWidget().palette().color(QPalette::Window)), 0x1C1E23u) << "a new widget takes the palette";
+    EXPECT_EQ(hex(QToolTip::palette().color(QPalette::ToolTipBase)), 0x23262Cu) << "tooltips keep their own palette";
 }
 
 TEST(Appearance, LightChoiceUnderADarkDesktopPaintsEveryLightValue) {
