@@ -217,7 +217,7 @@ void squareGrid(Canvas& c) {
         for (const qreal y : {3.5, 13.5}) c.stroke(roundedRect(x, y, 7, 7, 1.8), 1.7);
 }
 
-void questionmarkFolder(Canvas& c) {
+QPainterPath folderOutline() {
     QPainterPath folder;
     folder.moveTo(3, 17.5);
     folder.lineTo(3, 6.5);
@@ -231,11 +231,26 @@ void questionmarkFolder(Canvas& c) {
     folder.lineTo(4.5, 19);
     folder.quadTo(3, 19, 3, 17.5);
     folder.closeSubpath();
-    c.stroke(folder, 1.7);
+    return folder;
+}
+
+void folder(Canvas& c) {
+    c.stroke(folderOutline(), 1.7);
+    // The front flap's edge below the tab.
+    c.stroke(line(3, 10, 21, 10), 1.5);
+}
+
+void questionmarkFolder(Canvas& c) {
+    c.stroke(folderOutline(), 1.7);
     const auto mark = questionMark({12, 13.6}, 7.0);
     c.stroke(mark.hook, 1.6);
     c.fill(circle(mark.dot, 1.0));
 }
+
+// The sort mark of the results header, drawn small and bold.
+void chevronUp(Canvas& c) { c.stroke(polyline({{5, 16}, {12, 8.5}, {19, 16}}), 3.0); }
+
+void chevronDown(Canvas& c) { c.stroke(polyline({{5, 8}, {12, 15.5}, {19, 8}}), 3.0); }
 
 void clockArrowCirclepath(Canvas& c) {
     const QPointF centre(12.5, 12);
@@ -385,7 +400,9 @@ struct Drawing {
 constexpr std::array kDrawings{
     Drawing{"archivebox", archiveBox},
     Drawing{"checkmark.circle.fill", checkmarkCircleFill},
+    Drawing{"chevron.down", chevronDown},
     Drawing{"chevron.left.forwardslash.chevron.right", codeBrackets},
+    Drawing{"chevron.up", chevronUp},
     Drawing{"clock.arrow.circlepath", clockArrowCirclepath},
     Drawing{"doc.text", docText},
     Drawing{"externaldrive", externalDrive},
@@ -395,6 +412,7 @@ constexpr std::array kDrawings{
     Drawing{"externaldrive.badge.xmark", externalDriveXmark},
     Drawing{"eye.slash", eyeSlash},
     Drawing{"film", film},
+    Drawing{"folder", folder},
     Drawing{"gamecontroller", gameController},
     Drawing{"internaldrive", internalDrive},
     Drawing{"magnifyingglass", magnifyingGlass},

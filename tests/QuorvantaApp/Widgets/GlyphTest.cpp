@@ -17,14 +17,16 @@ namespace {
 constexpr std::string_view kRequired[] = {
     // shell: status item fallback, onboarding, the built-in All category
     "magnifyingglass", "externaldrive.badge.checkmark", "square.grid.2x2",
-    // search window: query field, states, banner, history, status bar
-    "xmark.circle.fill", "questionmark.folder", "externaldrive.badge.questionmark", "externaldrive.badge.plus",
-    "clock.arrow.circlepath", "star.fill", "star", "xmark", "eye.slash", "checkmark.circle.fill",
+    // search window: query field, states, the folders chip, banner, history, status bar, the
+    // results header's sort mark
+    "xmark.circle.fill", "folder", "chevron.up", "chevron.down", "questionmark.folder",
+    "externaldrive.badge.questionmark", "externaldrive.badge.plus", "clock.arrow.circlepath", "star.fill", "star",
+    "xmark", "eye.slash", "checkmark.circle.fill",
     // drives
     "internaldrive", "externaldrive", "externaldrive.badge.xmark", "network",
     // the categories' symbols
     "music.note", "film", "photo", "doc.text", "archivebox", "gamecontroller",
-    "chevron.left.forwardslash.chevron.right", "textformat", "tag"};
+    "chevron.left.forwardslash.chevron.right", "textformat", "tag", "star"};
 
 QImage render(std::string_view name, int size, const QColor& tint = Qt::black) {
     return Glyph::pixmap(name, size, tint).toImage().convertToFormat(QImage::Format_ARGB32);
