@@ -23,7 +23,7 @@ QSize Spinner::sizeHint() const {
 }
 
 void Spinner::advance() {
-    phase_ = (phase_ + 1) % kSpokes;
+    phase_ = (phase_ + 1) % spokes();
     update();
 }
 
@@ -32,17 +32,19 @@ void Spinner::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal side = std::min(width(), height());
     const qreal outer = side / 2;
-    const qreal inner = outer * (size_ == Size::regular ? 0.5 : 0.42);
-    const qreal thickness = std::max(1.2, side * (size_ == Size::regular ? 0.085 : 0.13));
+    const bool regular = size_ == Size::regular;
+    const int count = spokes();
+    const qreal inner = outer * (regular ? 0.5 : 0.4);
+    const qreal thickness = std::max(1.2, side * (regular ? 0.085 : 0.1));
     painter.translate(width() / 2.0, height() / 2.0);
     QColor colour = palette().color(QPalette::WindowText);
-    for (int i = 0; i < kSpokes; ++i) {
+    for (int i = 0; i < count; ++i) {
         // The spoke at `phase_` is fully drawn; those behind it fade to a quarter.
-        const int behind = (phase_ - i + kSpokes) % kSpokes;
-        colour.setAlphaF(1.0 - 0.75 * behind / (kSpokes - 1));
+        const int behind = (phase_ - i + count) % count;
+        colour.setAlphaF(1.0 - 0.75 * behind / (count - 1));
         painter.setPen(QPen(colour, thickness, Qt::SolidLine, Qt::RoundCap));
         painter.save();
-        painter.rotate(360.0 * i / kSpokes);
+        painter.rotate(360.0 * i / count);
         painter.drawLine(QPointF(0, -inner), QPointF(0, -(outer - thickness / 2)));
         painter.restore();
     }

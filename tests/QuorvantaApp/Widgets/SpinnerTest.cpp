@@ -23,23 +23,27 @@ TEST(Spinner, SpinsOnlyWhileShown) {
 }
 
 TEST(Spinner, EachStepDrawsTheNextPicture) {
-    Spinner spinner(Spinner::Size::regular);
-    spinner.resize(spinner.sizeHint());
-    std::set<int> phases;
-    QImage first = spinner.grab().toImage();
-    QImage previous = first;
-    for (int step = 1; step <= Spinner::kSpokes; ++step) {
-        spinner.advance();
-        phases.insert(spinner.phase());
-        const QImage picture = spinner.grab().toImage();
-        if (step < Spinner::kSpokes) {
-            EXPECT_NE(picture, previous) << "step " << step;
+    for (const auto size : {Spinner::Size::regular, Spinner::Size::mini}) {
+        Spinner spinner(size);
+        spinner.resize(spinner.sizeHint());
+        const int spokes = spinner.spokes();
+        const char* which = size == Spinner::Size::regular ? "regular" : "mini";
+        std::set<int> phases;
+        QImage first = spinner.grab().toImage();
+        QImage previous = first;
+        for (int step = 1; step <= spokes; ++step) {
+            spinner.advance();
+            phases.insert(spinner.phase());
+            const QImage picture = spinner.grab().toImage();
+            if (step < spokes) {
+                EXPECT_NE(picture, previous) << which << " step " << step;
+            }
+            previous = picture;
         }
-        previous = picture;
+        EXPECT_EQ(phases.size(), std::size_t(spokes)) << which;
+        EXPECT_EQ(spinner.phase(), 0) << which;
+        EXPECT_EQ(previous, first) << which << ": a full turn comes back to the start";
     }
-    EXPECT_EQ(phases.size(), std::size_t{Spinner::kSpokes});
-    EXPECT_EQ(spinner.phase(), 0);
-    EXPECT_EQ(previous, first) << "a full turn comes back to the start";
 }
 
 TEST(Spinner, RegularAndMiniSizes) {
