@@ -1,5 +1,6 @@
 #include "QuorvantaApp/Widgets/LangRoot.h"
 
+#include "QuorvantaApp/ResultsTable/FileType.h"
 #include "QuorvantaApp/Widgets/InterfaceLocale.h"
 #include "QuorvantaApp/shell/QtMainQueue.h"
 #include "platform/settings/Settings.h"
@@ -174,14 +175,18 @@ TEST(LangRoot, DefaultLocaleFollowsBeforeAnyRootRebuilds) {
         followInterfaceLocale(*harness.lang, harness.notifications, harness.mainQueue);
     EXPECT_EQ(QLocale().language(), QLocale::German) << "at start";
 
+    // The factory sees the new default, and so do the results table's kind descriptions.
     std::vector<QLocale::Language> seenByFactory;
+    std::vector<std::string> kinds;
     LangRoot root(harness.setup(), [&] {
         seenByFactory.push_back(QLocale().language());
+        kinds.push_back(fileTypeOf("pdf").description.value_or("(none)"));
         return std::make_unique<QWidget>();
     });
     harness.lang->setChoice("pt-BR");
     runPostedEvents();
     EXPECT_EQ(seenByFactory, (std::vector<QLocale::Language>{QLocale::German, QLocale::Portuguese}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"PDF-Dokument", "Documento PDF"}));
     EXPECT_EQ(QLocale().territory(), QLocale::Brazil);
     QLocale::setDefault(before);
 }
