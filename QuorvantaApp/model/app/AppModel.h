@@ -156,7 +156,7 @@ private:
     platform::Settings& defaults_;
 
 public:
-    // Published fields. The windows change the first six only through the setters below.
+    // Published fields; only the model sets them. The first six change through the setters below.
     ModelField<std::string> query{"", &objectWillChange};
     ModelField<Category> filter{Category::all(), &objectWillChange};
     ModelField<bool> browseAll{false, &objectWillChange};
