@@ -11,6 +11,7 @@
 #include <chrono>
 #include <exception>
 #include <limits>
+#include <span>
 
 namespace quorvanta::app {
 namespace {
@@ -54,6 +55,11 @@ bool hasContentTerm(const core::Query& query) {
     return false;
 }
 
+bool globalWalkCostsMore(const GlobalOrder& order, std::size_t hits) {
+    const std::size_t rows = order.withRows([](std::span<const RowKey> all) { return all.size(); });
+    return hits <= kNameMergeLimit && hits * kGlobalRowsPerHit < rows;
+}
+
 std::optional<SearchOutcome> performSearch(const SearchRequest& request, platform::Clock& clock,
                                            const std::function<bool()>& stillCurrent) {
     const platform::Clock::TimePoint start = clock.now();
@@ -63,34 +69,33 @@ std::optional<SearchOutcome> performSearch(const SearchRequest& request, platfor
 
     const std::size_t volumes = request.indexes.size();
     std::vector<std::vector<std::uint32_t>> lists(volumes);
-    bool sorted = true;
+    std::size_t total = 0;
+    std::int64_t nonEmpty = 0;
     for (std::size_t i = 0; i < volumes; ++i) {
         if (!stillCurrent()) return std::nullopt;
         std::optional<std::vector<std::uint32_t>> hits = request.searchers[i]->search(query, request.showJunk);
         if (!hits) return std::nullopt;
-        if (request.global) {
-            lists[i] = std::move(*hits);  // the global order places them
-            continue;
-        }
+        lists[i] = std::move(*hits);
+        total += lists[i].size();
+        nonEmpty += !lists[i].empty();
+    }
+
+    // The global order places raw hits; without it, or when the hits are so few that ordering
+    // them costs less than the walk over the whole order, each volume orders its own.
+    const bool viaGlobal = request.global && !globalWalkCostsMore(*request.global, total);
+    bool sorted = true;
+    for (std::size_t i = 0; i < volumes && !viaGlobal; ++i) {
         std::optional<std::vector<std::uint32_t>> ordered = request.indexes[i]->ordered(
-            *hits, request.sortKey, request.sortDesc, std::numeric_limits<std::size_t>::max(), kDirectSortLimit);
-        if (ordered) {
+            lists[i], request.sortKey, request.sortDesc, std::numeric_limits<std::size_t>::max(), kDirectSortLimit);
+        if (ordered)
             lists[i] = std::move(*ordered);
-        } else {
-            lists[i] = std::move(*hits);
-            sorted = false;
-        }
+        else
+            sorted = false;  // its hits stay in entry order
     }
     if (!stillCurrent()) return std::nullopt;
 
-    std::size_t total = 0;
-    std::int64_t nonEmpty = 0;
-    for (const std::vector<std::uint32_t>& list : lists) {
-        total += list.size();
-        nonEmpty += !list.empty();
-    }
     SearchHits result;
-    if (request.global) {
+    if (viaGlobal) {
         if (request.globalMerges) request.globalMerges->fetch_add(1, std::memory_order_relaxed);
         result.rows = mergeGlobal(*request.global, lists, request.indexes, request.sortDesc);
     } else {

@@ -461,6 +461,7 @@ TEST(SearchPipeline, PublishedRowsMatchABruteForceOrder) {
         ModelWorld world;
         const auto model = world.make({"/srv/one", "/srv/two", "/srv/three"}, false);
         for (const auto& volume : model->volumes.get()) fill(*volume, oracleVolume(rng).entries);
+        std::uint64_t globalUses = 0;
         for (const bool withGlobal : {false, true}) {
             if (withGlobal) {
                 model->maintainGlobal();
@@ -481,7 +482,7 @@ TEST(SearchPipeline, PublishedRowsMatchABruteForceOrder) {
                         const std::uint64_t merges = model->globalMergesForTesting();
                         model->runSearch(false);
                         world.settle(*model);
-                        EXPECT_EQ(model->globalMergesForTesting() - merges, withGlobal ? 1u : 0u);
+                        globalUses += model->globalMergesForTesting() - merges;
                         const auto& results = *model->results.get();
                         EXPECT_EQ(results.rows(), expectedRows(results.vols(), q, onlyText, key, desc))
                             << "seed " << seed << ", query \"" << q.text << "\"" << (onlyText ? " in docs" : "") << ", "
@@ -490,6 +491,52 @@ TEST(SearchPipeline, PublishedRowsMatchABruteForceOrder) {
                     }
                 }
             }
+            if (!withGlobal) {
+                EXPECT_EQ(globalUses, 0u) << "seed " << seed;
+            }
+        }
+        EXPECT_GT(globalUses, 0u) << "seed " << seed << ": the global order served some of the searches";
+    }
+}
+
+// With few hits the walk over the whole global order costs more than ordering the hits and
+// merging them; the rows are the same either way, in both directions.
+TEST(SearchPipeline, FewHitsOverALargeGlobalOrderAreMergedByComparisonWithTheSameRows) {
+    ModelWorld world;
+    const auto model = world.make({"/srv/x", "/srv/y"}, false);
+    std::vector<IndexEntry> many;
+    for (int i = 0; i < 3000; ++i) many.push_back({(i % 2 ? "file " : "File ") + std::to_string(i % 1500)});
+    fill(*model->volumes.get()[0], many);
+    fill(*model->volumes.get()[1], many);
+    model->maintainGlobal();
+    world.main.waitUntil([&] { return !model->globalBuilding(); });
+    ASSERT_NE(model->global(), nullptr);
+    const std::size_t rows = 6000;
+    const std::size_t fewest = (rows + kGlobalRowsPerHit - 1) / kGlobalRowsPerHit;  // the least that walk
+    EXPECT_TRUE(globalWalkCostsMore(*model->global(), fewest - 1));
+    EXPECT_FALSE(globalWalkCostsMore(*model->global(), fewest));
+
+    struct Case {
+        OracleQuery query;
+        bool viaGlobal;
+    };
+    const Case cases[] = {
+        {{"file 7", {{{"file", false}, {"7", false}}}}, true},         // 1,464 hits: 366 numbers, 2 names, 2 volumes
+        {{"file 1499", {{{"file", false}, {"1499", false}}}}, false},  // 4 hits
+        {{"qqq", {{{"qqq", false}}}}, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool desc : {false, true}) {
+            model->setQuery(c.query.text);
+            model->setSortDesc(desc);
+            world.settle(*model);
+            const std::uint64_t before = model->globalMergesForTesting();
+            model->runSearch(false);
+            world.settle(*model);
+            EXPECT_EQ(model->globalMergesForTesting() - before, c.viaGlobal ? 1u : 0u) << c.query.text;
+            const auto& results = *model->results.get();
+            EXPECT_EQ(results.rows(), expectedRows(results.vols(), c.query, false, SortKey::name, desc))
+                << c.query.text << (desc ? " descending" : " ascending");
         }
     }
 }
