@@ -97,13 +97,20 @@ uint16_t extensionId(fidx* h, const uint8_t* folded, size_t len);
 // 32-bit FNV-1a.
 uint32_t fnv1a(const uint8_t* bytes, size_t len);
 
-// fidx_find with the 16-byte block compare in plain C++, and with SSE2 where the target has it
-// (fidx_find uses the latter there); both are tested against one oracle.
+// fidx_find with the block compare in plain C++, with SSE2 where the target has it, and on x86-64
+// also with the popcount instruction (fidx_find uses the last the processor runs); all are tested
+// against one oracle.
 uint32_t findScalar(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                     uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
 #if defined(__SSE2__)
 uint32_t findSse2(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                   uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+#endif
+#if defined(__x86_64__) && defined(__SSE2__)
+uint32_t findSse2Popcnt(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo,
+                        uint32_t hi, uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+// Whether the processor has the popcount instruction.
+bool hasPopcnt();
 #endif
 
 // The number of scan workers for a requested thread count: 1 to 256.

@@ -23,6 +23,9 @@ std::vector<Path> paths() {
 #if defined(__SSE2__)
     p.push_back({"sse2", findSse2});
 #endif
+#if defined(__x86_64__) && defined(__SSE2__)
+    if (hasPopcnt()) p.push_back({"sse2+popcnt", findSse2Popcnt});
+#endif
     p.push_back({"fidx_find", fidx_find});
     return p;
 }
@@ -115,6 +118,58 @@ TEST(FidxFind, MatchesBruteForceOnRandomStores) {
                     << p.name << " needle length " << len << " lo " << lo << " hi " << hi << " skip " << int(skip);
         }
     }
+}
+
+// Names from 1 to 300 bytes, so that names start, end and span the 64-byte blocks the search
+// reads in every way, matches several times in one name and in names that run past a block, in
+// runs of names where every name matches and runs where almost none does.
+TEST(FidxFind, LongNamesAndRunsOfDenseAndSparseHits) {
+    std::mt19937 rng(11);
+    Index h = newIndex();
+    std::vector<std::string> names;
+    for (int run = 0; run < 40; ++run) {
+        const bool dense = run % 2 == 0;
+        for (int i = 0; i < 300; ++i) {
+            const size_t len = 1 + (rng() % 4 == 0 ? rng() % 300 : rng() % 30);
+            std::string n;
+            for (size_t k = 0; k < len; ++k) n += "xyz"[rng() % 3];
+            if (dense || rng() % 50 == 0) n.insert(rng() % (n.size() + 1), rng() % 2 ? "ab" : "abqab");
+            names.push_back(n);
+        }
+    }
+    commitNames(h.get(), names);
+    const uint32_t n = fidx_count(h.get());
+    for (uint32_t e = 3; e < n; e += 11) fidx_set_deleted(h.get(), e);
+    for (const std::string needle : {"a", "ab", "abq", "abqab", "x", "xyzx", "zzzzzzzz", "bqa"})
+        for (const uint8_t skip : {uint8_t{0}, uint8_t{FIDX_DELETED}})
+            for (const uint32_t lo : {0u, 1u, 777u, n - 5})
+                for (const Path& p : paths())
+                    ASSERT_EQ(runFind(p.fn, h.get(), h->names, needle, lo, n, skip),
+                              bruteForce(h.get(), h->names, needle, lo, n, skip))
+                        << p.name << " needle " << needle << " lo " << lo << " skip " << int(skip);
+}
+
+// A fold that writes a NUL into a name breaks the one-NUL-per-name rule the block search counts
+// entries by; the search still gives each entry whose folded bytes hold the needle.
+void foldWithNul(const uint8_t* name, size_t len, uint8_t* out) {
+    for (size_t i = 0; i < len; ++i) out[i] = name[i] >= 0x80 ? 0 : name[i];
+}
+
+TEST(FidxFind, ANulInsideAFoldedNameIsSearchedNameByName) {
+    fidx_set_fold(foldWithNul);
+    Index h = newIndex();
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i)
+        names.push_back(i % 97 == 0 ? "caf\xC3\xA9 name " + std::to_string(i) : "name " + std::to_string(i));
+    commitNames(h.get(), names);
+    fidx_set_fold(nullptr);
+    const uint32_t n = fidx_count(h.get());
+    for (const std::string needle : {"name", "caf", "e 1", "9"})
+        for (const Path& p : paths()) {
+            const std::vector<uint32_t> expected = bruteForce(h.get(), h->folded, needle, 0, n, 0);
+            ASSERT_FALSE(expected.empty()) << needle;
+            ASSERT_EQ(runFind(p.fn, h.get(), h->folded, needle, 0, n), expected) << p.name << " needle " << needle;
+        }
 }
 
 TEST(FidxFind, CancelGivesAnAscendingPrefix) {
