@@ -92,11 +92,12 @@ struct Search {
     uint8_t skip;
     uint32_t* out;
     const uint8_t* rangeEnd;  // the end of the range's names: no read goes past it
+    uint8_t* flags;
     uint32_t found = 0;
 
     [[gnu::always_inline]] void add(uint32_t e) {
         out[found] = e;
-        found += !(platform::relaxed(h->flags[e]) & skip);
+        found += !(platform::relaxed(flags[e]) & skip);
     }
 
     // The entries a..b-1; false (reports taken back) when their bytes hold a NUL inside a name.
@@ -153,7 +154,7 @@ template <class Blocks>
                                             const std::atomic<uint32_t>* cancel) {
     hi = std::min(hi, fidx_count(h));
     if (len == 0 || lo >= hi) return 0;
-    Search<Blocks> s{h, store, needle, len, skip, out, store + h->name_off[hi]};
+    Search<Blocks> s{h, store, needle, len, skip, out, store + h->name_off[hi], h->flags};
     for (uint32_t a = lo; a < hi;) {
         if (cancel && cancel->load(std::memory_order_relaxed)) break;
         const uint32_t b = hi - a > kPiece ? a + kPiece : hi;
