@@ -182,6 +182,7 @@ int saveSnapshot(fidx* h, const char* path, fidx_header_block* block, uint32_t e
     if (!path_ok(path)) return -3;
     fidx_priv& p = *h->priv;
     std::lock_guard lock(p.engine);
+    waitForFills(p);
     if (p.committed != expected) return -2;
 
     SnapshotHeader hdr{};
