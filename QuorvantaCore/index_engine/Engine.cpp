@@ -69,7 +69,6 @@ void publish(fidx* h, uint32_t end) {
         p.filling.pop_front();
     }
     if (count != 0) h->count.store(count, std::memory_order_seq_cst);
-    if (p.filling.empty()) p.filled.notify_all();
 }
 
 }  // namespace
@@ -129,11 +128,6 @@ uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent) {
     fill(h, b, parent, base, nameBase);
     publish(h, base + b.count);
     return base;
-}
-
-void waitForFills(fidx_priv& p) {
-    std::unique_lock lock(p.publish);
-    p.filled.wait(lock, [&] { return p.filling.empty(); });
 }
 
 }  // namespace quorvanta::index_engine

@@ -15,7 +15,6 @@
 #include "QuorvantaCore/index_engine/fidx.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -53,13 +52,12 @@ struct fidx_priv {
     quorvanta::index_engine::Region regions[quorvanta::index_engine::kArrayCount];  // engine mutex
 
     // Commits handed out room and not yet published, in entry order: the end of each one's
-    // entries and whether it is filled. Guarded by `publish`; `filled` is notified when it empties.
+    // entries and whether it is filled. Guarded by `publish`.
     struct Fill {
         uint32_t end;
         bool done;
     };
     std::mutex publish;
-    std::condition_variable filled;
     std::deque<Fill> filling;
 
     // kExtHashSlots slots, 0 or an extension id: read through atomic_ref (acquire), written
@@ -112,10 +110,6 @@ void addRecord(fidx_listing& b, const char* name, size_t len, uint64_t size, uin
 // one returns its entries are written, and published as soon as those of every commit that
 // began before it are.
 uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent);
-
-// Waits until every entry handed out is published (count == committed). Caller holds the
-// engine mutex, so that no commit begins meanwhile.
-void waitForFills(fidx_priv& p);
 
 // The extension id for a committed file's folded name (without its NUL), entering a new
 // extension into the table when there is room. Any thread, any lock but `extensions`.
