@@ -38,6 +38,7 @@ std::vector<Row> aggregate(const VolumeIndex& index);
 struct VolumeRows {
     std::string volume;
     std::vector<Row> rows;
+    friend bool operator==(const VolumeRows&, const VolumeRows&) = default;
 };
 
 // "volume,kind,files,size_bytes", then one line per row of each volume in order; texts always

@@ -56,17 +56,21 @@ std::string repairUTF8(std::string_view bytes) {
     if (isValidUTF8(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + 8);
-    for (std::size_t i = 0, consumed = 0; i < bytes.size();) {
-        const std::size_t length = sequenceLength(bytes, i, consumed);
-        if (length == 0) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const UTF8Unit unit = utf8UnitAt(bytes, i);
+        if (unit.wellFormed)
+            out.append(bytes.substr(i, unit.length));
+        else
             out += kReplacement;
-            i += consumed;
-        } else {
-            out.append(bytes.substr(i, length));
-            i += length;
-        }
+        i += unit.length;
     }
     return out;
+}
+
+UTF8Unit utf8UnitAt(std::string_view bytes, std::size_t at) {
+    std::size_t consumed = 0;
+    const std::size_t length = sequenceLength(bytes, at, consumed);
+    return length == 0 ? UTF8Unit{consumed, false} : UTF8Unit{length, true};
 }
 
 }  // namespace quorvanta::core

@@ -4,6 +4,7 @@
 // Only for output: names on their way to the file system are never repaired.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,14 @@ bool isValidUTF8(std::string_view bytes);
 
 // The bytes with every ill-formed sequence replaced by U+FFFD (EF BF BD); valid input unchanged.
 std::string repairUTF8(std::string_view bytes);
+
+// The unit of `bytes` that starts at byte `at` (below bytes.size()), as repairUTF8 reads it: a
+// well-formed sequence, kept, or a maximal ill-formed subpart, replaced by one U+FFFD. For callers
+// that map offsets in the bytes to offsets in the repaired text.
+struct UTF8Unit {
+    std::size_t length;  // bytes, 1 to 4
+    bool wellFormed;
+};
+UTF8Unit utf8UnitAt(std::string_view bytes, std::size_t at);
 
 }  // namespace quorvanta::core

@@ -48,6 +48,10 @@ public:
     // month, or when ICU cannot compute the date.
     std::optional<Instant> startOfDay(std::int64_t year, std::int64_t month, std::int64_t day) const;
 
+    // The zone itself, for formatting instants in it (util/DateFormat.h); it lives as long as
+    // this Calendar or any copy of it.
+    const icu::TimeZone& zone() const { return *zone_; }
+
 private:
     explicit Calendar(std::shared_ptr<const icu::TimeZone> zone) : zone_(std::move(zone)) {}
     std::shared_ptr<const icu::TimeZone> zone_;

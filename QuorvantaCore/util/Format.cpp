@@ -1,5 +1,7 @@
 #include "QuorvantaCore/util/Format.h"
 
+#include "QuorvantaCore/util/DateFormat.h"
+
 #include <array>
 
 namespace quorvanta::core {
@@ -15,6 +17,14 @@ std::string Format::size(std::uint64_t bytes, const Locale& locale) {
         ++unit;
     }
     return locale.formatNumber(value, 1) + " " + kUnits[unit];
+}
+
+std::string Format::dec(double value, int minFractionDigits, int maxFractionDigits, const Locale& locale) {
+    return locale.formatNumber(value, minFractionDigits, maxFractionDigits);
+}
+
+std::string Format::date(std::int64_t secondsSince1970, const Locale& locale, const Calendar& calendar) {
+    return formatDate(secondsSince1970, "yyMMdd", locale, calendar);
 }
 
 }  // namespace quorvanta::core

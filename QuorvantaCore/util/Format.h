@@ -1,7 +1,9 @@
-// Byte counts as the short decimal texts the user reads: "999 B", "1.5 KB", "1.0 GB". Units step
-// by 1000 up to PB. Pure functions; any thread may call them.
+// Numbers and dates as the short texts the user reads: byte counts ("999 B", "1.5 KB", "1.0 GB";
+// units step by 1000 up to PB), decimals with a range of fraction digits, and two-digit dates.
+// Pure functions; any thread may call them.
 #pragma once
 
+#include "QuorvantaCore/query/Calendar.h"
 #include "QuorvantaCore/util/Locale.h"
 
 #include <cstdint>
@@ -16,6 +18,15 @@ struct Format {
     // the unit. A value that would round to 1000.0 moves to the next unit ("1.0 MB", never
     // "1000.0 KB").
     static std::string size(std::uint64_t bytes, const Locale& locale);
+
+    // `value` in the locale's notation with minFractionDigits to maxFractionDigits fraction
+    // digits: 44.1 with 0 to 1 gives "44.1" in English, "44,1" in German; 48.0 gives "48".
+    static std::string dec(double value, int minFractionDigits, int maxFractionDigits, const Locale& locale);
+
+    // The day of `secondsSince1970` in the calendar's zone: day, month and year as two digits
+    // each, no time, in the locale's order and separators ("03/07/24" in English, "07.03.24" in
+    // German, "24/03/07" in Japanese).
+    static std::string date(std::int64_t secondsSince1970, const Locale& locale, const Calendar& calendar);
 };
 
 }  // namespace quorvanta::core

@@ -3,6 +3,7 @@
 #include <unicode/locid.h>
 #include <unicode/numberformatter.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quorvanta::core {
@@ -20,14 +21,20 @@ Locale::Locale(std::string_view identifier) : identifier_(identifier) {
 const std::string& Locale::identifier() const { return identifier_; }
 
 std::string Locale::formatNumber(double value, int fractionDigits) const {
+    return formatNumber(value, fractionDigits, fractionDigits);
+}
+
+std::string Locale::formatNumber(double value, int minFractionDigits, int maxFractionDigits) const {
+    const int most = std::clamp(maxFractionDigits, 0, 15);
+    const int least = std::min(std::clamp(minFractionDigits, 0, 15), most);
     UErrorCode status = U_ZERO_ERROR;
     const auto formatted =
-        formatter_->icu.precision(icu::number::Precision::fixedFraction(fractionDigits)).formatDouble(value, status);
+        formatter_->icu.precision(icu::number::Precision::minMaxFraction(least, most)).formatDouble(value, status);
     std::string text;
     if (U_SUCCESS(status)) formatted.toString(status).toUTF8String(text);
     if (U_SUCCESS(status)) return text;
     char fallback[64];
-    std::snprintf(fallback, sizeof fallback, "%.*f", fractionDigits, value);
+    std::snprintf(fallback, sizeof fallback, "%.*f", most, value);
     return fallback;
 }
 

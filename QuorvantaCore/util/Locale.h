@@ -18,6 +18,10 @@ public:
 
     // `value` with exactly `fractionDigits` fraction digits, grouped as the locale groups.
     std::string formatNumber(double value, int fractionDigits) const;
+    // `value` with at least `minFractionDigits` and at most `maxFractionDigits` fraction digits
+    // (trailing zeros beyond the minimum left out), grouped as the locale groups. Both bounds are
+    // taken within 0 to 15, and a minimum above the maximum counts as the maximum.
+    std::string formatNumber(double value, int minFractionDigits, int maxFractionDigits) const;
 
 private:
     struct Formatter;

@@ -12,5 +12,7 @@ inline constexpr std::string_view kAudio = "quorvanta.audio";
 inline constexpr std::string_view kContent = "quorvanta.content";
 inline constexpr std::string_view kDupes = "quorvanta.dupes";
 inline constexpr std::string_view kWatch = "quorvanta.watch";
+// The drive clean-up report's counts.
+inline constexpr std::string_view kJunk = "quorvanta.junk";
 
 }  // namespace quorvanta::platform::queue_labels

@@ -97,6 +97,10 @@ core::Connection Prefs::observeContentFolders(Receiver<Folders> receiver) {
 
 SourceConfig Prefs::source(std::string_view volumeId, bool internal) const {
     if (const auto found = sources_->find(volumeId); found != sources_->end()) return found->second;
+    return defaultSource(internal);
+}
+
+SourceConfig Prefs::defaultSource(bool internal) {
     if (internal) return {.enabled = true, .whole = false, .folders = SourceConfig::personalFolders(), .rescan = {}};
     return {.enabled = false, .whole = true, .folders = {}, .rescan = {}};
 }

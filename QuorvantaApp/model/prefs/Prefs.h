@@ -86,9 +86,11 @@ public:
     void setContentFolders(Folders contentFolders);
     core::Connection observeContentFolders(Receiver<Folders> receiver);
 
-    // The stored settings of a volume; without any, the default for a new volume: the system disk
-    // (`internal`) indexes the personal folders that exist, any other volume is off and whole.
+    // The stored settings of a volume; without any, defaultSource(internal).
     SourceConfig source(std::string_view volumeId, bool internal) const;
+    // The settings of a volume the user has not configured: the system disk (`internal`) indexes
+    // the personal folders that exist, any other volume is off and whole.
+    static SourceConfig defaultSource(bool internal);
     // Whether `sources` holds settings for the volume.
     bool isKnown(std::string_view volumeId) const;
     // The folders to scan: [root] for a whole volume, else each listed folder below the root, in
