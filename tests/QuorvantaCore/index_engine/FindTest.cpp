@@ -172,6 +172,45 @@ TEST(FidxFind, ANulInsideAFoldedNameIsSearchedNameByName) {
         }
 }
 
+// A name ending in the start of the needle followed by a name starting with its rest: the bytes
+// of the store hold the needle but for the NUL between, which no search may step over. The
+// pairs are cut at every place of the needle and shifted through the 64-byte blocks the search
+// reads; every fifth pair is followed by a name holding the whole needle, and a name ending in
+// the needle is followed by one starting with it, each found once.
+TEST(FidxFind, NoMatchSpansTwoNames) {
+    const std::string alphabet = "abcdefghijklmnop";
+    for (const size_t len : {size_t{2}, size_t{3}, size_t{17}, size_t{64}, size_t{70}}) {
+        std::string needle;
+        for (size_t i = 0; i < len; ++i) needle += alphabet[i % alphabet.size()];
+        Index h = newIndex();
+        std::vector<std::string> names;
+        std::vector<uint32_t> whole;
+        int pair = 0;
+        for (size_t cut = 1; cut < len; ++cut)
+            for (size_t pad = 0; pad < 70; pad += 1 + (pad + cut) % 5, ++pair) {
+                names.push_back(std::string(pad, 'x') + needle.substr(0, cut));
+                names.push_back(needle.substr(cut) + std::string(pad % 3, 'y'));
+                if (pair % 5 == 0) {
+                    whole.push_back(static_cast<uint32_t>(names.size()));
+                    names.push_back(std::string(pad % 7, 'x') + needle);
+                    whole.push_back(static_cast<uint32_t>(names.size()));
+                    names.push_back(needle + "y");
+                }
+            }
+        commitNames(h.get(), names);
+        const uint32_t n = fidx_count(h.get());
+        ASSERT_EQ(bruteForce(h.get(), h->names, needle, 0, n, 0), whole) << "the oracle sees no match across names";
+        for (const uint32_t lo : {0u, 1u, n / 2})
+            for (const Path& p : paths()) {
+                std::vector<uint32_t> expected;
+                for (const uint32_t e : whole)
+                    if (e >= lo) expected.push_back(e);
+                ASSERT_EQ(runFind(p.fn, h.get(), h->names, needle, lo, n), expected)
+                    << p.name << " needle length " << len << " lo " << lo;
+            }
+    }
+}
+
 TEST(FidxFind, CancelGivesAnAscendingPrefix) {
     Index h = newIndex();
     std::vector<std::string> names;
@@ -241,6 +280,28 @@ TEST(FidxGlob, AgreesWithFnmatch) {
                       expected)
                 << "'" << pat << "' vs '" << text << "'";
         }
+}
+
+// Patterns of several pieces between "*"s, pieces that begin with "?" or repeat in the text,
+// and a last piece that could also match earlier: the one-pass match against fnmatch on longer
+// texts than the exhaustive table reaches.
+TEST(FidxGlob, PatternsOfManyPiecesAgreeWithFnmatch) {
+    std::mt19937 rng(41);
+    const std::string textBytes = "aab";
+    const std::string patternBytes = "aab??**";
+    int matched = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text, pat;
+        for (int k = rng() % 24; k > 0; --k) text += textBytes[rng() % textBytes.size()];
+        for (int k = 1 + rng() % 10; k > 0; --k) pat += patternBytes[rng() % patternBytes.size()];
+        const bool expected = fnmatch(pat.c_str(), text.c_str(), FNM_NOESCAPE) == 0;
+        matched += expected;
+        ASSERT_EQ(fidx_glob_match(reinterpret_cast<const uint8_t*>(pat.data()), pat.size(),
+                                  reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                  expected)
+            << "'" << pat << "' vs '" << text << "'";
+    }
+    EXPECT_GT(matched, 1000) << "the random cases hold matches as well as misses";
 }
 
 }  // namespace
