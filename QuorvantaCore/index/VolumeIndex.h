@@ -242,6 +242,10 @@ public:
     static std::optional<Loaded> load(const std::string& path, std::vector<std::string> excludes);
     // The identity and entry count of a snapshot; the whole file is checked as by `load`.
     static std::optional<Peeked> peek(const std::string& path);
+    // The identity and entry count from the snapshot's header alone (fidx_read_header): the
+    // header is checked as `load` checks it, no section is read. For choosing among many files
+    // before loading the few that qualify; a file it accepts may still fail `load`.
+    static std::optional<Peeked> peekHeader(const std::string& path);
 
     // Writes the audio table beside the snapshot (at `audioPath`, CatalogFiles.h), stamped with
     // the store id. False, writing nothing, without a table or with an empty one.

@@ -1,5 +1,5 @@
-// The snapshot members of VolumeIndex: save and load through the engine's snapshot file, peek,
-// and the audio side file.
+// The snapshot members of VolumeIndex: save and load through the engine's snapshot file, peek
+// (whole file or header only), and the audio side file.
 //
 // Permutations read from a file are mapped from a descriptor this code holds, never by name
 // after the fact: another writer may have renamed a new file over the path meanwhile. After a
@@ -256,6 +256,14 @@ std::optional<VolumeIndex::Peeked> VolumeIndex::peek(const std::string& path) {
     fidx_header_block block{};
     EngineHandle handle;
     return peeked(path, block, handle);
+}
+
+std::optional<VolumeIndex::Peeked> VolumeIndex::peekHeader(const std::string& path) {
+    fidx_header_block block{};
+    std::uint32_t entries = 0;
+    if (hasNul(path) || fidx_read_header(path.c_str(), defaultMaxEntries, defaultMaxNameBytes, &block, &entries) != 0)
+        return std::nullopt;
+    return Peeked{infoFrom(block), entries};
 }
 
 bool VolumeIndex::saveAudio(const std::string& snapshotPath) {

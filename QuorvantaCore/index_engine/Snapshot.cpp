@@ -173,6 +173,28 @@ struct Fd {
     }
 };
 
+// The header of an open snapshot (fd may be -1), when the file is a regular one of at least one
+// section's alignment and the header passes `headerValid` against the file's length.
+bool readHeader(int fd, uint32_t maxEntries, uint64_t maxNameBytes, SnapshotHeader& hdr) {
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < static_cast<off_t>(kAlign)) return false;
+    return readAt(fd, &hdr, sizeof hdr, 0) &&
+           headerValid(hdr, static_cast<uint64_t>(st.st_size), maxEntries, maxNameBytes);
+}
+
+// The caller's view of a checked header: its block, with the permutation lengths and offsets
+// taken from the section table.
+fidx_header_block blockOf(const SnapshotHeader& hdr) {
+    fidx_header_block block = hdr.block;
+    for (uint32_t key = 0; key < FIDX_SORT_KEYS; ++key) {
+        block.n[key] = static_cast<uint32_t>(hdr.sections[kSecPerm0 + key].length / 4);
+        block.moved_n[key] = static_cast<uint32_t>(hdr.sections[kSecMoved0 + key].length / 8);
+        block.perm_off[key] = hdr.sections[kSecPerm0 + key].offset;
+        block.moved_off[key] = hdr.sections[kSecMoved0 + key].offset;
+    }
+    return block;
+}
+
 }  // namespace
 
 bool snapshotPagesMappable() { return sysconf(_SC_PAGESIZE) <= static_cast<long>(kAlign); }
@@ -246,13 +268,8 @@ int saveSnapshot(fidx* h, const char* path, fidx_header_block* block, uint32_t e
 fidx* loadSnapshot(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block,
                    LoadOptions options) {
     Fd file{open(path, O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < static_cast<off_t>(kAlign))
-        return nullptr;
     SnapshotHeader hdr;
-    if (!readAt(file.fd, &hdr, sizeof hdr, 0) ||
-        !headerValid(hdr, static_cast<uint64_t>(st.st_size), maxEntries, maxNameBytes))
-        return nullptr;
+    if (!readHeader(file.fd, maxEntries, maxNameBytes, hdr)) return nullptr;
 
     fidx* h = fidx_new(maxEntries, maxNameBytes);
     fidx_priv& p = *h->priv;
@@ -280,14 +297,7 @@ fidx* loadSnapshot(const char* path, uint32_t maxEntries, uint64_t maxNameBytes,
             if (h->flags[i] & FIDX_ROOT) p.roots.push_back(i);
         h->count.store(hdr.entry_count, std::memory_order_seq_cst);
     }
-    if (!block) return h;
-    *block = hdr.block;
-    for (uint32_t key = 0; key < FIDX_SORT_KEYS; ++key) {
-        block->n[key] = static_cast<uint32_t>(hdr.sections[kSecPerm0 + key].length / 4);
-        block->moved_n[key] = static_cast<uint32_t>(hdr.sections[kSecMoved0 + key].length / 8);
-        block->perm_off[key] = hdr.sections[kSecPerm0 + key].offset;
-        block->moved_off[key] = hdr.sections[kSecMoved0 + key].offset;
-    }
+    if (block) *block = blockOf(hdr);
     return h;
 }
 
@@ -301,4 +311,14 @@ int fidx_save(fidx* h, const char* path, fidx_header_block* block, uint32_t expe
 
 fidx* fidx_load(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block) {
     return loadSnapshot(path, maxEntries, maxNameBytes, block, {snapshotPagesMappable(), true});
+}
+
+int fidx_read_header(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block,
+                     uint32_t* entries) {
+    Fd file{open(path, O_RDONLY | O_CLOEXEC)};
+    SnapshotHeader hdr;
+    if (!readHeader(file.fd, maxEntries, maxNameBytes, hdr)) return -1;
+    if (block) *block = blockOf(hdr);
+    if (entries) *entries = hdr.entry_count;
+    return 0;
 }

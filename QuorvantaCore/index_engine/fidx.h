@@ -204,6 +204,13 @@ int fidx_save(fidx* h, const char* path, fidx_header_block* block, uint32_t expe
 // Every header field, section and entry link is checked first; a file that fails any check, or
 // cannot be read or mapped, gives null and leaves nothing behind.
 fidx* fidx_load(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block);
+// Reads only a snapshot's header (1,672 bytes): magic, version, counts and the section table,
+// checked as fidx_load checks them against the file's length and the capacity, and none of the
+// sections themselves. Fills `block` as fidx_load does and `entries` with the entry count (either
+// may be null). 0, or -1 when the file cannot be read or its header fails a check. A file that
+// passes may still fail fidx_load.
+int fidx_read_header(const char* path, uint32_t maxEntries, uint64_t maxNameBytes, fidx_header_block* block,
+                     uint32_t* entries);
 // Maps `length` bytes of the file at `offset` read-only (private; the length rounded up to 16 KiB).
 // Null when the length is 0, the range lies outside the file, or opening or mapping fails.
 void* fidx_map_ro(const char* path, uint64_t offset, uint64_t length);

@@ -23,6 +23,17 @@ std::size_t ManualMainQueue::drain() {
     return ran;
 }
 
+std::size_t ManualMainQueue::waitUntil(const std::function<bool()>& done) {
+    std::size_t ran = 0;
+    while (!done()) {
+        std::optional<Task> task = inbox_->popWait();
+        if (!task) break;
+        (*task)();
+        ++ran;
+    }
+    return ran;
+}
+
 void ManualMainQueue::runUntil(Clock::TimePoint time) {
     drain();
     for (auto next = fakeClock_.nextDeadline(); next && *next <= time; next = fakeClock_.nextDeadline()) {

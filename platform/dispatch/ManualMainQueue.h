@@ -6,6 +6,7 @@
 #include "platform/dispatch/TaskInbox.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -22,6 +23,10 @@ public:
     // Runs queued tasks, including those they queue, until none is left; gives how many ran.
     // Call it on the main thread.
     std::size_t drain();
+    // Runs queued tasks one at a time, waiting for the next when none is queued, until `done`
+    // (asked before each task) holds: for work that other threads post here. Gives how many
+    // tasks ran. Call it on the main thread, and only when some task will make `done` true.
+    std::size_t waitUntil(const std::function<bool()>& done);
     // Moves the clock to `time` step by step: each delayed task runs at its deadline, after what
     // was queued before it, and the queue is drained at every step and at the end.
     void runUntil(Clock::TimePoint time);

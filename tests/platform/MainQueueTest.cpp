@@ -52,6 +52,22 @@ TEST(MainQueueManual, RunUntilRunsWorkQueuedByADueTaskBeforeLaterDeadlines) {
     EXPECT_EQ(log, (std::vector<std::string>{"at 1s", "posted at 1s", "at 2s"}));
 }
 
+// Work posted from another thread, one task after the other: waitUntil runs each as it comes and
+// returns once the condition holds, leaving later tasks queued.
+TEST(MainQueueManual, WaitUntilRunsTasksOfOtherThreadsUntilTheConditionHolds) {
+    FakeClock clock;
+    ManualMainQueue main(clock);
+    int ran = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < 5; ++i) main.post([&] { ++ran; });
+    });
+    EXPECT_EQ(main.waitUntil([&] { return ran == 3; }), 3u);
+    EXPECT_EQ(ran, 3);
+    worker.join();
+    EXPECT_EQ(main.drain(), 2u);
+    EXPECT_EQ(main.waitUntil([&] { return ran == 5; }), 0u) << "nothing runs when the condition already holds";
+}
+
 TEST(MainQueueManual, PostSyncRunsInlineOnTheMainThread) {
     FakeClock clock;
     ManualMainQueue main(clock);

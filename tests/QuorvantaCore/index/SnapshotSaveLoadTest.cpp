@@ -1,8 +1,9 @@
 // Snapshots of a VolumeIndex: save and load of a scanned tree with its sort orders, the header
 // texts and times, failed saves, damaged permutations, the page backing after a save, saves
-// beside concurrent changes, and peek.
+// beside concurrent changes, and peek (whole file or header only).
 #include "QuorvantaCore/index/VolumeIndex.h"
 
+#include "QuorvantaCore/index_engine/SnapshotFormat.h"
 #include "tests/QuorvantaCore/index/IndexTestSupport.h"
 #include "tests/QuorvantaCore/index_engine/SnapshotTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -12,6 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -355,6 +358,66 @@ TEST(SnapshotFailures, DamagedFilesGiveNone) {
     EXPECT_FALSE(VolumeIndex::peek(garbage));
     EXPECT_FALSE(VolumeIndex::load((dir / "none.idx").string(), {}));
     EXPECT_FALSE(VolumeIndex::peek(dir.path().string()));
+}
+
+// The header-only read gives what `peek` gives from a sound file, refuses what fails the header's
+// own checks, and reads no section: a file whose entries are damaged passes it (and only `load`
+// and `peek` refuse it).
+TEST(SnapshotPeekHeader, ReadsTheHeaderAlone) {
+    TempDir dir;
+    writeTree(dir / "tree");
+    auto index = scannedIndex(dir / "tree");
+    const std::string path = (dir / "v.idx").string();
+    ASSERT_TRUE(index->save(path, infoFor("/media/usb/Disk")));
+    const std::string bytes = readFile(path);
+
+    const auto header = VolumeIndex::peekHeader(path);
+    const auto whole = VolumeIndex::peek(path);
+    ASSERT_TRUE(header);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(header->entries, index->count());
+    EXPECT_EQ(header->info.root, "/media/usb/Disk");
+    EXPECT_EQ(header->info.uuid, whole->info.uuid);
+    EXPECT_EQ(header->info.storeID, index->storeID());
+    EXPECT_EQ(header->info.savedAt, whole->info.savedAt);
+    EXPECT_EQ(header->info.exclHash, whole->info.exclHash);
+
+    index_engine::snapshot::SnapshotHeader hdr;
+    std::memcpy(&hdr, bytes.data(), sizeof hdr);
+    const auto variant = [&](const std::string& name, std::size_t at, std::string_view with) {
+        std::string changed = bytes;
+        changed.replace(at, with.size(), with);
+        const std::string file = (dir / name).string();
+        std::ofstream(file, std::ios::binary) << changed;
+        return file;
+    };
+    // Every name offset past the name store: only a pass over the entries sees it.
+    const std::uint64_t offsets = hdr.sections[index_engine::snapshot::kSecNameOff].offset;
+    const std::string damagedEntries = variant("entries.idx", offsets + 4, std::string(4 * 4, '\xFF'));
+    EXPECT_TRUE(VolumeIndex::peekHeader(damagedEntries)) << "no section is read";
+    EXPECT_FALSE(VolumeIndex::peek(damagedEntries));
+    EXPECT_FALSE(VolumeIndex::load(damagedEntries, {}));
+
+    const std::string cut = (dir / "cut.idx").string();
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 1);
+    const std::string garbage = (dir / "garbage.idx").string();
+    std::ofstream(garbage, std::ios::binary) << std::string(40000, 'Q');
+    struct Case {
+        const char* what;
+        std::string path;
+    };
+    const Case refused[] = {
+        {"a file one byte short", cut},
+        {"garbage", garbage},
+        {"another magic", variant("magic.idx", 0, "QUORVANX")},
+        {"another version", variant("version.idx", 8, std::string("\x04\0\0\0", 4))},
+        {"a section table past the file",
+         variant("table.idx", offsetof(index_engine::snapshot::SnapshotHeader, sections), std::string(8, '\x7F'))},
+        {"a folder", dir.path().string()},
+        {"a missing file", (dir / "none.idx").string()},
+        {"a path with a NUL byte", path + std::string(1, '\0')},
+    };
+    for (const Case& c : refused) EXPECT_FALSE(VolumeIndex::peekHeader(c.path)) << c.what;
 }
 
 // Permutations saved through the engine directly, so that the file holds what the index would
