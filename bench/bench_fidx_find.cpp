@@ -12,6 +12,7 @@
 // With QUORVANTA_BENCH_NAMES=PATH the tree's names are also written there one per line, for
 // comparing with a line-oriented tool on the same names.
 #include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "bench/ProcessMemory.h"
 #include "bench/SyntheticIndex.h"
 #include "bench/TreeGen.h"
 
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -140,15 +140,6 @@ fidx* syntheticOf(uint32_t entries) {
     return h;
 }
 
-double residentBytes() {
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE));
-}
-
 void BM_SyntheticFind(benchmark::State& state) {
     const auto entries = static_cast<uint32_t>(state.range(0));
     const int threads = static_cast<int>(state.range(1));
@@ -174,7 +165,7 @@ void BM_SyntheticFind(benchmark::State& state) {
     // The arrays as the snapshot stores them: both name stores, then 27 bytes per entry and the
     // closing name offset.
     state.counters["arrays_B_per_entry"] = (2.0 * h->name_off[n] + 27.0 * n + 4) / n;
-    state.counters["rss_B_per_entry"] = residentBytes() / n;
+    state.counters["rss_B_per_entry"] = quorvanta::bench::statusKiB("VmRSS:") * 1024.0 / n;
     state.SetLabel(std::string(state.range(2) ? "broad" : "rare") + ", " + std::to_string(threads) + " threads");
 }
 BENCHMARK(BM_SyntheticFind)
