@@ -5,6 +5,7 @@
 
 #include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/content/ContentIndex.h"
+#include "QuorvantaCore/search/HitBuffer.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "platform/dispatch/ParallelFor.h"
 
@@ -180,8 +181,8 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
     const std::vector<Range> ranges = chunks(n, threadCount);
     // Each range writes its hits at its own offset of one buffer (a range holds at most as many
     // hits as entries), left uninitialised: the result is then copied out once, at its exact size.
-    Scratch scratch = takeScratch(std::size_t(n) + 1);
-    std::uint32_t* const found = scratch.slots.get();
+    const HitBuffer buffer(std::size_t(n) + 1);
+    std::uint32_t* const found = buffer.data();
     std::vector<std::uint32_t> kept(ranges.size(), 0);
     runIterations(ranges.size(), [&](std::size_t i) {
         if (hook_) hook_(TestPoint::rangeStart, n, i);
@@ -208,23 +209,7 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
     out.reserve(total);
     for (std::size_t i = 0; i < ranges.size(); ++i)
         out.insert(out.end(), found + ranges[i].lo, found + ranges[i].lo + kept[i]);
-    keepScratch(std::move(scratch));
     return out;
-}
-
-Searcher::Scratch Searcher::takeScratch(std::size_t slots) const {
-    {
-        std::lock_guard guard(lock_);
-        if (scratch_.size >= slots) return std::exchange(scratch_, Scratch{});
-    }
-    // Room for some growth of the index, so that a growing index does not reallocate each time.
-    const std::size_t size = slots + slots / 16;
-    return Scratch{std::make_unique_for_overwrite<std::uint32_t[]>(size), size};
-}
-
-void Searcher::keepScratch(Scratch scratch) const {
-    std::lock_guard guard(lock_);
-    if (scratch.size > scratch_.size) scratch_ = std::move(scratch);
 }
 
 std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candidates, const std::vector<Term>& group,

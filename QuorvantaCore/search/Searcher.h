@@ -6,8 +6,8 @@
 //
 // Threads: `search` and `cancel` may be called from any thread, also at once; a search started
 // while another runs on the same searcher cancels the older one, which then returns none.
-// `lock_` guards the current cancel token (`flag_`), the cached result (`last_`) and the kept
-// evaluation buffer (`scratch_`); the evaluation itself runs outside it. The index must outlive
+// `lock_` guards the current cancel token (`flag_`) and the cached result (`last_`); the
+// evaluation itself runs outside it. The index must outlive
 // the searcher (it holds a reference).
 //
 // Compiling a group (`compile`, `excludeMask`, `literalRun`, the op test) is in
@@ -174,17 +174,6 @@ private:
     Sources currentSources() const;
     static bool sameSources(const Last& last, const Sources& now);
 
-    // The buffer a full evaluation writes its hits into before they are copied out: one per
-    // searcher, kept between searches so that each keystroke writes to memory already in use.
-    struct Scratch {
-        std::unique_ptr<std::uint32_t[]> slots;
-        std::size_t size = 0;
-    };
-    // The kept buffer when it holds at least `slots` slots, else a new one.
-    Scratch takeScratch(std::size_t slots) const;
-    // Keeps the larger of the given and the kept buffer.
-    void keepScratch(Scratch scratch) const;
-
     std::vector<std::uint32_t> evalGroup(const std::vector<Term>& group, bool showJunk, const Flag& flag) const;
     std::vector<std::uint32_t> filter(std::span<const std::uint32_t> candidates, const std::vector<Term>& group,
                                       bool showJunk, const Flag& flag) const;
@@ -195,7 +184,6 @@ private:
     mutable std::mutex lock_;
     std::shared_ptr<Flag> flag_;                                       // lock_
     std::shared_ptr<const Last> last_;                                 // lock_
-    mutable Scratch scratch_;                                          // lock_
     std::function<void(TestPoint, std::uint32_t, std::size_t)> hook_;  // set before searches start
     std::atomic<std::uint64_t> narrowings_{0};
     std::atomic<std::uint64_t> fullEvaluations_{0};
