@@ -47,7 +47,9 @@ GrabResult grabAll(xcb_connection_t* connection, std::span<const KeyGrab> grabs)
 
 void releaseAll(xcb_connection_t* connection, std::span<const KeyGrab> grabs) {
     for (const auto& grab : grabs) xcb_ungrab_key(connection, grab.keycode, grab.root, grab.modifiers);
-    xcb_flush(connection);
+    // A round trip: the server reads each client's requests on its own schedule, so a flush alone
+    // would let another client that asks for the keys right after this find them still held.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 }  // namespace quorvanta::app::hotkey

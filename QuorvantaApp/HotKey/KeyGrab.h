@@ -42,7 +42,8 @@ enum class GrabResult {
 // Asks for every grab, then waits for the server's answers (one round trip).
 GrabResult grabAll(xcb_connection_t* connection, std::span<const KeyGrab> grabs);
 
-// Releases the grabs; a grab this connection does not hold is left alone by the server.
+// Releases the grabs and waits until the server has released them; a grab this connection does
+// not hold is left alone by the server.
 void releaseAll(xcb_connection_t* connection, std::span<const KeyGrab> grabs);
 
 }  // namespace quorvanta::app::hotkey
