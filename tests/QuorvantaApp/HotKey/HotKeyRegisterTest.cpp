@@ -1,9 +1,11 @@
 // The global hot key where X11 cannot be used (offscreen, Wayland): what registration answers,
 // what it refuses before it looks at the session, and which handler it keeps.
+// Before any Qt header: the core's signals have an emit member, which Qt's keyword macro rewrites.
+#include "QuorvantaCore/lang/Lang.h"
+
 #include "QuorvantaApp/HotKey/ActiveWindow.h"
 #include "QuorvantaApp/HotKey/HotKey.h"
 #include "QuorvantaApp/HotKey/X11Session.h"
-#include "QuorvantaCore/lang/Lang.h"
 #include "platform/settings/Settings.h"
 #include "tests/support/EnvOverride.h"
 
