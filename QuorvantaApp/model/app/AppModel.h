@@ -268,6 +268,8 @@ public:
     platform::SerialQueue& audioQueue() { return audioQueue_; }
     platform::SerialQueue& contentQueue() { return contentQueue_; }
 
+    // Test seam: how many snapshot saves on `bg` have ended and been told to the main thread.
+    std::uint64_t backgroundSavesForTesting() const { return backgroundSaves_; }
     // Test seam: how many searches placed their rows through the global order.
     std::uint64_t globalMergesForTesting() const { return globalMerges_->load(); }
 
@@ -333,6 +335,7 @@ private:
     std::vector<core::Connection> prefWatch_;
     std::shared_ptr<const GlobalOrder> global_;
     bool globalBuilding_ = false;
+    std::uint64_t backgroundSaves_ = 0;
     const std::shared_ptr<Generation> gen_ = std::make_shared<Generation>();
     const std::shared_ptr<std::atomic<std::uint64_t>> globalMerges_ = std::make_shared<std::atomic<std::uint64_t>>(0);
 

@@ -30,7 +30,13 @@ void AppModel::saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool syn
     if (sync) {
         volume->index()->save(volume->snapshotPath(), info);
     } else {
-        bg_.async([index = volume->index(), path = volume->snapshotPath(), info] { index->save(path, info); });
+        bg_.async(
+            [weak = weak_from_this(), &main = main_, index = volume->index(), path = volume->snapshotPath(), info] {
+                index->save(path, info);
+                main.post([weak] {
+                    if (const auto model = weak.lock()) ++model->backgroundSaves_;
+                });
+            });
     }
 }
 

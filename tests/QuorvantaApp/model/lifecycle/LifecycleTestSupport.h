@@ -16,7 +16,6 @@
 #include <functional>
 #include <iterator>
 #include <mutex>
-#include <thread>
 
 namespace quorvanta::app::test {
 
@@ -149,10 +148,9 @@ public:
     void waitWatcher(const VolumeState& volume) {
         main.waitUntil([&] { return volume.watcher != nullptr; });
     }
-    // Until the snapshot save that the end of the scan queued on the scan queue has written: the
-    // index then counts no unsaved change. For a quiet volume only.
-    static void waitSaved(const VolumeState& volume) {
-        while (volume.index()->hasUnsavedChanges()) std::this_thread::yield();
+    // Until `count` snapshot saves of the model on the scan queue have ended.
+    void waitSaves(const AppModel& model, std::uint64_t count) {
+        main.waitUntil([&] { return model.backgroundSavesForTesting() >= count; });
     }
     // Lets the volume's watcher take what inotify reported, apply it, and tell the model. The
     // watcher's queue is passed twice first: its start opens the stream, which queues the replay.

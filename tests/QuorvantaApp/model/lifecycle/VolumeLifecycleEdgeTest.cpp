@@ -32,7 +32,7 @@ TEST(VolumeLifecycle, StartScansStartsOnlyOnlineVolumesAndSearchesOnce) {
         const auto volume = first->volumes->at(0);
         first->startScans();
         world.waitWatcher(*volume);
-        world.waitSaved(*volume);
+        world.waitSaves(*first, 1);
     }
     const FixtureTree disk = world.tree("disk");
     world.drives->list = {Candidate{disk.root(), "Disk", disk.root(), "", true, false}};
@@ -202,7 +202,7 @@ TEST(VolumeLifecycle, RescanNetworkOnlyForAnIdleListedNetworkVolume) {
     localModel->startScans();
     waitOrders(world, *model, *network);
     world.waitWatcher(*other);
-    world.waitSaved(*other);
+    world.waitSaves(*localModel, 1);
     world.catchUp(*other);
     world.settle(*model);
     world.settle(*localModel);

@@ -43,7 +43,7 @@ TEST(VolumeLifecycle, RemoveVolume) {
             scan.waitUntilHeld();
         } else if (c.persist) {
             world.waitWatcher(*volume);
-            world.waitSaved(*volume);
+            world.waitSaves(*model, 1);
             world.catchUp(*volume);
             tree.file("b/late", 8);
             world.catchUp(*volume);
@@ -87,7 +87,7 @@ TEST(VolumeLifecycle, RemovingAnUnlistedVolumeDoesNothing) {
     const auto volume = model->volumes->at(0);
     model->startScans();
     world.waitWatcher(*volume);
-    world.waitSaved(*volume);
+    world.waitSaves(*model, 1);
     model->removeVolume(volume);
     ASSERT_TRUE(model->volumes->empty());
     const auto generation = model->generation();
@@ -109,7 +109,7 @@ TEST(VolumeLifecycle, AVolumeRemovedDuringItsFirstScanKeepsItsLastSnapshot) {
         const auto volume = first->volumes->at(0);
         first->startScans();
         world.waitWatcher(*volume);
-        world.waitSaved(*volume);
+        world.waitSaves(*first, 1);
         snapshot = volume->snapshotPath();
     }
     const std::string before = fileBytes(snapshot);
@@ -140,7 +140,7 @@ TEST(VolumeLifecycle, ARescanEndingAfterItsVolumeLeftWritesNothing) {
     const auto volume = model->volumes->at(0);
     model->startScans();
     world.waitWatcher(*volume);
-    world.waitSaved(*volume);
+    world.waitSaves(*model, 1);
     world.catchUp(*volume);
 
     Gate scan;
@@ -155,7 +155,7 @@ TEST(VolumeLifecycle, ARescanEndingAfterItsVolumeLeftWritesNothing) {
     EXPECT_EQ(volume->pendingScan, nullptr);
     EXPECT_EQ(replacement->replacing, nullptr);
     scan.release();
-    world.main.waitUntil([&] { return replacement->cancelled; });
+    world.main.waitUntil([&] { return !replacement->index()->isScanning(); });
     world.main.drain();
     EXPECT_TRUE(model->volumes->empty());
     model.reset();
@@ -182,8 +182,9 @@ TEST(VolumeLifecycle, AVolumeGoingOfflineWhileItsReplacementScansStaysACatalog) 
     model->removeVolume(volume);
     ASSERT_TRUE(volume->offline.get());
     scan.release();
-    world.main.waitUntil([&] { return replacement->cancelled; });
+    world.main.waitUntil([&] { return !replacement->index()->isScanning(); });
     world.main.drain();
+    EXPECT_TRUE(replacement->cancelled) << "the replacement went on scanning";
     EXPECT_EQ(model->volumes.get(), AppModel::Volumes{volume});
     EXPECT_TRUE(volume->offline.get());
     EXPECT_EQ(volume->index()->liveCount(), count);

@@ -57,6 +57,7 @@ void expectOutcome(LifeWorld& world, const RootsCase& c, const FixtureTree& driv
     }
     world.main.waitUntil([&] { return model->volumes->at(0) != original; });
     const auto volume = model->volumes->at(0);
+    const auto savesBefore = model->backgroundSavesForTesting();  // the replacement saves after its orders
     world.waitScanned(*volume);
     const auto generation = model->generation();
     world.main.waitUntil([&] { return model->generation() > generation; });  // the orders are built
@@ -65,7 +66,7 @@ void expectOutcome(LifeWorld& world, const RootsCase& c, const FixtureTree& driv
     EXPECT_FALSE(volume->updating.get() && !c.watched);
     if (c.remove.size() == 1) {
         expectOnlyB(world, drive, *model, original);
-        world.waitSaved(*volume);
+        world.waitSaves(*model, savesBefore + 1);
         const std::string snapshot = volume->snapshotPath();
         model.reset();
         const auto loaded = core::VolumeIndex::load(snapshot, {});
@@ -108,7 +109,7 @@ TEST(VolumeLifecycle, AChosenFolderGoneWhileTheModelWasDown) {
             const auto volume = first->volumes->at(0);
             first->startScans();
             world.waitWatcher(*volume);
-            world.waitSaved(*volume);
+            world.waitSaves(*first, 1);
         }
         for (const std::string& rel : c.remove) drive.remove(rel);
 
@@ -139,7 +140,7 @@ TEST(VolumeLifecycle, ADriveUnmountedWithoutNoticeBecomesACatalogWithEveryEntry)
         const auto volume = model->volumes->at(0);
         model->startScans();
         world.waitWatcher(*volume);
-        world.waitSaved(*volume);
+        world.waitSaves(*model, 1);
         const auto count = volume->index()->liveCount();
         if (umount2(root.c_str(), MNT_DETACH) != 0) return std::string("umount: ") + std::strerror(errno);
 
