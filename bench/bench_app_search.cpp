@@ -2,10 +2,10 @@
 // filled with bench/SyntheticIndex.h's entries (1M and 10M entries in all, name and size orders
 // built): a rare query, a broad one and a narrowing keystroke (the search before it untimed), in
 // name order without the global order, in size order, and in name order through the global order
-// (built before the first such benchmark, so those run last); a name-ordered search with few hits
-// leaves the order aside ("via_global" 0). The main queue is the manual one,
-// drained on this thread; the search queue and the searchers' threads are the model's own. Each
-// benchmark reports the p50 and p95 latency in ms and the rows published.
+// (built before the first such benchmark, so those run last; "via_global" tells that the order
+// placed the rows). The main queue is the manual one, drained on this thread; the search queue
+// and the searchers' threads are the model's own. Each benchmark reports the p50 and p95 latency
+// in ms and the rows published.
 //
 // BM_OfflineCatalogs times the start-up step that lists a data folder holding a 1M-entry snapshot
 // of the boot volume ("/", so never a catalog): a whole model construction that reads only the

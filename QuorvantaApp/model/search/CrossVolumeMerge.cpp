@@ -29,9 +29,8 @@ void mergeOrdered(std::vector<RowKey>& out, std::span<const std::span<const std:
         for (std::size_t c = 1; c < live.size(); ++c) {
             const Cursor& b = live[best];
             const Cursor& x = live[c];
-            // Descending is ascending read backwards: a tie goes to the higher position there.
             const bool first =
-                desc ? !x.index->less(*x.at, *b.index, *b.at, key) : x.index->less(*x.at, *b.index, *b.at, key);
+                desc ? b.index->less(*b.at, *x.index, *x.at, key) : x.index->less(*x.at, *b.index, *b.at, key);
             if (first) best = c;
         }
         Cursor& won = live[best];

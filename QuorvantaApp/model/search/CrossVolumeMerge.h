@@ -28,9 +28,7 @@ using IndexList = std::span<const std::shared_ptr<core::VolumeIndex>>;
 // count) in display order:
 //   - with two or more non-empty lists, `sorted` and a key other than path: the lists (each
 //     already in the key's order in the requested direction) merged by `VolumeIndex::less`,
-//     a tie going to the lower position ascending and to the higher one descending, so that a
-//     descending merge is the ascending one read backwards, as the global order's walk is and
-//     as each volume's own descending order is;
+//     a tie going to the lower position in both directions;
 //   - otherwise joined: each list in its own order, the volumes first to last, or last to first
 //     when `desc`, `sorted` and the key is path (each volume's list is then already in path order
 //     in the requested direction, so whole volumes are ordered by their position).
@@ -39,10 +37,9 @@ std::vector<RowKey> merge(std::span<const std::vector<std::uint32_t>> lists, Ind
 
 // The k-way merge step of `merge`, appending to `out`: the lists (position i read from
 // `indexes[i]`) each in the key's order in the requested direction. One linear pass over the
-// lists that still have entries per row, no heap. Ascending, a list replaces the best candidate
-// only when its next entry comes strictly first, so ties go to the lower position; descending,
-// also on a tie, so ties go to the higher position. Shared with the global order's build, which
-// merges whole name permutations ascending the same way.
+// lists that still have entries per row, no heap; a list replaces the best candidate only when its
+// next entry comes strictly first, so ties go to the lower position. Shared with the global
+// order's build, which merges whole name permutations the same way.
 void mergeOrdered(std::vector<RowKey>& out, std::span<const std::span<const std::uint32_t>> lists, IndexList indexes,
                   core::SortKey key, bool desc);
 

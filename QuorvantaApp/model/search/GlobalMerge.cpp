@@ -66,13 +66,9 @@ std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::v
     });
     if (tail.empty()) return main;
 
-    // Rows of equal names go by position, then entry (the row key), as in the order's own rows
-    // and in `merge`: a tail row takes the place the next rebuild gives it, so no row moves then.
     const auto nameLess = [indexes](RowKey a, RowKey b) {
         return indexes[rowPosition(a)]->less(rowEntry(a), *indexes[rowPosition(b)], rowEntry(b), core::SortKey::name);
     };
-    const auto rowLess = [&nameLess](RowKey a, RowKey b) { return nameLess(a, b) || (!nameLess(b, a) && a < b); };
-    // The tail was gathered by position, then entry: sorting it stably by name is sorting it by rowLess.
     std::stable_sort(tail.begin(), tail.end(), nameLess);
     if (desc) std::reverse(tail.begin(), tail.end());
     std::vector<RowKey> rows;
@@ -80,7 +76,8 @@ std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::v
     std::size_t m = 0;
     std::size_t t = 0;
     while (m < main.size() && t < tail.size()) {
-        const bool mainFirst = desc ? rowLess(tail[t], main[m]) : rowLess(main[m], tail[t]);
+        // Only a main row that comes strictly first goes before the tail row: ties give the tail.
+        const bool mainFirst = desc ? nameLess(tail[t], main[m]) : nameLess(main[m], tail[t]);
         rows.push_back(mainFirst ? main[m++] : tail[t++]);
     }
     rows.insert(rows.end(), main.begin() + static_cast<std::ptrdiff_t>(m), main.end());

@@ -22,10 +22,9 @@ namespace quorvanta::app {
 //   - Hits below their volume's covered count come in the order of the rows, walked first to last,
 //     or last to first when descending (so fold-equal names across volumes come lower position
 //     first ascending and higher position first descending).
-//   - The tail, hits at or past the covered count, is sorted by `VolumeIndex::less` on names,
-//     equal names by position and then entry (reversed when descending), and merged in by the
-//     same rule. So every row sits where `merge` over the volumes' own name orders puts it, and
-//     where it stays once the order is rebuilt with the tail inside.
+//   - The tail, hits at or past the covered count, is sorted stably by `VolumeIndex::less` on
+//     names (then reversed when descending) and merged in; a tail row goes before a row of the
+//     order with an equal name, in both directions.
 // Rows of the order naming a position past the lists or an entry at or past its covered count
 // (a damaged file) are skipped, and each hit is given at most once. Should the order not match
 // after all, nothing is read outside it: a covered count is taken at most up to its index's count,

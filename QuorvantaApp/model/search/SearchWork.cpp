@@ -11,7 +11,6 @@
 #include <chrono>
 #include <exception>
 #include <limits>
-#include <span>
 
 namespace quorvanta::app {
 namespace {
@@ -55,11 +54,6 @@ bool hasContentTerm(const core::Query& query) {
     return false;
 }
 
-bool globalWalkCostsMore(const GlobalOrder& order, std::size_t hits) {
-    const std::size_t rows = order.withRows([](std::span<const RowKey> all) { return all.size(); });
-    return hits <= kNameMergeLimit && hits * kGlobalRowsPerHit < rows;
-}
-
 std::optional<SearchOutcome> performSearch(const SearchRequest& request, platform::Clock& clock,
                                            const std::function<bool()>& stillCurrent) {
     const platform::Clock::TimePoint start = clock.now();
@@ -67,24 +61,17 @@ std::optional<SearchOutcome> performSearch(const SearchRequest& request, platfor
     if (auto* outcome = std::get_if<SearchOutcome>(&composed)) return std::move(*outcome);
     const core::Query& query = std::get<core::Query>(composed);
 
+    // Each volume in turn: its hits, then their order, unless the global order places the raw
+    // hits of all volumes.
     const std::size_t volumes = request.indexes.size();
     std::vector<std::vector<std::uint32_t>> lists(volumes);
-    std::size_t total = 0;
-    std::int64_t nonEmpty = 0;
+    bool sorted = true;
     for (std::size_t i = 0; i < volumes; ++i) {
         if (!stillCurrent()) return std::nullopt;
         std::optional<std::vector<std::uint32_t>> hits = request.searchers[i]->search(query, request.showJunk);
         if (!hits) return std::nullopt;
         lists[i] = std::move(*hits);
-        total += lists[i].size();
-        nonEmpty += !lists[i].empty();
-    }
-
-    // The global order places raw hits; without it, or when the hits are so few that ordering
-    // them costs less than the walk over the whole order, each volume orders its own.
-    const bool viaGlobal = request.global && !globalWalkCostsMore(*request.global, total);
-    bool sorted = true;
-    for (std::size_t i = 0; i < volumes && !viaGlobal; ++i) {
+        if (request.global) continue;
         std::optional<std::vector<std::uint32_t>> ordered = request.indexes[i]->ordered(
             lists[i], request.sortKey, request.sortDesc, std::numeric_limits<std::size_t>::max(), kDirectSortLimit);
         if (ordered)
@@ -92,10 +79,16 @@ std::optional<SearchOutcome> performSearch(const SearchRequest& request, platfor
         else
             sorted = false;  // its hits stay in entry order
     }
+    std::size_t total = 0;
+    std::int64_t nonEmpty = 0;
+    for (const std::vector<std::uint32_t>& list : lists) {
+        total += list.size();
+        nonEmpty += !list.empty();
+    }
     if (!stillCurrent()) return std::nullopt;
 
     SearchHits result;
-    if (viaGlobal) {
+    if (request.global) {
         if (request.globalMerges) request.globalMerges->fetch_add(1, std::memory_order_relaxed);
         result.rows = mergeGlobal(*request.global, lists, request.indexes, request.sortDesc);
     } else {

@@ -7,8 +7,8 @@
 // calendar), add the category's term to every group, refuse content terms while no content folder
 // is chosen, search each volume, order each volume's hits (unless the global order places them),
 // then combine the lists across volumes (CrossVolumeMerge.h, GlobalMerge.h). A global order given
-// with the request is used unless the hits are so few that the comparison merge is cheaper
-// (globalWalkCostsMore); the rows are the same either way.
+// with the request places every hit: no volume orders its own and no names are compared, except
+// for hits on entries newer than the order.
 //
 // Threads: runs on any thread. It reads only the request, and the indexes, searchers and global
 // order it holds, through their own locks (an order's rows never change); never the model. The
@@ -49,10 +49,6 @@ inline constexpr std::size_t kDirectSortLimit = 300'000;
 // The most hits in all of a name-ordered search over several volumes that are merged by
 // comparing names; with more, each volume's block comes in name order, the blocks in volume order.
 inline constexpr std::size_t kNameMergeLimit = 300'000;
-
-// How many rows of the global order one walk step costs as much as ordering one hit by name and
-// merging it (measured by bench_app_search: about 1.2 ns per row, 300 to 400 ns per hit).
-inline constexpr std::size_t kGlobalRowsPerHit = 256;
 
 // The message published instead of rows for a content term while no content folder is chosen
 // (shown through tr).
@@ -102,12 +98,6 @@ using SearchOutcome = std::variant<SearchHits, SearchParseError, SearchRefused>;
 // when it says no, or a searcher was cancelled, the result is none: nothing may be published.
 std::optional<SearchOutcome> performSearch(const SearchRequest& request, platform::Clock& clock,
                                            const std::function<bool()>& stillCurrent);
-
-// Whether a name-ordered search with `hits` hits in all is cheaper without the global order:
-// ordering each volume's hits and merging them by comparison gives the very same rows as the walk
-// (ties go by position, then entry, either way) as long as they are at most kNameMergeLimit, and
-// costs less than the walk over every row of the order when they are few.
-bool globalWalkCostsMore(const GlobalOrder& order, std::size_t hits);
 
 // The texts of the query's terms that are plain name terms (case-sensitive or not) and not
 // negated, over all groups in order.
