@@ -1,6 +1,6 @@
 // Reconcile and refresh of a scanned generated tree (bench/TreeGen.h; 1M entries by default):
 // reconcile of the unchanged tree and with 1% of its folders touched, at 1 and 8 threads; a
-// refresh of 1,000 unchanged folders. bench/reconcile_vs_updatedb.sh runs plocate's updatedb over
+// refresh of 1,000 unchanged folders; the file stat pass over every file of the unchanged tree. bench/reconcile_vs_updatedb.sh runs plocate's updatedb over
 // the same tree for comparison. Warm cache, e.g.
 //   QUORVANTA_BENCH_TREE=/dev/shm/tree build-release/bench/bench_refresh_reconcile
 #include "QuorvantaCore/index/VolumeIndex.h"
@@ -80,5 +80,15 @@ void BM_RefreshThousandFolders(benchmark::State& state) {
     report(state, index, s, folders.size());
 }
 BENCHMARK(BM_RefreshThousandFolders)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FileStatPassUnchanged(benchmark::State& state) {
+    VolumeIndex& index = scannedTree();
+    quorvanta::core::FileStatStats s;
+    for (auto _ : state) s = index.statFilesInPlace(static_cast<int>(state.range(0)), {});
+    state.counters["entries"] = static_cast<double>(index.count());
+    state.counters["checked"] = static_cast<double>(s.checked);
+    state.counters["updated"] = static_cast<double>(s.updated);
+}
+BENCHMARK(BM_FileStatPassUnchanged)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

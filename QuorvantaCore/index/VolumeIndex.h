@@ -25,6 +25,7 @@
 #pragma once
 
 #include "QuorvantaCore/index/EntryFlags.h"
+#include "QuorvantaCore/index/FileStatPass.h"
 #include "QuorvantaCore/index/IndexError.h"
 #include "QuorvantaCore/index/RefreshStats.h"
 #include "QuorvantaCore/index/RootPresence.h"
@@ -207,10 +208,21 @@ public:
     RefreshStats refresh(const std::set<std::string>& dirs, const std::set<std::string>& recursive, int threads);
     // Checks every indexed folder's modification time in parallel, then refreshes the roots, the
     // changed folders and the parents of vanished ones (one level each). A file changed in place
-    // in an otherwise unchanged folder is not seen. `threads` below 1 counts as 1.
-    RefreshStats reconcileByFolderMtime(int threads);
+    // in an otherwise unchanged folder is not seen. `threads` below 1 counts as 1. `listed`, when
+    // given, receives the folders chosen for the refresh (their paths).
+    RefreshStats reconcileByFolderMtime(int threads, std::set<std::string>* listed = nullptr);
+    // Reads the metadata of every live entry that is not a folder, except those whose folder's
+    // path is in `skipFolders`, and rewrites the size and times that changed, as a refresh
+    // would (sort orders told through markMoved). Entries that vanished or became another kind
+    // of object are left to a refresh of their folder. Nothing happens while a root is missing.
+    // Reads run in parallel (`threads` below 1 counts as 1); the rewrites hold the refresh lock.
+    FileStatStats statFilesInPlace(int threads, const std::set<std::string>& skipFolders);
     // Whether the root with this path was a mount point when scanned or adopted.
     bool rootWasMountPoint(const std::string& root) const;
+    // The roots, in the order they were added, that fail the presence check of `refresh` (by the
+    // same probe, the test seam's when one is set): gone, not a folder, or no longer the mount
+    // point they were. Empty when every root is present.
+    std::vector<std::string> missingRoots() const;
     // Test seam: replaces the probe of the root check (empty: the real one).
     void setRootProbeForTesting(RootProbe probe);
 
@@ -292,7 +304,8 @@ private:
     std::vector<std::pair<std::uint32_t, std::string>> rootEntries() const;
     // Records, for roots not yet recorded, whether each is a mount point now.
     void noteRootMountPoints(const std::vector<std::string>& roots);
-    // Whether every root is present by the rule of RootPresence.h.
+    // The given roots that fail the rule of RootPresence.h; whether every one passes.
+    std::vector<std::string> missingRoots(const std::vector<std::pair<std::uint32_t, std::string>>& roots) const;
     bool rootsPresent(const std::vector<std::pair<std::uint32_t, std::string>>& roots) const;
 
     std::mutex refreshLock_;                  // held through each refresh

@@ -21,7 +21,7 @@ ReconcileChunks reconcileChunks(std::size_t folders, int threads) {
     return {size, (folders + size - 1) / size};
 }
 
-RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
+RefreshStats VolumeIndex::reconcileByFolderMtime(int threads, std::set<std::string>* listed) {
     const std::vector<FolderPath> folders = liveFolderPaths(*this, false);
 
     const ReconcileChunks chunks = reconcileChunks(folders.size(), threads);
@@ -44,6 +44,7 @@ RefreshStats VolumeIndex::reconcileByFolderMtime(int threads) {
         if (changed[j]) targets.insert(folders[j].path);
         if (gone[j]) targets.insert(platform::parentPath(folders[j].path));
     }
+    if (listed) *listed = targets;
     return refresh(targets, {}, std::max(threads, 1));
 }
 

@@ -1,5 +1,6 @@
 // The root-presence check shared by refresh and reconcile, and the per-root fact it needs:
-// whether the root was a mount point when the index scanned it or adopted a loaded handle.
+// whether the root was a mount point when the index scanned it or adopted a loaded handle, and
+// the list of the roots that fail it.
 #include "QuorvantaCore/index/RootPresence.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
 
@@ -52,17 +53,25 @@ void VolumeIndex::setRootProbeForTesting(RootProbe probe) {
     rootProbe_ = std::move(probe);
 }
 
-bool VolumeIndex::rootsPresent(const std::vector<std::pair<std::uint32_t, std::string>>& roots) const {
+std::vector<std::string> VolumeIndex::missingRoots(
+    const std::vector<std::pair<std::uint32_t, std::string>>& roots) const {
     RootProbe probe;
     {
         std::lock_guard guard(lock_);
         probe = rootProbe_;
     }
+    std::vector<std::string> missing;
     for (const auto& [entry, path] : roots) {
         const RootState now = probe ? probe(path) : probeRoot(path);
-        if (!rootPresent(now, rootWasMountPoint(path))) return false;
+        if (!rootPresent(now, rootWasMountPoint(path))) missing.push_back(path);
     }
-    return true;
+    return missing;
+}
+
+std::vector<std::string> VolumeIndex::missingRoots() const { return missingRoots(rootEntries()); }
+
+bool VolumeIndex::rootsPresent(const std::vector<std::pair<std::uint32_t, std::string>>& roots) const {
+    return missingRoots(roots).empty();
 }
 
 }  // namespace quorvanta::core

@@ -76,6 +76,18 @@ bool statTimes(const char* path, EntryTimes& out) {
     return true;
 }
 
+bool statEntry(int dirfd, const char* name, EntryMeta& out) {
+    struct statx sx;
+    if (statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &sx) != 0) return false;
+    const Kind kind = kindOfMode(sx.stx_mode);
+    out.kindFlags = kind == Kind::Folder ? uint8_t{FIDX_FOLDER}
+                    : kind == Kind::Link ? uint8_t{FIDX_SYMLINK}
+                                         : uint8_t{0};
+    out.size = kind == Kind::File ? sx.stx_size : 0;
+    out.times = timesOfStatx(sx);
+    return true;
+}
+
 int openFolder(const char* path, bool follow) {
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     if (fd < 0 && errno == ELOOP && !follow) errno = ENOTDIR;  // a link where a folder was: gone

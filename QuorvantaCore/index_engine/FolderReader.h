@@ -34,6 +34,19 @@ struct EntryTimes {
 // no change where there is none. False with errno set when statx fails.
 bool statTimes(const char* path, EntryTimes& out);
 
+// What a listing records of one object besides its name: the kind bits (FIDX_FOLDER,
+// FIDX_SYMLINK, or none for files and other objects), the size of a regular file (0 otherwise)
+// and its times.
+struct EntryMeta {
+    uint8_t kindFlags = 0;
+    uint64_t size = 0;
+    EntryTimes times;
+};
+
+// The object `name` in the open folder `dirfd`, read as the folder reader reads it (a final
+// symbolic link is not followed, nothing is automounted). False with errno set when statx fails.
+bool statEntry(int dirfd, const char* name, EntryMeta& out);
+
 // Opens a folder for listing (read-only, close-on-exec). With `follow` false a symbolic link is
 // refused, reported as ENOTDIR. Gives the descriptor, or -1 with errno set.
 int openFolder(const char* path, bool follow);

@@ -56,6 +56,8 @@ AppModel::AppModel(Passkey, std::vector<std::string> rootsOverride, bool persist
       events_(deps.events ? std::move(deps.events) : platform::processEventSource()),
       loadCatalog_(deps.loadCatalog ? std::move(deps.loadCatalog)
                                     : [](const std::string& path) { return core::VolumeIndex::load(path, {}); }),
+      reachable_(deps.reachable ? std::move(deps.reachable)
+                                : [](const std::string& root) { return core::VolumeID::isReachable(root); }),
       queue_(std::string(platform::queue_labels::kSearch), platform::Qos::userInitiated, main_.clock()),
       netQueue_(std::string(platform::queue_labels::kNetScan), platform::Qos::background, main_.clock()),
       audioQueue_(std::string(platform::queue_labels::kAudio), platform::Qos::background, main_.clock()),

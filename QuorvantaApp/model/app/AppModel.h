@@ -76,7 +76,8 @@
 
 namespace quorvanta::core {
 class ContentIndex;
-}
+class VolumeWatcher;
+}  // namespace quorvanta::core
 
 namespace quorvanta::app {
 
@@ -93,6 +94,7 @@ public:
 
     static constexpr std::string_view kShowJunkKey = "showJunk";
     static constexpr std::string_view kExcludedPathsKey = "excludedPaths";
+    static constexpr std::string_view kKeepOfflineKey = "keepOffline";
 
     // Every service from outside the model. Only `main` must be given; an unset member takes the
     // running system's service, resolved when the model is created.
@@ -124,6 +126,9 @@ public:
         VolumeContext::ResumeRule resume;
         // Reads a snapshot for a catalog; empty: VolumeIndex::load without exclusions.
         CatalogLoader loadCatalog;
+        // Whether a network volume's root can be reached; empty: VolumeID::isReachable. Asked on
+        // `netQueue` only.
+        std::function<bool(const std::string& root)> reachable;
     };
 
     // Builds the model as told above. `rootsOverride`: the forced roots (the command line's
@@ -214,6 +219,30 @@ public:
     // Whether any volume is scanning.
     bool anyScanning() const;
 
+    // The volume lifecycle (lifecycle/Lifecycle.h): starting, scanning, watching, rescanning,
+    // reconciling and saving the volumes, and taking a volume out of service. Main thread.
+    //   startScans     start() on every online volume in list order, then a search with the
+    //                  scroll reset
+    //   start          resume a loaded snapshot by its rule, or a full scan
+    //   reconcile      the folder-time reconcile on `bg`, then a search
+    //   startWatcher   the volume's file-event watcher from `since` (none: from now)
+    //   scanFinished   the end of a full scan (called by the scan's completion)
+    //   rescan         a replacement scanned beside the volume, swapped in when it succeeds
+    //   rescanNetwork  the reachability check of a network volume, then rescan or removal
+    //   saveSnapshot   the snapshot written now (`sync`) or on `bg`
+    //   removeVolume   an offline catalog or out of the list
+    //   goOffline      the volume becomes an offline catalog
+    void startScans();
+    void start(const std::shared_ptr<VolumeState>& volume);
+    void reconcile(const std::shared_ptr<VolumeState>& volume);
+    void startWatcher(const std::shared_ptr<VolumeState>& volume, std::optional<std::uint64_t> since);
+    void scanFinished(const std::shared_ptr<VolumeState>& volume);
+    void rescan(const std::shared_ptr<VolumeState>& volume);
+    void rescanNetwork(const std::shared_ptr<VolumeState>& volume);
+    void saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool sync);
+    void removeVolume(const std::shared_ptr<VolumeState>& volume);
+    void goOffline(const std::shared_ptr<VolumeState>& volume);
+
     // The search generation, read under its lock.
     std::int64_t generation() const;
     // Snapshots, catalogs and the global order are read and written.
@@ -239,6 +268,8 @@ public:
     platform::SerialQueue& audioQueue() { return audioQueue_; }
     platform::SerialQueue& contentQueue() { return contentQueue_; }
 
+    // Test seam: how many snapshot saves on `bg` have ended and been told to the main thread.
+    std::uint64_t backgroundSavesForTesting() const { return backgroundSaves_; }
     // Test seam: how many searches placed their rows through the global order.
     std::uint64_t globalMergesForTesting() const { return globalMerges_->load(); }
 
@@ -266,6 +297,26 @@ private:
     bool isCatalogRoot(std::string_view root) const;
 
     void categoriesChanged(const Prefs::Categories& categories);
+
+    // The lifecycle's own steps (lifecycle/).
+    struct RootCheck;
+    // What a watcher's catch-up does besides searching: clear `updating`, or leave it to the
+    // reconcile that runs beside the watcher.
+    enum class CatchUp { clearsUpdating, searchOnly };
+    void startWatcher(const std::shared_ptr<VolumeState>& volume, std::optional<std::uint64_t> since, CatchUp catchUp);
+    void fullScan(const std::shared_ptr<VolumeState>& volume);
+    void resumeByReconcile(const std::shared_ptr<VolumeState>& volume);
+    void reconcile(const std::shared_ptr<VolumeState>& volume, bool resuming);
+    // A refresh found a root missing: the drive left (removal), a chosen folder left (rescan
+    // of the folders present), or nothing is missing any more (`otherwise`).
+    void rootsMissing(const std::shared_ptr<VolumeState>& volume, const RootCheck& check,
+                      const std::function<void()>& otherwise);
+    // Stops a replacement still scanning for the volume and unlinks the two.
+    void cancelReplacement(VolumeState& volume);
+    // Whether the volume is in `volumes` and not an offline catalog.
+    bool isListedOnline(const VolumeState& volume) const;
+    // Whether `watcher` is still the watcher of a listed online volume.
+    bool isWatching(const VolumeState& volume, const core::VolumeWatcher* watcher) const;
     // The global order when the searched volumes may use it, else null.
     std::shared_ptr<const GlobalOrder> orderFor(const Volumes& searched, const SearchRequest& request) const;
     void publish(const SearchRequest& request, const SearchOutcome& outcome);
@@ -278,11 +329,13 @@ private:
     std::shared_ptr<platform::EventSource> events_;
     std::shared_ptr<core::ContentIndex> content_;
     CatalogLoader loadCatalog_;
+    std::function<bool(const std::string& root)> reachable_;
     VolumeContext volumeContext_;
     std::vector<std::string> excludedPaths_;
     std::vector<core::Connection> prefWatch_;
     std::shared_ptr<const GlobalOrder> global_;
     bool globalBuilding_ = false;
+    std::uint64_t backgroundSaves_ = 0;
     const std::shared_ptr<Generation> gen_ = std::make_shared<Generation>();
     const std::shared_ptr<std::atomic<std::uint64_t>> globalMerges_ = std::make_shared<std::atomic<std::uint64_t>>(0);
 

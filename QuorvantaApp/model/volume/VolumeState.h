@@ -146,6 +146,9 @@ public:
     bool disconnected = false;
     Date retryAfter = distantPast;
     std::shared_ptr<VolumeState> pendingScan;  // on a state being rescanned: the fresh state
+    // Whether the root was a mount point when the volume started (a replacement keeps its old
+    // volume's answer): the drive counts as gone once it no longer is one.
+    std::optional<bool> rootWasMountPoint;
 
 private:
     std::string name_;

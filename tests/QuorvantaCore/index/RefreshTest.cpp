@@ -412,6 +412,23 @@ TEST(RefreshRootPresence, ProbedStatesThroughTheIndex) {
     EXPECT_EQ(index->refresh({tree.at("a")}, {}, 4), stats(1, 0, 3, 1));
 }
 
+TEST(RefreshRootPresence, MissingRootsNamesTheRootsThatFail) {
+    quorvanta::test::TempDir dir;
+    const FixtureTree a((dir.path() / "a").string()), b((dir.path() / "b").string()), c((dir.path() / "c").string());
+    const auto index = test::scanOf({a.root(), b.root(), c.root()});
+    EXPECT_EQ(index->missingRoots(), std::vector<std::string>{});
+    index->setRootProbeForTesting([&](const std::string& path) {
+        return path == b.root() ? RootState{true, false, false} : RootState{true, true, false};
+    });
+    EXPECT_EQ(index->missingRoots(), std::vector<std::string>{b.root()});
+    RefreshStats missing;
+    missing.rootMissing = true;
+    EXPECT_EQ(index->reconcileByFolderMtime(2), missing) << "refresh and missingRoots disagree";
+    index->setRootProbeForTesting({});
+    c.remove("");
+    EXPECT_EQ(index->missingRoots(), std::vector<std::string>{c.root()});
+}
+
 // Both cases below mount a tmpfs inside a child process with a mount namespace of its own, so
 // nothing stays mounted; they are skipped where mounting is refused.
 std::string privateMounts() {
