@@ -6,6 +6,7 @@
 // Tracks are "/home/me/Music/Artist A/Album B/NNNNNN Title.mp3" with 1,000 artists of 10 albums
 // of 10 tracks. The files live in a folder under $TMPDIR (or /tmp), removed at exit.
 #include "QuorvantaCore/dj/DJLibraries.h"
+#include "bench/ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -13,10 +14,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
+
+using quorvanta::bench::statusKiB;
 
 namespace fs = std::filesystem;
 using quorvanta::core::DJLibraries;
@@ -88,14 +90,6 @@ struct Fixture {
 const Fixture& fixture() {
     static const Fixture made;
     return made;
-}
-
-long statusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
-    return 0;
 }
 
 DJLibraries::Places placesOf(const std::string& home) {

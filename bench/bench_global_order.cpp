@@ -13,6 +13,7 @@
 #include "QuorvantaApp/model/search/GlobalMerge.h"
 #include "QuorvantaApp/model/search/GlobalOrder.h"
 #include "QuorvantaCore/index/VolumeIndex.h"
+#include "bench/ProcessMemory.h"
 #include "bench/SyntheticIndex.h"
 
 #include <benchmark/benchmark.h>
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
@@ -32,6 +32,7 @@
 
 namespace {
 
+using quorvanta::bench::statusKiB;
 using quorvanta::app::GlobalOrder;
 using quorvanta::core::SortKey;
 using quorvanta::core::VolumeIndex;
@@ -54,14 +55,6 @@ const Indexes& volumesOf(std::uint32_t volumes, std::uint32_t entries) {
         }
     }
     return slot;
-}
-
-long statusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
-    return 0;
 }
 
 void BM_Build(benchmark::State& state) {

@@ -6,17 +6,18 @@
 //     at random; with extras, 1% more entries were appended after the build (and are hits too).
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "bench/ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
 
 namespace {
 
+using quorvanta::bench::statusKiB;
 using quorvanta::core::SortKey;
 using quorvanta::core::VolumeIndex;
 namespace engine = quorvanta::index_engine;
@@ -68,14 +69,6 @@ VolumeIndex& indexOf(std::uint32_t entries) {
     auto& slot = made[entries];
     if (!slot) slot = makeIndex(entries);
     return *slot;
-}
-
-long statusKiB(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
-    return 0;
 }
 
 void BM_Rebuild(benchmark::State& state) {

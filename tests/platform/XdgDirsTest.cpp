@@ -2,12 +2,12 @@
 
 #include "tests/fuzz/UserDirsOracle.h"
 #include "tests/support/EnvOverride.h"
+#include "tests/support/Mutations.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -161,26 +161,12 @@ TEST(XdgUserDirs, SurvivesSeededMutations) {
         "XDG_VIDEOS_DIR=\"$HOME/./v/../w\"\nXDG_PICTURES_DIR=\"$HOME/\"\n";
     ASSERT_EQ(UserDirs::parse(valid, "/home/u").personalFolders(),
               (Paths{"/home/u/Desktop", "/home/u/Documents", "/home/u/Downloads", "/home/u/w", R"(/srv/a b/"m")"}));
-    std::mt19937 rng(42);
-    const std::string_view alphabet = "\"\\$/.#= \t\r\nXDG_HOMEDIR\0\xff"sv;
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = valid;
-        for (int edits = 1 + int(rng() % 4); edits > 0 && !text.empty(); --edits) {
-            const std::size_t at = rng() % text.size();
-            switch (rng() % 3) {
-                case 0:
-                    text[at] = alphabet[rng() % alphabet.size()];
-                    break;
-                case 1:
-                    text.erase(at, 1 + rng() % 3);
-                    break;
-                case 2:
-                    text.insert(at, 1, alphabet[rng() % alphabet.size()]);
-                    break;
-            }
-        }
-        EXPECT_TRUE(fuzz::userDirsKeepTheirShape(text)) << text;
-    }
+    const test::MutationPlan plan{.seeds = {valid},
+                                  .iterations = 3000,
+                                  .randomSeed = 42,
+                                  .insertions = std::string("\"\\$/.#= \t\r\nXDG_HOMEDIR\0\xff"sv)};
+    test::forEachMutation(plan,
+                          [](const std::string& text) { EXPECT_TRUE(fuzz::userDirsKeepTheirShape(text)) << text; });
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The mutation loop of the message handlers' robustness tests: valid messages (the seeds) changed
-// by one to six edits each (byte flips, cuts, insertions of JSON punctuation, truncations, splices
-// of another seed and, when asked, runs of opening brackets), every result handed to a check.
+// The mutation loop of the parsers' robustness tests: valid texts (the seeds) changed by one to six
+// edits each (byte flips, cuts, insertions of characters the format gives meaning to, truncations,
+// splices of another seed and, when asked, runs of opening brackets), every result handed to a check.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,13 +17,15 @@ struct MutationPlan {
     int iterations = 0;
     std::mt19937::result_type randomSeed = 20261210;
     bool deepNesting = false;  // also insert runs of up to 80 "[" or "{"
+    // What an insertion picks from: by default JSON's punctuation, digits and a few odd bytes.
+    std::string insertions = "{}[]\",:\\0123456789.eE+-tfn \x7f\x80\xc3\xff\n";
 };
 
 // Calls check(text) for each mutated text in turn; stops after the check that raised a fatal
 // failure, so one broken handler reports once.
 template <class Check>
 void forEachMutation(const MutationPlan& plan, Check check) {
-    static const std::string punctuation = "{}[]\",:\\0123456789.eE+-tfn \x7f\x80\xc3\xff\n";
+    const std::string& insertions = plan.insertions;
     const std::vector<std::string>& seeds = plan.seeds;
     std::mt19937 random(plan.randomSeed);
     const unsigned kinds = plan.deepNesting ? 6 : 5;
@@ -38,7 +40,7 @@ void forEachMutation(const MutationPlan& plan, Check check) {
             } else if (kind == 1) {
                 text.erase(at, 1 + random() % 4);
             } else if (kind == 2) {
-                text.insert(at, 1, punctuation[random() % punctuation.size()]);
+                text.insert(at, 1, insertions[random() % insertions.size()]);
             } else if (kind == 3) {
                 text.resize(at);
             } else if (kind == 4 && plan.deepNesting) {

@@ -3,11 +3,10 @@
 #include "QuorvantaCore/index/ScanTimes.h"
 
 #include "tests/fuzz/ScanTimesOracle.h"
+#include "tests/support/Mutations.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <random>
 
 namespace quorvanta::core {
 namespace {
@@ -109,26 +108,9 @@ TEST(ScanTimes, FailedSaveKeepsTheOldFile) {
 TEST(ScanTimes, SurvivesSeededMutations) {
     const std::string valid = R"({"times":{"a":0,"b":-12.5,"c":786692800.25,"d":1e9,"e":1234567890}})";
     ASSERT_EQ(ScanTimes::fromJSON(valid).times.size(), 5u);
-    std::mt19937 rng(14);
-    const std::string alphabet = "{}[]\":,.-+eE0123456789 \\tnul\x80\xff";
-    for (int round = 0; round < 3000; ++round) {
-        std::string text = valid;
-        for (int edits = 1 + int(rng() % 4); edits > 0 && !text.empty(); --edits) {
-            const std::size_t at = rng() % text.size();
-            switch (rng() % 3) {
-                case 0:
-                    text[at] = alphabet[rng() % alphabet.size()];
-                    break;
-                case 1:
-                    text.erase(at, 1 + rng() % 3);
-                    break;
-                case 2:
-                    text.insert(at, 1, alphabet[rng() % alphabet.size()]);
-                    break;
-            }
-        }
-        EXPECT_TRUE(fuzz::scanTimesRoundTrip(text)) << text;
-    }
+    const test::MutationPlan plan{
+        .seeds = {valid}, .iterations = 3000, .randomSeed = 14, .insertions = "{}[]\":,.-+eE0123456789 \\tnul\x80\xff"};
+    test::forEachMutation(plan, [](const std::string& text) { EXPECT_TRUE(fuzz::scanTimesRoundTrip(text)) << text; });
 }
 
 }  // namespace

@@ -5,12 +5,13 @@
 #include "QuorvantaCore/json/JSONText.h"
 #include "tests/QuorvantaApp/model/prefs/PrefsPrinters.h"
 #include "tests/fuzz/PrefsValuesOracle.h"
+#include "tests/support/Mutations.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <random>
 #include <string>
+#include <vector>
 
 namespace quorvanta::app {
 namespace {
@@ -96,33 +97,14 @@ TEST(SourceConfig, JSONForm) {
 
 // Both stored values, as a settings file edited by hand or damaged might hold them.
 TEST(SourceConfig, StoredValuesSurviveSeededMutations) {
-    const std::string seeds[] = {
+    const std::vector<std::string> seeds = {
         R"({"u":{"enabled":true,"whole":false,"folders":["a","b"],"rescan":"daily"},"/m":{"enabled":false,"whole":true,"folders":[]}})",
         encodeCategories(Category::defaults()),
     };
-    std::mt19937 rng(42);
-    const std::string alphabet = "{}[]\":,truefalsn0123 \\u00e9\x80\xff";
-    for (const auto& seed : seeds) {
-        ASSERT_TRUE(fuzz::prefsValuesRoundTrip(seed));
-        for (int round = 0; round < 2000; ++round) {
-            std::string text = seed;
-            for (int edits = 1 + int(rng() % 4); edits > 0 && !text.empty(); --edits) {
-                const std::size_t at = rng() % text.size();
-                switch (rng() % 3) {
-                    case 0:
-                        text[at] = alphabet[rng() % alphabet.size()];
-                        break;
-                    case 1:
-                        text.erase(at, 1 + rng() % 3);
-                        break;
-                    case 2:
-                        text.insert(at, 1, alphabet[rng() % alphabet.size()]);
-                        break;
-                }
-            }
-            EXPECT_TRUE(fuzz::prefsValuesRoundTrip(text)) << text;
-        }
-    }
+    for (const auto& seed : seeds) ASSERT_TRUE(fuzz::prefsValuesRoundTrip(seed));
+    const test::MutationPlan plan{
+        .seeds = seeds, .iterations = 4000, .randomSeed = 42, .insertions = "{}[]\":,truefalsn0123 \\u00e9\x80\xff"};
+    test::forEachMutation(plan, [](const std::string& text) { EXPECT_TRUE(fuzz::prefsValuesRoundTrip(text)) << text; });
 }
 
 }  // namespace
