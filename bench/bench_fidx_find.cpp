@@ -4,15 +4,25 @@
 //  - BM_TreeFind / BM_TreeGlob: the generated 1M-entry tree (bench/TreeGen.h) scanned into an
 //    index; a rare and a common needle over the folded names, and the glob "*.mp3" per entry, on
 //    1 and 8 threads with the entry range split across them.
+//  - BM_SyntheticFind: synthetic indexes of 1M and 10M entries (bench/SyntheticIndex.h, no tree
+//    on disk) searched for a rare needle (one name or none) and a broad one (one name in eight)
+//    on 1 and 8 threads; p50 and p95 of the iterations in ms, the arrays' bytes per entry and
+//    the resident size per entry.
+//      build-release/bench/bench_fidx_find --benchmark_filter=Synthetic
 // With QUORVANTA_BENCH_NAMES=PATH the tree's names are also written there one per line, for
 // comparing with a line-oriented tool on the same names.
 #include "QuorvantaCore/index_engine/EngineInternal.h"
+#include "bench/ProcessMemory.h"
+#include "bench/SyntheticIndex.h"
 #include "bench/TreeGen.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -118,5 +128,50 @@ void BM_TreeGlob(benchmark::State& state) {
     state.counters["hits"] = static_cast<double>(hits);
 }
 BENCHMARK(BM_TreeGlob)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One synthetic index per size, built once.
+fidx* syntheticOf(uint32_t entries) {
+    static std::map<uint32_t, fidx*> built;
+    fidx*& h = built[entries];
+    if (!h) {
+        h = fidx_new(0x4000000, 0xC0000000ull);
+        quorvanta::bench::fillSyntheticEntries(h, entries);
+    }
+    return h;
+}
+
+void BM_SyntheticFind(benchmark::State& state) {
+    const auto entries = static_cast<uint32_t>(state.range(0));
+    const int threads = static_cast<int>(state.range(1));
+    const char* needle = state.range(2) ? "track" : "7654321";
+    const fidx* h = syntheticOf(entries);
+    const uint32_t n = fidx_count(h);
+    std::vector<uint32_t> out(n);
+    std::vector<double> ms;
+    uint64_t hits = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        hits = split(n, threads, [&](uint32_t lo, uint32_t hi) {
+            return fidx_find(h, h->folded, reinterpret_cast<const uint8_t*>(needle), std::strlen(needle), lo, hi,
+                             FIDX_DELETED, out.data() + lo, nullptr);
+        });
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["p50_ms"] = ms[ms.size() / 2];
+    state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    state.counters["hits"] = static_cast<double>(hits);
+    state.counters["entries"] = n;
+    // The arrays as the snapshot stores them: both name stores, then 27 bytes per entry and the
+    // closing name offset.
+    state.counters["arrays_B_per_entry"] = (2.0 * h->name_off[n] + 27.0 * n + 4) / n;
+    state.counters["rss_B_per_entry"] = quorvanta::bench::statusKiB("VmRSS:") * 1024.0 / n;
+    state.SetLabel(std::string(state.range(2) ? "broad" : "rare") + ", " + std::to_string(threads) + " threads");
+}
+BENCHMARK(BM_SyntheticFind)
+    ->ArgsProduct({{1000000, 10000000}, {1, 8}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 
 }  // namespace

@@ -23,9 +23,10 @@ function(_quorvanta_sources out dir excludes)
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
-# quorvanta_library(target dir [EXCLUDE path...] [DEPS dep...])
+# quorvanta_library(target dir [AUTOMOC] [EXCLUDE path...] [DEPS dep...]): AUTOMOC runs Qt's
+# moc over the folder's classes with Q_OBJECT.
 function(quorvanta_library target dir)
-  cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "AUTOMOC" "" "EXCLUDE;DEPS" ${ARGN})
   _quorvanta_sources(srcs ${dir} "${ARG_EXCLUDE}" *.cpp *.c *.S)
   if(NOT srcs)
     return()
@@ -33,6 +34,9 @@ function(quorvanta_library target dir)
   add_library(${target} STATIC ${srcs})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
   quorvanta_link_existing(${target} ${ARG_DEPS})
+  if(ARG_AUTOMOC)
+    set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  endif()
 endfunction()
 
 # quorvanta_tests(target dir [EXCLUDE path...] [DEPS dep...]): one GoogleTest program per folder,
@@ -53,6 +57,7 @@ endfunction()
 include(GoogleTest)
 file(GLOB_RECURSE _support_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 list(FILTER _support_srcs EXCLUDE REGEX "/tests/support/api_testhost/")  # a program of its own
+list(FILTER _support_srcs EXCLUDE REGEX "/tests/support/qt/")  # the Qt programs' main and helpers
 add_library(quorvanta_test_support STATIC ${_support_srcs})
 target_include_directories(quorvanta_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quorvanta_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads)

@@ -36,6 +36,41 @@ bool growFor(fidx_priv& p, uint64_t count, uint64_t nameBytes) {
     return true;
 }
 
+// Writes the batch's entries into the room handed out at entry `base` and name offset `nameBase`.
+// The slots are above the published count, so no reader looks at them yet; name_off[base] is the
+// closing slot of the entries before, written by their commit, and is not written again.
+void fill(fidx* h, const fidx_listing& b, uint32_t parent, uint32_t base, uint64_t nameBase) {
+    std::memcpy(h->names + nameBase, b.names, b.used);
+    std::memcpy(h->folded + nameBase, b.folded, b.used);
+    for (uint32_t j = 0; j < b.count; ++j) {
+        const fidx_rec& r = b.recs[j];
+        const uint32_t e = base + j;
+        const uint64_t end = j + 1 < b.count ? b.recs[j + 1].name : b.used;
+        h->name_off[e + 1] = static_cast<uint32_t>(nameBase + end);
+        h->parent[e] = parent;
+        h->size[e] = r.size;
+        h->mtime[e] = r.mtime;
+        h->ctime[e] = r.ctime;
+        h->flags[e] = r.flags & ~FIDX_OTHER_DEVICE;
+        h->ext[e] = r.flags & FIDX_FOLDER ? 0 : extensionId(h, b.folded + r.name, end - r.name - 1);
+    }
+}
+
+// Marks the commit whose entries end at `end` filled, and raises the published count over every
+// filled commit at the front of the queue.
+void publish(fidx* h, uint32_t end) {
+    fidx_priv& p = *h->priv;
+    std::lock_guard lock(p.publish);
+    for (fidx_priv::Fill& f : p.filling)
+        if (f.end == end) f.done = true;
+    uint32_t count = 0;
+    while (!p.filling.empty() && p.filling.front().done) {
+        count = p.filling.front().end;
+        p.filling.pop_front();
+    }
+    if (count != 0) h->count.store(count, std::memory_order_seq_cst);
+}
+
 }  // namespace
 
 fidx_fold_fn foldHook() { return gFold.load(std::memory_order_acquire); }
@@ -70,39 +105,28 @@ bool makeWritable(Region& r, size_t bytes) {
 uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent) {
     if (b.count == 0) return FIDX_NONE;
     fidx_priv& p = *h->priv;
-    std::lock_guard lock(p.engine);
-    const uint32_t base = p.committed;
-    // Compared against the room left (committed < maxEntries and name bytes < maxNameBytes hold
-    // whenever anything was committed), so no batch size can wrap around the test. Name offsets
-    // are 32-bit, which bounds the store whatever maxNameBytes says.
-    const bool fits =
-        b.count < p.maxEntries - base && b.used < p.maxNameBytes - p.nameBytes && b.used <= UINT32_MAX - p.nameBytes;
-    const uint64_t newCount = uint64_t(base) + b.count;
-    const uint64_t newBytes = p.nameBytes + b.used;
-    if (!fits || !growFor(p, newCount, newBytes)) {
-        p.overflowed.store(1, std::memory_order_relaxed);
-        return FIDX_NONE;
+    uint32_t base;
+    uint64_t nameBase;
+    {
+        std::lock_guard lock(p.engine);
+        base = p.committed;
+        nameBase = p.nameBytes;
+        // Compared against the room left (committed < maxEntries and name bytes < maxNameBytes
+        // hold whenever anything was committed), so no batch size can wrap around the test. Name
+        // offsets are 32-bit, which bounds the store whatever maxNameBytes says.
+        const bool fits =
+            b.count < p.maxEntries - base && b.used < p.maxNameBytes - nameBase && b.used <= UINT32_MAX - nameBase;
+        if (!fits || !growFor(p, uint64_t(base) + b.count, nameBase + b.used)) {
+            p.overflowed.store(1, std::memory_order_relaxed);
+            return FIDX_NONE;
+        }
+        p.committed = base + b.count;
+        p.nameBytes = nameBase + b.used;
+        std::lock_guard order(p.publish);
+        p.filling.push_back({p.committed, false});
     }
-    std::memcpy(h->names + p.nameBytes, b.names, b.used);
-    std::memcpy(h->folded + p.nameBytes, b.folded, b.used);
-    for (uint32_t j = 0; j < b.count; ++j) {
-        const fidx_rec& r = b.recs[j];
-        const uint32_t e = base + j;
-        // name_off[base] already holds the name bytes in use (the previous closing slot), and a
-        // reader at count == base may be reading it: it is not written again.
-        if (j > 0) h->name_off[e] = static_cast<uint32_t>(p.nameBytes + r.name);
-        h->parent[e] = parent;
-        h->size[e] = r.size;
-        h->mtime[e] = r.mtime;
-        h->ctime[e] = r.ctime;
-        h->flags[e] = r.flags & ~FIDX_OTHER_DEVICE;
-        const uint64_t end = j + 1 < b.count ? b.recs[j + 1].name : b.used;
-        h->ext[e] = r.flags & FIDX_FOLDER ? 0 : extensionId(h, b.folded + r.name, end - r.name - 1);
-    }
-    p.nameBytes = newBytes;
-    p.committed = static_cast<uint32_t>(newCount);
-    h->name_off[newCount] = static_cast<uint32_t>(newBytes);
-    h->count.store(static_cast<uint32_t>(newCount), std::memory_order_seq_cst);
+    fill(h, b, parent, base, nameBase);
+    publish(h, base + b.count);
     return base;
 }
 

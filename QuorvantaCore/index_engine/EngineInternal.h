@@ -2,10 +2,14 @@
 // the virtual-memory reservation of the entry arrays, the batch (a listing being built), the
 // commit of a batch as new entries, and the extension rule.
 //
-// Locks: `fidx_priv::engine` (the engine mutex) guards the committed count, the name bytes in
-// use, the writable extent of every array, the extension table and hash, and the root list.
-// `fidx_priv::settings` guards the exclusions, include-only extensions and the folder hook;
-// a scan copies them when it starts.
+// Locks: `fidx_priv::engine` (the engine mutex) guards the entries and name bytes handed out to
+// commits, the writable extent of every array and the root list. A commit takes it only to hand
+// out room; it fills that room outside, and publishes it (raises the count) under
+// `fidx_priv::publish` once every commit handed out room before it has done so too, so that
+// commits from many threads fill at once while readers still see whole entries in order.
+// `fidx_priv::extensions` serialises additions to the extension table, which is read without a
+// lock. `fidx_priv::settings` guards the exclusions, include-only extensions and the folder hook;
+// a scan copies them when it starts. Lock order: engine, then publish or extensions.
 #pragma once
 
 #include "QuorvantaCore/index_engine/fidx.h"
@@ -13,6 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,12 +45,25 @@ struct Region {
 struct fidx_priv {
     uint32_t maxEntries = 0;
     uint64_t maxNameBytes = 0;
-    uint32_t committed = 0;  // engine mutex
-    uint64_t nameBytes = 0;  // engine mutex
+    uint32_t committed = 0;  // engine mutex; entries handed out, those below `count` published
+    uint64_t nameBytes = 0;  // engine mutex; name bytes handed out
     std::atomic<uint32_t> overflowed{0};
     std::mutex engine;
-    uint16_t* extHash = nullptr;  // kExtHashSlots slots, 0 or an extension id; engine mutex
     quorvanta::index_engine::Region regions[quorvanta::index_engine::kArrayCount];  // engine mutex
+
+    // Commits handed out room and not yet published, in entry order: the end of each one's
+    // entries and whether it is filled. Guarded by `publish`.
+    struct Fill {
+        uint32_t end;
+        bool done;
+    };
+    std::mutex publish;
+    std::deque<Fill> filling;
+
+    // kExtHashSlots slots, 0 or an extension id: read through atomic_ref (acquire), written
+    // under `extensions` (release) after the id's text.
+    uint16_t* extHash = nullptr;
+    std::mutex extensions;
 
     std::mutex settings;
     std::vector<std::string> excludes;     // settings mutex
@@ -88,22 +106,31 @@ void addRecord(fidx_listing& b, const char* name, size_t len, uint64_t size, uin
 // Commits every record of the batch as new consecutive entries under `parent` and gives the
 // first new entry index. A batch that does not fit (or whose arrays cannot grow) is refused
 // whole: the overflowed flag is set and the result is FIDX_NONE. An empty batch adds nothing
-// and gives FIDX_NONE without touching the flag.
+// and gives FIDX_NONE without touching the flag. Commits may run on many threads at once; when
+// one returns its entries are written, and published as soon as those of every commit that
+// began before it are.
 uint32_t commit(fidx* h, const fidx_listing& b, uint32_t parent);
 
 // The extension id for a committed file's folded name (without its NUL), entering a new
-// extension into the table when there is room. Caller holds the engine mutex.
+// extension into the table when there is room. Any thread, any lock but `extensions`.
 uint16_t extensionId(fidx* h, const uint8_t* folded, size_t len);
 // 32-bit FNV-1a.
 uint32_t fnv1a(const uint8_t* bytes, size_t len);
 
-// fidx_find with the 16-byte block compare in plain C++, and with SSE2 where the target has it
-// (fidx_find uses the latter there); both are tested against one oracle.
+// fidx_find with the block compare in plain C++, with SSE2 where the target has it, and on x86-64
+// also with the popcount instruction (fidx_find uses the last the processor runs); all are tested
+// against one oracle.
 uint32_t findScalar(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                     uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
 #if defined(__SSE2__)
 uint32_t findSse2(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                   uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+#endif
+#if defined(__x86_64__) && defined(__SSE2__)
+uint32_t findSse2Popcnt(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo,
+                        uint32_t hi, uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+// Whether the processor has the popcount instruction.
+bool hasPopcnt();
 #endif
 
 // The number of scan workers for a requested thread count: 1 to 256.

@@ -1,27 +1,72 @@
 // Wildcard match: "*" any run of bytes (none included), "?" any one byte, everything else
 // literal; byte-wise, anchored at both ends, no escapes and no classes.
+//
+// The pattern is taken as pieces between its "*"s: the first piece must match the start of the
+// text, the last one its end, and the ones between are found left to right, each at its first
+// place after the one before. Taking the first place is never wrong: a later one leaves less text
+// for the pieces that follow. So a match costs one pass over the text, without backtracking.
 #include "QuorvantaCore/index_engine/fidx.h"
 
-bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen) {
-    constexpr size_t kNone = static_cast<size_t>(-1);
-    size_t p = 0, t = 0;
-    size_t star = kNone;  // the last "*" seen
-    size_t resume = 0;    // the text position where that "*" began to match
-    while (t < tlen) {
-        // "*" is tested first: a "*" in the pattern is a wildcard even against a "*" in the text.
-        if (p < plen && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (p < plen && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (star != kNone) {
-            p = star + 1;
-            t = ++resume;  // the "*" absorbs one more byte
-        } else {
-            return false;
-        }
+#include <cstring>
+
+namespace {
+
+// Whether the piece (no "*" in it) matches the text at `at`, "?" matching any byte.
+bool pieceAt(const uint8_t* piece, size_t n, const uint8_t* at) {
+    for (size_t i = 0; i < n; ++i)
+        if (piece[i] != '?' && piece[i] != at[i]) return false;
+    return true;
+}
+
+// The first position at or after `from` where the piece matches inside text[0..tlen), or tlen
+// + 1 when there is none.
+size_t findPiece(const uint8_t* piece, size_t n, const uint8_t* text, size_t from, size_t tlen) {
+    if (n > tlen - from) return tlen + 1;
+    const size_t last = tlen - n;
+    if (piece[0] == '?') {
+        for (size_t t = from; t <= last; ++t)
+            if (pieceAt(piece, n, text + t)) return t;
+        return tlen + 1;
     }
-    while (p < plen && pattern[p] == '*') ++p;
-    return p == plen;
+    for (size_t t = from; t <= last;) {
+        const auto* hit = static_cast<const uint8_t*>(std::memchr(text + t, piece[0], last - t + 1));
+        if (!hit) break;
+        t = static_cast<size_t>(hit - text);
+        if (pieceAt(piece + 1, n - 1, hit + 1)) return t;
+        ++t;
+    }
+    return tlen + 1;
+}
+
+}  // namespace
+
+bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen) {
+    const auto* star = static_cast<const uint8_t*>(std::memchr(pattern, '*', plen));
+    if (!star) return plen == tlen && pieceAt(pattern, plen, text);
+
+    // The first piece, before the first "*", is anchored at the start.
+    const size_t head = static_cast<size_t>(star - pattern);
+    if (head > tlen || !pieceAt(pattern, head, text)) return false;
+    // The last piece, after the last "*", is anchored at the end, after the first piece.
+    size_t tailStart = plen;
+    while (pattern[tailStart - 1] != '*') --tailStart;
+    const size_t tail = plen - tailStart;
+    if (tail > tlen - head || !pieceAt(pattern + tailStart, tail, text + tlen - tail)) return false;
+
+    // The pieces between, each at its first place in what is left between the two.
+    const size_t end = tlen - tail;
+    size_t t = head;
+    for (size_t p = head + 1; p < tailStart;) {
+        if (pattern[p] == '*') {
+            ++p;
+            continue;
+        }
+        size_t q = p;
+        while (pattern[q] != '*') ++q;
+        const size_t at = findPiece(pattern + p, q - p, text, t, end);
+        if (at > end) return false;
+        t = at + (q - p);
+        p = q;
+    }
+    return true;
 }

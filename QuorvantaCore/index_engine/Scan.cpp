@@ -1,5 +1,6 @@
 // The parallel scan: worker threads share a last-in, first-out stack of folders, list each
-// folder into a private batch, commit it as one batch and push its subfolders.
+// folder into a private batch, commit it as one batch and push its subfolders, taking the next
+// folder (most often one of those) in the same round on the stack's lock.
 //
 // Every scan call has its own run (stack, pending count, root device, settings copy and
 // statistics), so overlapping scans of one handle never mix their work or their device
@@ -80,17 +81,24 @@ public:
 
     void loop() {
         platform::setCurrentThreadName("quorvanta.scan");
-        while (std::optional<WorkItem> item = take()) {
-            process(*item);
-            finish();
-        }
+        for (std::optional<WorkItem> item = next(); item; item = next()) process(*item);
         std::lock_guard lock(run_.statsMutex);
         scan_stats_add(&run_.total, &stats_);
     }
 
 private:
-    std::optional<WorkItem> take() {
+    // Hands the subfolders of the folder just done (if any) to the stack, counts that folder
+    // finished, and takes the next folder: one round on the stack's lock per folder. Gives none
+    // once the stack is empty and no folder is in progress anywhere.
+    std::optional<WorkItem> next() {
         std::unique_lock lock(run_.stackMutex);
+        if (started_) --run_.pending;
+        started_ = true;
+        run_.pending += children_.size();
+        for (WorkItem& c : children_) run_.stack.push_back(std::move(c));
+        // This worker takes one of them itself; the others are for the workers waiting.
+        if (children_.size() > 1) run_.stackChanged.notify_all();
+        children_.clear();
         while (run_.stack.empty()) {
             if (run_.pending < 1) {
                 run_.stackChanged.notify_all();
@@ -101,11 +109,6 @@ private:
         WorkItem item = std::move(run_.stack.back());
         run_.stack.pop_back();
         return item;
-    }
-
-    void finish() {
-        std::lock_guard lock(run_.stackMutex);
-        if (--run_.pending == 0) run_.stackChanged.notify_all();
     }
 
     void process(WorkItem& item) {
@@ -143,7 +146,6 @@ private:
             ++stats_.errors;  // refused at capacity: the subfolders are not visited
             return;
         }
-        children_.clear();
         for (uint32_t j = 0; j < batch_.count; ++j) {
             const fidx_rec& r = batch_.recs[j];
             if ((r.flags & (FIDX_FOLDER | FIDX_OTHER_DEVICE)) != FIDX_FOLDER) continue;
@@ -157,18 +159,14 @@ private:
             children_.push_back(
                 WorkItem{std::move(child), base + j, static_cast<uint8_t>(r.flags & (FIDX_HIDDEN | FIDX_JUNK)), -1});
         }
-        if (children_.empty()) return;
-        std::lock_guard lock(run_.stackMutex);
-        run_.pending += children_.size();
-        for (WorkItem& c : children_) run_.stack.push_back(std::move(c));
-        run_.stackChanged.notify_all();
     }
 
     Run& run_;
     std::unique_ptr<char[]> buffer_;
     fidx_listing batch_{};
     scan_stats stats_{};
-    std::vector<WorkItem> children_;
+    std::vector<WorkItem> children_;  // the subfolders of the folder in progress
+    bool started_ = false;            // a folder was taken (and is finished when `next` is called)
 };
 
 // Runs the workers from one open starting folder and writes the totals to `stats`.

@@ -204,6 +204,8 @@ int saveSnapshot(fidx* h, const char* path, fidx_header_block* block, uint32_t e
     if (!path_ok(path)) return -3;
     fidx_priv& p = *h->priv;
     std::lock_guard lock(p.engine);
+    // The caller's count is one it read as published, so equal to the entries handed out only when
+    // no commit is filling: no entry is written while the arrays are saved and remapped.
     if (p.committed != expected) return -2;
 
     SnapshotHeader hdr{};

@@ -30,14 +30,14 @@ uint32_t fidx_append(fidx* h, uint32_t parent, const fidx_listing* l, const uint
 
 int fidx_set_deleted(fidx* h, uint32_t i) {
     std::lock_guard lock(h->priv->engine);
-    if (i >= h->priv->committed) return 0;
+    if (i >= fidx_count(h)) return 0;
     const uint8_t old = std::atomic_ref<uint8_t>(h->flags[i]).fetch_or(FIDX_DELETED, std::memory_order_relaxed);
     return old & FIDX_DELETED ? 0 : 1;
 }
 
 void fidx_set_meta(fidx* h, uint32_t i, uint64_t size, uint32_t mtime, uint32_t ctime) {
     std::lock_guard lock(h->priv->engine);
-    if (i >= h->priv->committed) return;
+    if (i >= fidx_count(h)) return;
     std::atomic_ref<uint64_t>(h->size[i]).store(size, std::memory_order_relaxed);
     std::atomic_ref<uint32_t>(h->mtime[i]).store(mtime, std::memory_order_relaxed);
     std::atomic_ref<uint32_t>(h->ctime[i]).store(ctime, std::memory_order_relaxed);

@@ -173,7 +173,7 @@ uint32_t fidx_roots(const fidx* h, uint32_t* out, uint32_t max);
 // Writes to `out` (room for hi - lo indexes), ascending and each once, the entries of lo..hi-1
 // whose name in `store` (the handle's `names` or `folded`) contains the needle (len bytes, no
 // NUL), leaving out entries whose flags share a bit with `skip`. `hi` is clamped to the published
-// count. A non-zero `*cancel` (read about once per MiB of names) ends the search early with an
+// count. A non-zero `*cancel` (read once per 1,024 entries) ends the search early with an
 // ascending prefix of the result. Gives the number written. Never allocates; safe beside commits.
 uint32_t fidx_find(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                    uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);

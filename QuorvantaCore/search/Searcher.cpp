@@ -5,17 +5,17 @@
 
 #include "QuorvantaCore/audio_table/AudioTable.h"
 #include "QuorvantaCore/content/ContentIndex.h"
+#include "QuorvantaCore/search/HitBuffer.h"
 #include "QuorvantaCore/search/SearcherWorker.h"
 #include "platform/dispatch/ParallelFor.h"
 
 #include <algorithm>
+#include <memory>
 #include <thread>
+#include <utility>
 
 namespace quorvanta::core {
 namespace {
-
-// Narrowing and long op loops read the cancel word once per this many positions.
-constexpr std::size_t kCancelStride = 65536;
 
 bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
 
@@ -179,29 +179,37 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
 
     const int threadCount = threads.load(std::memory_order_relaxed);
     const std::vector<Range> ranges = chunks(n, threadCount);
-    std::vector<std::vector<std::uint32_t>> lists(ranges.size());
+    // Each range writes its hits at its own offset of one buffer (a range holds at most as many
+    // hits as entries), left uninitialised: the result is then copied out once, at its exact size.
+    const HitBuffer buffer(std::size_t(n) + 1);
+    std::uint32_t* const found = buffer.data();
+    std::vector<std::uint32_t> kept(ranges.size(), 0);
     runIterations(ranges.size(), [&](std::size_t i) {
         if (hook_) hook_(TestPoint::rangeStart, n, i);
         const Range range = ranges[i];
-        std::vector<std::uint32_t> buf(std::size_t(range.hi - range.lo) + 1);
+        std::uint32_t* buf = found + range.lo;
         std::uint32_t count = 0;
         if (needle) {
-            count = fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), range.lo, range.hi, mask,
-                              buf.data(), &flag.word);
+            count = fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), range.lo, range.hi, mask, buf,
+                              &flag.word);
         } else {
-            for (std::uint32_t e = range.lo; e < range.hi; ++e)
-                if ((relaxedFlags(h, e) & mask) == 0) buf[count++] = e;
+            std::uint8_t* const flags = h->flags;
+            for (std::uint32_t e = range.lo; e < range.hi; ++e) {
+                buf[count] = e;
+                count += (platform::relaxed(flags[e]) & mask) == 0;
+            }
         }
         if (cancelled(flag)) return;
         Worker worker(*index_, *set);
-        std::size_t kept = 0;
-        for (std::uint32_t j = 0; j < count; ++j) {
-            if (worker.passes(buf[j])) buf[kept++] = buf[j];
-            if (j % kCancelStride == kCancelStride - 1 && cancelled(flag)) return;
-        }
-        lists[i].assign(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(kept));
+        kept[i] = static_cast<std::uint32_t>(worker.keepPassing(buf, count, flag.word));
     });
-    return concatenated(lists);
+    std::size_t total = 0;
+    for (const std::uint32_t k : kept) total += k;
+    std::vector<std::uint32_t> out;
+    out.reserve(total);
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+        out.insert(out.end(), found + ranges[i].lo, found + ranges[i].lo + kept[i]);
+    return out;
 }
 
 std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candidates, const std::vector<Term>& group,
@@ -214,14 +222,17 @@ std::vector<std::uint32_t> Searcher::filter(std::span<const std::uint32_t> candi
     const std::size_t k = threadCount < 1 ? 1 : std::min<std::size_t>(c / 2048 + 1, std::size_t(threadCount));
     std::vector<std::vector<std::uint32_t>> lists(k);
     runIterations(k, [&](std::size_t i) {
-        Worker worker(*index_, *set);
         std::vector<std::uint32_t>& kept = lists[i];
-        for (std::size_t pos = c * i / k; pos < c * (i + 1) / k; ++pos) {
+        const std::size_t begin = c * i / k, end = c * (i + 1) / k;
+        kept.resize(end - begin);
+        std::size_t count = 0;
+        for (std::size_t pos = begin; pos < end; ++pos) {
             const std::uint32_t e = candidates[pos];
-            if (relaxedFlags(h, e) & mask) continue;
-            if (worker.passes(e)) kept.push_back(e);
-            if (pos % kCancelStride == 0 && cancelled(flag)) return;
+            kept[count] = e;
+            count += (relaxedFlags(h, e) & mask) == 0;
         }
+        Worker worker(*index_, *set);
+        kept.resize(worker.keepPassing(kept.data(), count, flag.word));
     });
     return concatenated(lists);
 }

@@ -7,7 +7,8 @@
 // Threads: `search` and `cancel` may be called from any thread, also at once; a search started
 // while another runs on the same searcher cancels the older one, which then returns none.
 // `lock_` guards the current cancel token (`flag_`) and the cached result (`last_`); the
-// evaluation itself runs outside it. The index must outlive the searcher (it holds a reference).
+// evaluation itself runs outside it. The index must outlive
+// the searcher (it holds a reference).
 //
 // Compiling a group (`compile`, `excludeMask`, `literalRun`, the op test) is in
 // SearcherCompile.cpp; evaluation, narrowing and cancellation in Searcher.cpp.

@@ -30,9 +30,19 @@ enum Cost : int {
     costContent = 10,
 };
 
+// Whether the needle occurs in the haystack. Haystacks are names, mostly a few dozen bytes: the
+// first byte is found with memchr and the rest compared in place, which costs less on such short
+// texts than a general search that first builds tables from the needle.
 bool contains(const std::uint8_t* hay, std::size_t hayLen, const std::uint8_t* needle, std::size_t n) {
     if (n == 0) return true;
-    return hayLen >= n && memmem(hay, hayLen, needle, n) != nullptr;
+    if (hayLen < n) return false;
+    const std::uint8_t* const last = hay + (hayLen - n);
+    for (const std::uint8_t* at = hay; at <= last; ++at) {
+        at = static_cast<const std::uint8_t*>(std::memchr(at, needle[0], static_cast<std::size_t>(last - at) + 1));
+        if (!at) return false;
+        if (std::memcmp(at + 1, needle + 1, n - 1) == 0) return true;
+    }
+    return false;
 }
 
 using platform::relaxed;
@@ -84,6 +94,8 @@ std::shared_ptr<Searcher::OpSet> Searcher::compile(const std::vector<Term>& grou
                     op.n = b.size();
                     add(costName, op);
                 } else if constexpr (std::is_same_v<P, Pred::Glob>) {
+                    // A pattern of nothing but "*" matches every name: it tests nothing.
+                    if (!term.neg && pred.pattern.find_first_not_of('*') == std::string::npos) return;
                     const std::string b = VolumeIndex::fold(pred.pattern);
                     op.k = K::glob;
                     op.p = set->bytes(b);
@@ -211,73 +223,134 @@ Searcher::Worker::Worker(const VolumeIndex& index, const OpSet& set) : index_(in
         regexes_.push_back(PosixRegex::compileWithFlags(source.pattern, source.cflags));
 }
 
-bool Searcher::Worker::passes(std::uint32_t e) {
-    for (const Op& op : set_.ops)
-        if (!test(op, e)) return false;
-    return true;
+std::size_t Searcher::Worker::keepPassing(std::uint32_t* ids, std::size_t count,
+                                          const std::atomic<std::uint32_t>& cancel) {
+    // Block by block, so the ids stay in cache while every op filters them and the cancel word
+    // is read now and then; each block's survivors move down behind the ones kept before.
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < count; at += kBlock) {
+        if (cancel.load(std::memory_order_relaxed) != 0) return kept;
+        std::uint32_t* block = ids + at;
+        std::size_t n = std::min(kBlock, count - at);
+        for (const Op& op : set_.ops) {
+            if (n == 0) break;
+            n = keep(op, block, n);
+        }
+        if (block != ids + kept) std::copy(block, block + n, ids + kept);
+        kept += n;
+    }
+    return kept;
 }
 
-bool Searcher::Worker::test(const Op& op, std::uint32_t e) {
-    const std::uint32_t off = h_->name_off[e];
-    const std::size_t len = h_->name_off[e + 1] - off - 1;
-    bool r = false;
+namespace {
+
+// Keeps, in order, the ids for which `matches` differs from `neg`; gives how many.
+template <class Matches>
+std::size_t keepIf(std::uint32_t* ids, std::size_t count, bool neg, Matches matches) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t e = ids[i];
+        ids[kept] = e;
+        kept += matches(e) != neg;
+    }
+    return kept;
+}
+
+}  // namespace
+
+std::size_t Searcher::Worker::keep(const Op& op, std::uint32_t* ids, std::size_t count) {
+    // One loop per kind, so that the kind is decided once per block rather than once per entry.
     switch (op.k) {
         case K::name:
-            r = contains(h_->folded + off, len, op.p, op.n);
-            break;
-        case K::nameCS:
-            r = contains(h_->names + off, len, op.p, op.n);
-            break;
-        case K::glob: {
-            // Names whose fold is shorter than they are carry 0x01 fill bytes after the folded text.
-            std::size_t textLen = len;
-            if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
-                while (textLen > 0 && h_->folded[off + textLen - 1] == 0x01) --textLen;
-            r = fidx_glob_match(op.p, op.n, h_->folded + off, textLen);
-            break;
+        case K::nameCS: {
+            const std::uint8_t* store = op.k == K::name ? h_->folded : h_->names;
+            if (!searchSpan(store, op, ids, count))
+                return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return nameHas(store, op, e); });
+            std::size_t j = 0;
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return inSpanHits(e, j); });
+        }
+        case K::glob:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return globMatches(op, e); });
+        case K::ext:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return op.p[h_->ext[e]] != 0; });
+        case K::size:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
+                const std::uint64_t v = relaxed(h_->size[e]);
+                return op.lo <= v && v <= op.hi;
+            });
+        case K::date:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
+                const std::uint64_t v = relaxed(h_->mtime[e]);
+                return op.lo <= v && v <= op.hi;
+            });
+        case K::kind:
+            return keepIf(ids, count, op.neg,
+                          [&](std::uint32_t e) { return ((relaxedFlags(h_, e) & FIDX_FOLDER) != 0) == (op.lo == 1); });
+        case K::junk:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return (relaxedFlags(h_, e) & FIDX_JUNK) != 0; });
+        case K::audio:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) { return ((op.aux[e >> 3] >> (e & 7)) & 1) != 0; });
+        case K::pathDir: {
+            auto marked = [&](std::uint32_t e) {
+                const std::uint32_t p = h_->parent[e];
+                return (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0;
+            };
+            // Only the names of entries outside the marked folders are searched.
+            unmarked_.clear();
+            for (std::size_t i = 0; i < count; ++i)
+                if (!marked(ids[i])) unmarked_.push_back(ids[i]);
+            const bool span = searchSpan(h_->folded, op, unmarked_.data(), unmarked_.size());
+            std::size_t j = 0;
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
+                return marked(e) || (span ? inSpanHits(e, j) : nameHas(h_->folded, op, e));
+            });
         }
         case K::regex: {
             const PosixRegex* re = regexes_[op.re].get();
-            r = re != nullptr && re->matches(reinterpret_cast<const char*>(h_->names + off));
-            break;
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
+                return re != nullptr && re->matches(reinterpret_cast<const char*>(h_->names + h_->name_off[e]));
+            });
         }
-        case K::ext:
-            r = op.p[h_->ext[e]] != 0;
-            break;
-        case K::size: {
-            const std::uint64_t v = relaxed(h_->size[e]);
-            r = op.lo <= v && v <= op.hi;
-            break;
-        }
-        case K::date: {
-            const std::uint64_t v = relaxed(h_->mtime[e]);
-            r = op.lo <= v && v <= op.hi;
-            break;
-        }
-        case K::pathDir: {
-            const std::uint32_t p = h_->parent[e];
-            r = (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0 || contains(h_->folded + off, len, op.p, op.n);
-            break;
-        }
-        case K::pathFull: {
-            const std::string& path = pathOf(e, true);
-            r = contains(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), op.p, op.n);
-            break;
-        }
-        case K::kind:
-            r = ((relaxedFlags(h_, e) & FIDX_FOLDER) != 0) == (op.lo == 1);
-            break;
-        case K::junk:
-            r = (relaxedFlags(h_, e) & FIDX_JUNK) != 0;
-            break;
-        case K::audio:
-            r = ((op.aux[e >> 3] >> (e & 7)) & 1) != 0;
-            break;
+        case K::pathFull:
+            return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
+                const std::string& path = pathOf(e, true);
+                return contains(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), op.p, op.n);
+            });
         case K::content:
-            r = op.hits->paths.contains(pathOf(e, false));
-            break;
+            return keepIf(ids, count, op.neg,
+                          [&](std::uint32_t e) { return op.hits->paths.contains(pathOf(e, false)); });
     }
-    return r != op.neg;
+    return count;
+}
+
+bool Searcher::Worker::searchSpan(const std::uint8_t* store, const Op& op, const std::uint32_t* ids,
+                                  std::size_t count) {
+    if (count == 0 || op.n == 0) return false;
+    const std::uint32_t lo = ids[0], hi = ids[count - 1] + 1;
+    if (std::size_t(hi - lo) > kSpanShare * count) return false;
+    spanHits_.resize(hi - lo);
+    spanHits_.resize(
+        fidx_find(h_, store, op.p, static_cast<std::uint32_t>(op.n), lo, hi, 0, spanHits_.data(), nullptr));
+    return true;
+}
+
+bool Searcher::Worker::inSpanHits(std::uint32_t e, std::size_t& j) const {
+    while (j < spanHits_.size() && spanHits_[j] < e) ++j;
+    return j < spanHits_.size() && spanHits_[j] == e;
+}
+
+bool Searcher::Worker::nameHas(const std::uint8_t* store, const Op& op, std::uint32_t e) const {
+    const std::uint32_t off = h_->name_off[e];
+    return contains(store + off, h_->name_off[e + 1] - off - 1, op.p, op.n);
+}
+
+bool Searcher::Worker::globMatches(const Op& op, std::uint32_t e) const {
+    const std::uint32_t off = h_->name_off[e];
+    // Names whose fold is shorter than they are carry 0x01 fill bytes after the folded text.
+    std::size_t len = h_->name_off[e + 1] - off - 1;
+    if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
+        while (len > 0 && h_->folded[off + len - 1] == 0x01) --len;
+    return fidx_glob_match(op.p, op.n, h_->folded + off, len);
 }
 
 const std::string& Searcher::Worker::pathOf(std::uint32_t e, bool fold) {

@@ -8,6 +8,8 @@
 #include "QuorvantaCore/search/Searcher.h"
 #include "platform/thread/Relaxed.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,12 +24,29 @@ class Searcher::Worker {
 public:
     Worker(const VolumeIndex& index, const OpSet& set);
 
-    // Whether entry e passes every op of the set, tried in order; the first failing op rejects.
-    bool passes(std::uint32_t e);
-    // Whether e passes one op.
-    bool test(const Op& op, std::uint32_t e);
+    // Keeps, in their order, the ids among ids[0..count) that pass every op of the set, moved to
+    // the front; gives how many. Ops run one after the other over blocks of ids, cheapest first,
+    // each on what the ones before kept. Once the cancel word is set it stops early, giving a
+    // count that means nothing.
+    std::size_t keepPassing(std::uint32_t* ids, std::size_t count, const std::atomic<std::uint32_t>& cancel);
 
 private:
+    static constexpr std::size_t kBlock = 4096;
+    static constexpr std::size_t kSpanShare = 4;
+
+    // keepPassing for one op and one block.
+    std::size_t keep(const Op& op, std::uint32_t* ids, std::size_t count);
+    // When the ascending ids cover a span of entries at most kSpanShare times their number, the
+    // entries of that span whose name in `store` contains the op's bytes, found with the engine's
+    // search (which reads a span of names faster than names one by one), into `spanHits_`; false
+    // (nothing searched) otherwise.
+    bool searchSpan(const std::uint8_t* store, const Op& op, const std::uint32_t* ids, std::size_t count);
+    // Whether e is among `spanHits_`, for ascending e: `j` moves forward through them.
+    bool inSpanHits(std::uint32_t e, std::size_t& j) const;
+    // Whether the name of e in `store` (folded or as stored) contains the op's bytes.
+    bool nameHas(const std::uint8_t* store, const Op& op, std::uint32_t e) const;
+    // Whether the folded name of e, without its fill, matches the op's wildcard pattern.
+    bool globMatches(const Op& op, std::uint32_t e) const;
     // The full path of e, folded (fold = true) or as stored; valid until the next call.
     const std::string& pathOf(std::uint32_t e, bool fold);
 
@@ -37,6 +56,8 @@ private:
     std::vector<std::unique_ptr<PosixRegex>> regexes_;  // one per `set_.res`, same order
     std::string path_;
     std::string folded_;
+    std::vector<std::uint32_t> spanHits_;
+    std::vector<std::uint32_t> unmarked_;  // pathDir: the ids of a block outside the marked folders
 };
 
 }  // namespace quorvanta::core

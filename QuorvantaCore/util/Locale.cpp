@@ -38,4 +38,13 @@ std::string Locale::formatNumber(double value, int minFractionDigits, int maxFra
     return fallback;
 }
 
+std::string Locale::formatInteger(std::int64_t value) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const auto formatted = formatter_->icu.formatInt(value, status);
+    std::string text;
+    if (U_SUCCESS(status)) formatted.toString(status).toUTF8String(text);
+    if (U_SUCCESS(status)) return text;
+    return std::to_string(value);
+}
+
 }  // namespace quorvanta::core

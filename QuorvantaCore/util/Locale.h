@@ -4,6 +4,7 @@
 // cheap and share one immutable formatter; any thread may format with it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +23,8 @@ public:
     // (trailing zeros beyond the minimum left out), grouped as the locale groups. Both bounds are
     // taken within 0 to 15, and a minimum above the maximum counts as the maximum.
     std::string formatNumber(double value, int minFractionDigits, int maxFractionDigits) const;
+    // `value` as a whole number, grouped as the locale groups; exact over the whole range.
+    std::string formatInteger(std::int64_t value) const;
 
 private:
     struct Formatter;

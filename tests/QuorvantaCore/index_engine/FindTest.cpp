@@ -23,6 +23,9 @@ std::vector<Path> paths() {
 #if defined(__SSE2__)
     p.push_back({"sse2", findSse2});
 #endif
+#if defined(__x86_64__) && defined(__SSE2__)
+    if (hasPopcnt()) p.push_back({"sse2+popcnt", findSse2Popcnt});
+#endif
     p.push_back({"fidx_find", fidx_find});
     return p;
 }
@@ -117,6 +120,97 @@ TEST(FidxFind, MatchesBruteForceOnRandomStores) {
     }
 }
 
+// Names from 1 to 300 bytes, so that names start, end and span the 64-byte blocks the search
+// reads in every way, matches several times in one name and in names that run past a block, in
+// runs of names where every name matches and runs where almost none does.
+TEST(FidxFind, LongNamesAndRunsOfDenseAndSparseHits) {
+    std::mt19937 rng(11);
+    Index h = newIndex();
+    std::vector<std::string> names;
+    for (int run = 0; run < 40; ++run) {
+        const bool dense = run % 2 == 0;
+        for (int i = 0; i < 300; ++i) {
+            const size_t len = 1 + (rng() % 4 == 0 ? rng() % 300 : rng() % 30);
+            std::string n;
+            for (size_t k = 0; k < len; ++k) n += "xyz"[rng() % 3];
+            if (dense || rng() % 50 == 0) n.insert(rng() % (n.size() + 1), rng() % 2 ? "ab" : "abqab");
+            names.push_back(n);
+        }
+    }
+    commitNames(h.get(), names);
+    const uint32_t n = fidx_count(h.get());
+    for (uint32_t e = 3; e < n; e += 11) fidx_set_deleted(h.get(), e);
+    for (const std::string needle : {"a", "ab", "abq", "abqab", "x", "xyzx", "zzzzzzzz", "bqa"})
+        for (const uint8_t skip : {uint8_t{0}, uint8_t{FIDX_DELETED}})
+            for (const uint32_t lo : {0u, 1u, 777u, n - 5})
+                for (const Path& p : paths())
+                    ASSERT_EQ(runFind(p.fn, h.get(), h->names, needle, lo, n, skip),
+                              bruteForce(h.get(), h->names, needle, lo, n, skip))
+                        << p.name << " needle " << needle << " lo " << lo << " skip " << int(skip);
+}
+
+// A fold that writes a NUL into a name breaks the one-NUL-per-name rule the block search counts
+// entries by; the search still gives each entry whose folded bytes hold the needle.
+void foldWithNul(const uint8_t* name, size_t len, uint8_t* out) {
+    for (size_t i = 0; i < len; ++i) out[i] = name[i] >= 0x80 ? 0 : name[i];
+}
+
+TEST(FidxFind, ANulInsideAFoldedNameIsSearchedNameByName) {
+    fidx_set_fold(foldWithNul);
+    Index h = newIndex();
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i)
+        names.push_back(i % 97 == 0 ? "caf\xC3\xA9 name " + std::to_string(i) : "name " + std::to_string(i));
+    commitNames(h.get(), names);
+    fidx_set_fold(nullptr);
+    const uint32_t n = fidx_count(h.get());
+    for (const std::string needle : {"name", "caf", "e 1", "9"})
+        for (const Path& p : paths()) {
+            const std::vector<uint32_t> expected = bruteForce(h.get(), h->folded, needle, 0, n, 0);
+            ASSERT_FALSE(expected.empty()) << needle;
+            ASSERT_EQ(runFind(p.fn, h.get(), h->folded, needle, 0, n), expected) << p.name << " needle " << needle;
+        }
+}
+
+// A name ending in the start of the needle followed by a name starting with its rest: the bytes
+// of the store hold the needle but for the NUL between, which no search may step over. The
+// pairs are cut at every place of the needle and shifted through the 64-byte blocks the search
+// reads; every fifth pair is followed by a name holding the whole needle, and a name ending in
+// the needle is followed by one starting with it, each found once.
+TEST(FidxFind, NoMatchSpansTwoNames) {
+    const std::string alphabet = "abcdefghijklmnop";
+    for (const size_t len : {size_t{2}, size_t{3}, size_t{17}, size_t{64}, size_t{70}}) {
+        std::string needle;
+        for (size_t i = 0; i < len; ++i) needle += alphabet[i % alphabet.size()];
+        Index h = newIndex();
+        std::vector<std::string> names;
+        std::vector<uint32_t> whole;
+        int pair = 0;
+        for (size_t cut = 1; cut < len; ++cut)
+            for (size_t pad = 0; pad < 70; pad += 1 + (pad + cut) % 5, ++pair) {
+                names.push_back(std::string(pad, 'x') + needle.substr(0, cut));
+                names.push_back(needle.substr(cut) + std::string(pad % 3, 'y'));
+                if (pair % 5 == 0) {
+                    whole.push_back(static_cast<uint32_t>(names.size()));
+                    names.push_back(std::string(pad % 7, 'x') + needle);
+                    whole.push_back(static_cast<uint32_t>(names.size()));
+                    names.push_back(needle + "y");
+                }
+            }
+        commitNames(h.get(), names);
+        const uint32_t n = fidx_count(h.get());
+        ASSERT_EQ(bruteForce(h.get(), h->names, needle, 0, n, 0), whole) << "the oracle sees no match across names";
+        for (const uint32_t lo : {0u, 1u, n / 2})
+            for (const Path& p : paths()) {
+                std::vector<uint32_t> expected;
+                for (const uint32_t e : whole)
+                    if (e >= lo) expected.push_back(e);
+                ASSERT_EQ(runFind(p.fn, h.get(), h->names, needle, lo, n), expected)
+                    << p.name << " needle length " << len << " lo " << lo;
+            }
+    }
+}
+
 TEST(FidxFind, CancelGivesAnAscendingPrefix) {
     Index h = newIndex();
     std::vector<std::string> names;
@@ -186,6 +280,28 @@ TEST(FidxGlob, AgreesWithFnmatch) {
                       expected)
                 << "'" << pat << "' vs '" << text << "'";
         }
+}
+
+// Patterns of several pieces between "*"s, pieces that begin with "?" or repeat in the text,
+// and a last piece that could also match earlier: the one-pass match against fnmatch on longer
+// texts than the exhaustive table reaches.
+TEST(FidxGlob, PatternsOfManyPiecesAgreeWithFnmatch) {
+    std::mt19937 rng(41);
+    const std::string textBytes = "aab";
+    const std::string patternBytes = "aab??**";
+    int matched = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text, pat;
+        for (int k = rng() % 24; k > 0; --k) text += textBytes[rng() % textBytes.size()];
+        for (int k = 1 + rng() % 10; k > 0; --k) pat += patternBytes[rng() % patternBytes.size()];
+        const bool expected = fnmatch(pat.c_str(), text.c_str(), FNM_NOESCAPE) == 0;
+        matched += expected;
+        ASSERT_EQ(fidx_glob_match(reinterpret_cast<const uint8_t*>(pat.data()), pat.size(),
+                                  reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                  expected)
+            << "'" << pat << "' vs '" << text << "'";
+    }
+    EXPECT_GT(matched, 1000) << "the random cases hold matches as well as misses";
 }
 
 }  // namespace

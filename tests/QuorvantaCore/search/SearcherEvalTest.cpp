@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -139,6 +141,100 @@ TEST(SearcherNarrowing, TypingNarrowsWhereSoundAndGivesWhatAFreshSearchGives) {
     }
     // The syllable is found only by a full evaluation.
     EXPECT_EQ(fresh(index, query({{nameTerm("\xE1\x84\x80\xE1\x85\xA1")}})).size(), 1u);
+}
+
+// 40,000 files in eight folders, one of them named "dd-zz". "qq" is in every name of one run of
+// a thousand files in ten and in every fiftieth name elsewhere; "zz" (as "zz" or "ZZ") in every
+// name of some runs of 500, every third or every 97th name of others, and in none of the rest.
+// Every 211th file is deleted. So the ops that filter the candidates meet dense runs of names
+// and sparse ones, in blocks of every size.
+std::vector<IndexEntry> runsTree() {
+    std::vector<IndexEntry> entries{{"/r", FIDX_NONE}};
+    for (int k = 0; k < 8; ++k) entries.push_back({k == 3 ? "dd-zz" : "dir" + std::to_string(k), 0, FIDX_FOLDER});
+    for (std::uint32_t i = 0; i < 40000; ++i) {
+        std::string name = "f" + std::to_string(i);
+        if ((i / 1000) % 10 == 0 || i % 50 == 0) name += "-qq";
+        const std::uint32_t run = (i / 500) % 4;
+        if (run == 0 || (run == 1 && i % 3 == 0) || (run == 2 && i % 97 == 0)) name += i % 2 ? "-zz" : "-ZZ";
+        entries.push_back({name + ".dat", 1 + i / 5000, std::uint8_t(i % 211 == 0 ? FIDX_DELETED : 0)});
+    }
+    return entries;
+}
+
+TEST(SearcherBlocks, OpsOverDenseAndSparseRunsGiveWhatEachNameGives) {
+    const std::vector<IndexEntry> entries = runsTree();
+    const auto index = buildIndex(entries);
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    auto has = [](const std::string& hay, const char* needle) { return hay.find(needle) != std::string::npos; };
+    auto folded = [&](std::uint32_t e) { return lower(entries[e].name); };
+    auto below = [&](std::uint32_t e, const char* text) {
+        for (std::uint32_t a = e; a != FIDX_NONE; a = entries[a].parent)
+            if (has(lower(entries[a].name), text)) return true;
+        return false;
+    };
+    struct Case {
+        const char* what;
+        Query q;
+        std::function<bool(std::uint32_t)> holds;
+    };
+    const Case cases[] = {
+        {"two name terms", query({{nameTerm("qq"), nameTerm("zz")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && has(folded(e), "zz"); }},
+        {"a second term every name holds", query({{nameTerm("qq"), nameTerm(".dat")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq"); }},
+        {"the second negated", query({{nameTerm("qq"), negated(nameTerm("zz"))}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && !has(folded(e), "zz"); }},
+        {"the second case-sensitive", query({{nameTerm("qq"), nameTerm("ZZ", true)}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && has(entries[e].name, "ZZ"); }},
+        {"three name terms", query({{nameTerm("qq"), nameTerm("z"), nameTerm("1")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && has(folded(e), "z") && has(folded(e), "1"); }},
+        {"a folder term", query({{nameTerm("qq"), pathTerm("zz")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && below(e, "zz"); }},
+        {"a negated folder term", query({{nameTerm("qq"), negated(pathTerm("zz"))}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") && !below(e, "zz"); }},
+        {"a wildcard of stars only", query({{nameTerm("qq"), globTerm("**")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq"); }},
+        {"the needle from the second term", query({{negated(nameTerm("qq")), nameTerm("zz")}}),
+         [&](std::uint32_t e) { return !has(folded(e), "qq") && has(folded(e), "zz"); }},
+    };
+    auto expected = [&](const std::function<bool(std::uint32_t)>& holds) {
+        Hits out;
+        for (std::uint32_t e = 1; e < entries.size(); ++e)
+            if (!(entries[e].flags & FIDX_DELETED) && holds(e)) out.push_back(e);
+        return out;
+    };
+    for (const int threads : {1, 8}) {
+        for (const Case& c : cases) {
+            Searcher searcher(index);
+            searcher.threads = threads;
+            const Hits want = expected(c.holds);
+            ASSERT_FALSE(want.empty()) << c.what;
+            EXPECT_EQ(hitsOrMarker(searcher.search(c.q, false)), want) << c.what << ", threads " << threads;
+        }
+        // Typed: each step narrows the hits of the one before, over more than one block of them.
+        Searcher searcher(index);
+        searcher.threads = threads;
+        const std::vector<std::pair<Query, std::function<bool(std::uint32_t)>>> steps = {
+            {query({{nameTerm("q")}}), [&](std::uint32_t e) { return has(folded(e), "q"); }},
+            {query({{nameTerm("qq")}}), [&](std::uint32_t e) { return has(folded(e), "qq"); }},
+            {query({{nameTerm("q"), pathTerm("zz")}}),
+             [&](std::uint32_t e) { return has(folded(e), "q") && below(e, "zz"); }},
+            {query({{nameTerm("qq"), pathTerm("zz")}}),
+             [&](std::uint32_t e) { return has(folded(e), "qq") && below(e, "zz"); }},
+        };
+        ASSERT_GT(expected(steps[0].second).size(), 4096u) << "more candidates than one block";
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const std::uint64_t before = searcher.narrowingsForTesting();
+            EXPECT_EQ(hitsOrMarker(searcher.search(steps[i].first, false)), expected(steps[i].second))
+                << "step " << i << ", threads " << threads;
+            if (i == 1 || i == 3) {
+                EXPECT_EQ(searcher.narrowingsForTesting() - before, 1u) << "step " << i;
+            }
+        }
+    }
 }
 
 TEST(SearcherNarrowing, NeverOnIndexesOfFewerThanEightEntries) {
