@@ -41,6 +41,7 @@ std::shared_ptr<AppModel> AppModel::create(std::vector<std::string> rootsOverrid
     auto model = std::make_shared<AppModel>(Passkey{}, std::move(rootsOverride), persist, std::move(deps));
     model->subscribeToPrefs();
     if (model->persist_) model->global_ = GlobalOrder::load(model->dataFolder_ / global_order_file::kFileName);
+    model->scheduleTick();
     return model;
 }
 
