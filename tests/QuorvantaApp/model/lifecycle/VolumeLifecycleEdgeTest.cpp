@@ -201,11 +201,17 @@ TEST(VolumeLifecycle, RescanNetworkOnlyForAnIdleListedNetworkVolume) {
     model->startScans();
     localModel->startScans();
     waitOrders(world, *model, *network);
+    world.waitSaves(*model, 1);
     world.waitWatcher(*other);
     world.waitSaves(*localModel, 1);
     world.catchUp(*other);
+    // The maintenance tick that ran while the clock moved may still be ending its jobs.
+    for (const auto& volume : {network, other})
+        world.main.waitUntil(
+            [&] { return !volume->audioRunning.get() && !volume->contentRunning && !volume->maintaining; });
     world.settle(*model);
     world.settle(*localModel);
+    world.settle(*model);  // what the other model's tasks started here
 
     localModel->rescanNetwork(other);  // a local volume
     EXPECT_FALSE(other->updating.get());
