@@ -1,6 +1,9 @@
 // The command-line tool's main loop: run() executes posted tasks in order on the thread that
 // created the loop until quit() is called. Quitting also begins shutdown (see MainQueue): tasks
 // still queued, and those posted later, never run.
+//
+// runFor() steps the loop instead, for a caller that keeps control between steps (the headless
+// benchmark and self test): it runs what is posted until a span of the loop's clock has passed.
 #pragma once
 
 #include "platform/dispatch/MainQueue.h"
@@ -22,6 +25,11 @@ public:
 
     // Runs tasks until quit(); call it on the thread that created the loop.
     void run();
+    // Runs the tasks posted before and during the call, and the timers that fall due, until
+    // `span` has passed on the loop's clock (a fake clock must be advanced by another thread);
+    // a timer due later stays pending. Returns at once after quit(). On the loop's thread, not
+    // from one of its own tasks.
+    void runFor(Clock::Duration span);
     // Safe from any thread, including from a task of the loop.
     void quit();
 

@@ -50,6 +50,7 @@
 #include "QuorvantaApp/model/search/GlobalOrder.h"
 #include "QuorvantaApp/model/search/ResultSet.h"
 #include "QuorvantaApp/model/search/SearchWork.h"
+#include "QuorvantaApp/model/app/WorkInFlight.h"
 #include "QuorvantaApp/model/volume/VolumeContext.h"
 #include "QuorvantaApp/model/volume/VolumeState.h"
 #include "QuorvantaCore/index/SortOrders.h"
@@ -63,6 +64,7 @@
 #include "platform/volumes/ExternalDrives.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -243,6 +245,11 @@ public:
     void saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool sync);
     void removeVolume(const std::shared_ptr<VolumeState>& volume);
     void goOffline(const std::shared_ptr<VolumeState>& volume);
+    // The end of the process: no snapshot or global-order write begins any more, every full scan
+    // queued or running (replacements included) is cancelled, and the call waits until the writes
+    // already under way and those scans have ended, at most `bound`. True when all ended in time.
+    // The model is not usable for scans or saves afterwards. Main thread.
+    bool windDown(std::chrono::milliseconds bound);
 
     // Maintenance (maintenance/Maintenance.h): the 0.5 s tick and the background indexing it
     // starts, and the two operations the windows call. Main thread.
@@ -361,6 +368,8 @@ private:
     bool globalBuilding_ = false;
     std::uint64_t backgroundSaves_ = 0;
     const std::shared_ptr<Generation> gen_ = std::make_shared<Generation>();
+    // The scans and writes the end of the process waits for; shared with the jobs.
+    const std::shared_ptr<WorkInFlight> work_ = std::make_shared<WorkInFlight>();
     const std::shared_ptr<std::atomic<std::uint64_t>> globalMerges_ = std::make_shared<std::atomic<std::uint64_t>>(0);
 
     // Last, so that they are released first: their queued work ends while the rest still stands.
