@@ -23,7 +23,12 @@ void RunLoop::runFor(Clock::Duration span) {
     auto ended = std::make_shared<std::atomic<bool>>(false);
     pushAfter(clock(), span, inbox_, [ended] { ended->store(true); });
     while (!quitting_.load() && !ended->load()) {
-        auto task = inbox_->popWait();
+        auto task = inbox_->tryPop();
+        if (!task && idleHook_) {
+            idleHook_();
+            continue;
+        }
+        if (!task) task = inbox_->popWait();
         if (!task || quitting_.load()) return;
         (*task)();
     }

@@ -10,6 +10,7 @@
 #include "platform/dispatch/TaskInbox.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -33,10 +34,15 @@ public:
     // Safe from any thread, including from a task of the loop.
     void quit();
 
+    // Test seam: called on the loop's thread whenever a step of runFor finds no task to run,
+    // before it waits for one; a test on a fake clock moves the clock there. Set before stepping.
+    void setIdleHookForTesting(std::function<void()> hook) { idleHook_ = std::move(hook); }
+
 private:
     const std::thread::id mainThread_;
     const std::shared_ptr<TaskInbox> inbox_;
     std::atomic<bool> quitting_{false};
+    std::function<void()> idleHook_;
 };
 
 }  // namespace quorvanta::platform
