@@ -44,13 +44,13 @@
 #pragma once
 
 #include "QuorvantaApp/model/app/ModelField.h"
+#include "QuorvantaApp/model/app/WorkInFlight.h"
 #include "QuorvantaApp/model/drives/Candidates.h"
 #include "QuorvantaApp/model/prefs/Category.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
 #include "QuorvantaApp/model/search/GlobalOrder.h"
 #include "QuorvantaApp/model/search/ResultSet.h"
 #include "QuorvantaApp/model/search/SearchWork.h"
-#include "QuorvantaApp/model/app/WorkInFlight.h"
 #include "QuorvantaApp/model/volume/VolumeContext.h"
 #include "QuorvantaApp/model/volume/VolumeState.h"
 #include "QuorvantaCore/index/SortOrders.h"
@@ -245,9 +245,10 @@ public:
     void saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool sync);
     void removeVolume(const std::shared_ptr<VolumeState>& volume);
     void goOffline(const std::shared_ptr<VolumeState>& volume);
-    // The end of the process: no snapshot or global-order write begins any more, every full scan
-    // queued or running (replacements included) is cancelled, and the call waits until the writes
-    // already under way and those scans have ended, at most `bound`. True when all ended in time.
+    // The end of the process: no snapshot, audio-table or global-order write begins any more,
+    // every full scan queued or running (replacements included) is cancelled, and the call waits
+    // until the writes already under way and those scans have ended, at most `bound`. True when
+    // all ended in time.
     // The model is not usable for scans or saves afterwards. Main thread.
     bool windDown(std::chrono::milliseconds bound);
 

@@ -1,5 +1,5 @@
 // WorkInFlight: the model's work that must end before the process may — full scans (queued or
-// running) and writes of snapshots and of the global order — so that the end of the process can
+// running) and writes of snapshots, audio tables and the global order — so that the end of the process can
 // wait for it. A write that has begun is let finish; once closed, no new write begins and every
 // scan known to it is cancelled.
 //
