@@ -16,15 +16,21 @@ void applyOneRunSettings(const EntryOptions& options, platform::Settings& settin
     if (options.kindStyle) settings.setOverlay(kindStyleKey, *options.kindStyle);
 }
 
+namespace {
+
+// `given`, or the process's current folder when it is empty ("/" when that cannot be read).
+std::string currentFolderOr(const std::string& given) {
+    if (!given.empty()) return given;
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return error ? std::string("/") : here.string();
+}
+
+}  // namespace
+
 int runEntry(std::vector<std::string> args, platform::Clock::TimePoint t0, const DesktopRunner& runner,
              EntryServices& services) {
-    std::string here = services.currentFolder;
-    if (here.empty()) {
-        std::error_code error;
-        here = std::filesystem::current_path(error).string();
-        if (error) here = "/";
-    }
-    const EntryOptions options = EntryOptions::read(std::move(args), here);
+    const EntryOptions options = EntryOptions::read(std::move(args), currentFolderOr(services.currentFolder));
     applyOneRunSettings(options, services.settings ? *services.settings : platform::standardSettings());
 
     const auto makeModel = [&](platform::MainQueue& main) {
