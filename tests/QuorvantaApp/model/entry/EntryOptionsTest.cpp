@@ -3,6 +3,7 @@
 
 #include "QuorvantaApp/model/columns/KindStyle.h"
 #include "platform/settings/FileSettings.h"
+#include "tests/QuorvantaApp/model/entry/EntryTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 namespace quorvanta::app {
 namespace {
 
+namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 constexpr std::string_view kHere = "/home/u/work";
 
@@ -89,7 +91,7 @@ TEST(EntryOptions, RootsAreAbsoluteAndNormalisedWithoutResolvingLinks) {
         EXPECT_EQ(readArgs({"--root", typed}).roots, std::vector<std::string>{expected}) << typed;
     }
     // A link is kept as typed: the root names the link, not where it leads.
-    test::TempDir dir;
+    quorvanta::test::TempDir dir;
     std::filesystem::create_directories(dir / "real");
     std::filesystem::create_directory_symlink(dir / "real", dir / "link");
     EXPECT_EQ(absoluteRoot("link/.", dir.path().string()), (dir / "link").string());
@@ -122,9 +124,9 @@ TEST(EntryOptions, ShowColumnsAndKindTakeTheirFirstOccurrenceWithAValue) {
 }
 
 TEST(EntryOptions, OneRunSettingsAreReadButNeverWritten) {
-    test::TempDir dir;
+    quorvanta::test::TempDir dir;
     const auto path = dir.write("settings.json", R"({"kindStyle": "badge", "showJunk": true})");
-    const std::string before = test::readFile(path);
+    const std::string before = quorvanta::test::readFile(path);
     platform::FileSettings settings(path);
     ASSERT_EQ(kindStyle(settings), KindStyle::badge);
 
@@ -134,7 +136,7 @@ TEST(EntryOptions, OneRunSettingsAreReadButNeverWritten) {
     EXPECT_EQ(kindStyle(settings), KindStyle::description);
     EXPECT_EQ(ColumnSets::forced, (ColumnSet{"size", "kind"}));
     EXPECT_EQ(ColumnSets::visible("audio", settings), (ColumnSet{"name", "size", "kind"}));
-    EXPECT_EQ(test::readFile(path), before);
+    EXPECT_EQ(quorvanta::test::readFile(path), before);
     // A stored change of another key writes the file without the overlay's value.
     settings.setBoolean("showJunk", false);
     EXPECT_EQ(platform::FileSettings(path).text("kindStyle"), "badge");
@@ -145,6 +147,47 @@ TEST(EntryOptions, OneRunSettingsAreReadButNeverWritten) {
     applyOneRunSettings(readArgs({"--kind"}), untouched);
     EXPECT_EQ(untouched.text("kindStyle"), "badge");
     EXPECT_EQ(ColumnSets::forced, saved);
+}
+
+TEST(EntryOptions, TheDesktopRunnerIsAskedBeforeTheModelAndEndsTheProcessWithItsStatus) {
+    platform::FakeClock clock;
+    app::test::EntryWorld world(clock);
+    EntryServices services = world.services();
+    std::vector<std::string> steps;
+    const auto makeDeps = services.dependencies;
+    services.dependencies = [&](platform::MainQueue& main) {
+        steps.push_back("model");
+        return makeDeps(main);
+    };
+    DesktopRunner runner;
+    runner.prepare = [&] {
+        steps.push_back("prepare");
+        return DesktopStart{&world.loop, 0};
+    };
+    runner.run = [&](const std::shared_ptr<AppModel>& model) {
+        steps.push_back("run");
+        EXPECT_FALSE(model->persist());
+        std::vector<std::string> roots;
+        for (const auto& volume : model->volumes.get()) roots.push_back(volume->root());
+        EXPECT_EQ(roots, std::vector<std::string>{(world.dir / "music").string()});
+        std::fputs("quit\n", world.out);
+        return 3;
+    };
+    fs::create_directories(world.dir / "music");
+    EXPECT_EQ(runEntry({"quorvanta", "--no-persist", "--root", "music/"}, clock.now(), runner, services), 3);
+    EXPECT_EQ(steps, (std::vector<std::string>{"prepare", "model", "run"}));
+    EXPECT_EQ(world.ended, 3);
+    EXPECT_EQ(world.printedAtEnd, "quit\n");
+
+    // A runner that cannot start ends the process at once with its status, and no model is made.
+    steps.clear();
+    runner.prepare = [&] {
+        steps.push_back("prepare");
+        return DesktopStart{nullptr, 2};
+    };
+    EXPECT_EQ(runEntry({"quorvanta"}, clock.now(), runner, services), 2);
+    EXPECT_EQ(steps, std::vector<std::string>{"prepare"});
+    EXPECT_EQ(world.ended, 2);
 }
 
 }  // namespace
