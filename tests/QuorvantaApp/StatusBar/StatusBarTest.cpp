@@ -15,6 +15,7 @@
 #include "tests/support/qt/SaveShot.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -201,6 +202,30 @@ TEST(StatusBar, TwelveVolumesAreCutAtTheRightAndNeverWidenTheView) {
     showChanges();
     EXPECT_EQ(row->width(), row->sizeHint().width());
     EXPECT_EQ(row->geometry().right() + 1, window.bar->width() - StatusBar::kHorizontalPadding);
+}
+
+TEST(StatusBar, ChipsFollowTheVolumeList) {
+    ModelWorld world;
+    const auto model = makeModel(world, {{"A", "/media/a"}, {"B", "/media/b"}, {"C", "/media/c"}});
+    const auto volumes = model->volumes.get();
+    for (std::size_t i = 0; i < volumes.size(); ++i) volumes[i]->count.set(static_cast<std::int64_t>(i + 1) * 100);
+    Window window(*model);
+    const auto before = window.bar->chips();
+    ASSERT_EQ(before.size(), 3u);
+    const QPointer<VolumeChip> gone = before[1];
+    EXPECT_EQ(summaryOf(*window.bar), "600 entries indexed");
+
+    volumes[1]->scanning.set(true);  // taken out while scanning: dropped from the list
+    model->removeVolume(volumes[1]);
+    ASSERT_EQ(model->volumes.get().size(), 2u);
+    showChanges();
+    EXPECT_EQ(window.bar->chips(), (std::vector<VolumeChip*>{before[0], before[2]})) << "the other chips stay";
+    EXPECT_TRUE(gone.isNull()) << "the chip of the volume that left is deleted";
+    EXPECT_EQ(summaryOf(*window.bar), "400 entries indexed");
+
+    volumes[1]->count.set(5000);  // no longer listed: no longer counted or followed
+    showChanges();
+    EXPECT_EQ(summaryOf(*window.bar), "400 entries indexed");
 }
 
 TEST(StatusBar, NoVolumesShowOnlyTheSummary) {
