@@ -43,7 +43,7 @@ public:
     }
     QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
-    // A chip's size changes with its state text.
+    // Each chip at its ideal size; again whenever one changes (its width follows its state text).
     void place() {
         int x = 0;
         for (VolumeChip* chip : chips_) {

@@ -204,6 +204,22 @@ TEST(StatusBar, TwelveVolumesAreCutAtTheRightAndNeverWidenTheView) {
     EXPECT_EQ(row->geometry().right() + 1, window.bar->width() - StatusBar::kHorizontalPadding);
 }
 
+TEST(StatusBar, ALongQueryErrorIsCutRatherThanWideningTheView) {
+    ModelWorld world;
+    const auto model = makeModel(world, {{"A", "/media/a"}, {"B", "/media/b"}});
+    Window window(*model);
+    model->setQuery("lossless:" + std::string(400, 'x'));
+    world.settle(*model);
+    showChanges();
+    ASSERT_TRUE(model->queryError.get());
+    const ToneText* summary = window.bar->summary();
+    EXPECT_EQ(summary->text().toStdString(), "Invalid search: " + *model->queryError.get());
+    EXPECT_EQ(window.host.minimumSizeHint().width(), kViewMinimumWidth);
+    EXPECT_FALSE(summary->isFullyShown());
+    EXPECT_GE(summary->width(), StatusBar::kSummaryMinimumWidth);
+    EXPECT_EQ(window.bar->chipRow()->width(), 0) << "the summary comes first";
+}
+
 TEST(StatusBar, ChipsFollowTheVolumeList) {
     ModelWorld world;
     const auto model = makeModel(world, {{"A", "/media/a"}, {"B", "/media/b"}, {"C", "/media/c"}});
