@@ -32,8 +32,6 @@ public:
             Qt::QueuedConnection);
     }
 
-    bool pending() const { return pending_; }
-
 private:
     QObject* const owner_;
     const std::function<void()> refresh_;
