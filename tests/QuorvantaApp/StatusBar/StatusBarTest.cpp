@@ -10,7 +10,7 @@
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 #include "QuorvantaApp/Theme/Theme.h"
 #include "QuorvantaApp/Widgets/Spinner.h"
-#include "tests/QuorvantaApp/StatusBar/LanguageScope.h"
+#include "tests/support/LanguageScope.h"
 #include "tests/support/qt/PostedEvents.h"
 #include "tests/support/qt/SaveShot.h"
 
@@ -30,7 +30,7 @@
 namespace quorvanta::app {
 namespace {
 
-using test::LanguageScope;
+using quorvanta::test::LanguageScope;
 using test::ModelWorld;
 
 // What follows a publish: the views redraw one turn of the event loop later, and the chip row

@@ -2,7 +2,7 @@
 // chip's tooltip, in English and German.
 #include "QuorvantaApp/StatusBar/StatusTexts.h"
 
-#include "tests/QuorvantaApp/StatusBar/LanguageScope.h"
+#include "tests/support/LanguageScope.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace quorvanta::app {
 namespace {
 
-using test::LanguageScope;
+using quorvanta::test::LanguageScope;
 using namespace std::chrono_literals;
 
 const std::string kClickHint = "Click: show or hide this drive in the results (it stays indexed)";

@@ -1,15 +1,15 @@
-// Sets the shared interface language for one test and restores the earlier choice afterwards.
+// Holds the shared interface language at `code` while it lives; restores the earlier choice after.
 #pragma once
 
 #include "QuorvantaCore/lang/Lang.h"
 
 #include <string>
 
-namespace quorvanta::app::test {
+namespace quorvanta::test {
 
 class LanguageScope {
 public:
-    explicit LanguageScope(const std::string& code) : before_(core::Lang::shared().choice()) {
+    explicit LanguageScope(const std::string& code = "en") : before_(core::Lang::shared().choice()) {
         core::Lang::shared().setChoice(code);
     }
     ~LanguageScope() { core::Lang::shared().setChoice(before_); }
@@ -20,4 +20,4 @@ private:
     std::string before_;
 };
 
-}  // namespace quorvanta::app::test
+}  // namespace quorvanta::test
