@@ -10,6 +10,7 @@
 // drop) cancels the replacement. Lists that differ only in their order are the same
 // configuration.
 #include "QuorvantaApp/model/app/AppModel.h"
+
 #include "QuorvantaCore/index/CatalogFiles.h"
 #include "QuorvantaCore/index/IndexWatch.h"
 #include "QuorvantaCore/index/VolumeWatcher.h"
