@@ -1,7 +1,7 @@
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 
 #include "QuorvantaApp/StatusBar/StatusTexts.h"
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 #include "QuorvantaApp/Theme/Theme.h"
 #include "QuorvantaApp/Widgets/Fonts.h"

@@ -6,7 +6,7 @@
 
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 #include "QuorvantaApp/Theme/Theme.h"
 #include "QuorvantaApp/Widgets/Spinner.h"
