@@ -69,7 +69,11 @@ public:
     }
 
     QSize sizeHint() const override { return sizeFor(arrangement_); }
-    QSize minimumSizeHint() const override { return sizeFor(ExampleArrangement::threeAndThree); }
+    // As narrow as the wider row of three; as high as the current arrangement (a layout takes a
+    // fixed height at least as high as the minimum).
+    QSize minimumSizeHint() const override {
+        return {sizeFor(ExampleArrangement::threeAndThree).width(), sizeHint().height()};
+    }
 
 protected:
     void resizeEvent(QResizeEvent*) override { place(); }

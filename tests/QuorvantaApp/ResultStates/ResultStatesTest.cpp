@@ -128,6 +128,9 @@ TEST(ResultStatesExamples, ChipsWrapIntoThreeAndThreeWhenSixDoNotFit) {
             if (chips[i]->y() != chips[i - 1]->y()) continue;
             EXPECT_EQ(chips[i]->x() - chips[i - 1]->geometry().right() - 1, EmptyState::kExampleSpacing);
         }
+        const int chipsEnd = chips.back()->mapTo(view, QPoint(0, chips.back()->height())).y();
+        EXPECT_EQ(view->showAllButton()->y() - chipsEnd, EmptyState::kSpacing + EmptyState::kShowAllTopPadding)
+            << "nothing reserved below the last row at " << c.width;
         for (const CapsuleButton* chip : chips) {
             EXPECT_GE(chip->x(), 0) << c.width;
             EXPECT_LE(chip->geometry().right(), c.width) << c.width;
