@@ -34,14 +34,10 @@ protected:
 
 }  // namespace
 
-struct NewDriveBanner::Row::Drive {
-    Candidate candidate;
-};
-
 NewDriveBanner::Row::Row(AppModel& model, const Candidate& candidate, QWidget* parent)
     : QWidget(parent),
       model_(model),
-      drive_(std::make_unique<Drive>(Drive{candidate})),
+      candidate_(candidate),
       question_(new ToneText(TextTone::primary, this)),
       index_(new QPushButton(QString::fromStdString(core::tr("Index")), this)),
       no_(new QPushButton(QString::fromStdString(core::tr("No")), this)) {
@@ -53,15 +49,8 @@ NewDriveBanner::Row::Row(AppModel& model, const Candidate& candidate, QWidget* p
         button->setFont(Fonts::system(kButtonFontSize));
         button->setAutoDefault(false);
     }
-    // The candidate is read when clicked: the row may have been given a newer one meanwhile.
-    QObject::connect(index_, &QPushButton::clicked, this, [this] {
-        const Candidate candidate = drive_->candidate;
-        model_.indexNewDrive(candidate);
-    });
-    QObject::connect(no_, &QPushButton::clicked, this, [this] {
-        const Candidate candidate = drive_->candidate;
-        model_.ignoreNewDrive(candidate);
-    });
+    QObject::connect(index_, &QPushButton::clicked, this, [this] { answer(&AppModel::indexNewDrive); });
+    QObject::connect(no_, &QPushButton::clicked, this, [this] { answer(&AppModel::ignoreNewDrive); });
 
     auto* line = new QHBoxLayout(this);
     line->setContentsMargins(kHorizontalPadding, kVerticalPadding, kHorizontalPadding, kVerticalPadding);
@@ -73,12 +62,16 @@ NewDriveBanner::Row::Row(AppModel& model, const Candidate& candidate, QWidget* p
     setCandidate(candidate);
 }
 
-NewDriveBanner::Row::~Row() = default;
-
-const Candidate& NewDriveBanner::Row::candidate() const { return drive_->candidate; }
+void NewDriveBanner::Row::answer(void (AppModel::*operation)(const Candidate&)) {
+    // The model drops the drive from its list at once, the row only on the next redraw: a second
+    // click meanwhile would answer again.
+    setEnabled(false);
+    const Candidate candidate = candidate_;  // the model's answer may replace the row's
+    (model_.*operation)(candidate);
+}
 
 void NewDriveBanner::Row::setCandidate(const Candidate& candidate) {
-    drive_->candidate = candidate;
+    candidate_ = candidate;
     question_->setText(QString::fromStdString(
         core::tr("New drive “%@” — should %@ index it?", candidate.name, core::AppInfo::name())));
 }
@@ -120,6 +113,7 @@ void NewDriveBanner::refresh() {
             row = *same;
             *same = nullptr;
             row->setCandidate(candidate);
+            row->setEnabled(true);  // listed again: a question again
         } else {
             row = new Row(model_, candidate, this);
         }

@@ -1,8 +1,9 @@
 // The rows that ask about drives just mounted that are no source yet: one row per entry of the
 // model's new drives, in their order and identified by the drive's key, each with "New drive
 // “<name>” — should <app> index it?", "Index" (the drive becomes a whole-volume source) and "No"
-// (it is recorded as a disabled source). A row whose drive is still listed stays the same widget
-// when others come or go. The banner hides itself while the list is empty.
+// (it is recorded as a disabled source). A row takes one answer: it is disabled until the redraw
+// that drops it. A row whose drive is still listed stays the same widget when others come or go.
+// The banner hides itself while the list is empty.
 //
 // It redraws after each change of the model.
 //
@@ -10,6 +11,7 @@
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
+#include "QuorvantaApp/model/drives/Candidates.h"
 #include "platform/notify/Connection.h"
 
 #include <QWidget>
@@ -22,7 +24,6 @@ class QVBoxLayout;
 namespace quorvanta::app {
 
 class AppModel;
-struct Candidate;
 class ToneText;
 
 class NewDriveBanner final : public QWidget {
@@ -56,9 +57,8 @@ private:
 class NewDriveBanner::Row final : public QWidget {
 public:
     Row(AppModel& model, const Candidate& candidate, QWidget* parent);
-    ~Row() override;
 
-    const Candidate& candidate() const;
+    const Candidate& candidate() const { return candidate_; }
     void setCandidate(const Candidate& candidate);
     ToneText* question() const { return question_; }
     QPushButton* indexButton() const { return index_; }
@@ -68,10 +68,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    struct Drive;
+    // Answers for the row's drive; the row takes no second answer.
+    void answer(void (AppModel::*operation)(const Candidate&));
 
     AppModel& model_;
-    std::unique_ptr<Drive> drive_;
+    Candidate candidate_;
     ToneText* question_;
     QPushButton* index_;
     QPushButton* no_;

@@ -65,6 +65,7 @@ TEST(NewDriveBanner, IndexAndNoAnswerOneRowEachUntilTheBannerGoes) {
     NewDriveBanner::Row* second = banner->rows()[1];
 
     first->indexButton()->click();  // indexNewDrive with the first drive
+    EXPECT_FALSE(first->isEnabled()) << "no second answer before the row goes";
     const SourceMap afterIndex = world.prefs.sources();
     ASSERT_TRUE(afterIndex.contains("key-Music SSD"));
     EXPECT_TRUE(afterIndex.at("key-Music SSD").enabled);
