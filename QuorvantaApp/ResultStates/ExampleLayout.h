@@ -1,7 +1,7 @@
 // The example searches of the empty state and how their chips are arranged. The examples are
 // query texts shown and used as they stand, never translated. Their chips take the first
 // arrangement that fits the width they are given: all six in one row, else two rows of three
-// (also when even those do not fit: the rows are then cut, never wrapped further).
+// (also when even those do not fit: there is no third arrangement).
 //
 // Threads: pure functions; any thread.
 #pragma once
