@@ -31,13 +31,17 @@ public:
         if (role != Qt::DisplayRole || !set_ || index.row() < 0 ||
             static_cast<std::size_t>(index.row()) >= set_->rows().size())
             return {};
+        ++reads_;
         const RowKey row = set_->rows()[static_cast<std::size_t>(index.row())];
         const VolumeState& volume = *set_->vols()[rowPosition(row)];
         return QString::fromStdString(volume.displayPath(volume.index()->path(rowEntry(row))));
     }
 
+    std::uint64_t reads() const { return reads_; }
+
 private:
     std::shared_ptr<const ResultSet> set_;
+    mutable std::uint64_t reads_ = 0;
 };
 
 // The model's focusTable while this list is installed; told apart from another list's by `list`.
@@ -54,6 +58,10 @@ ResultPathList::ResultPathList(AppModel& model, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle);
     setFrameShape(QFrame::NoFrame);
+    // The lines lie on the results area's ground.
+    QPalette lines = palette();
+    lines.setColor(QPalette::Base, Qt::transparent);
+    setPalette(lines);
     model_.focusTable = Focus{this};
     modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
     refresh();
@@ -66,6 +74,8 @@ ResultPathList::~ResultPathList() {
 }
 
 const std::shared_ptr<const ResultSet>& ResultPathList::shown() const { return rows_->set(); }
+
+std::uint64_t ResultPathList::linesReadForTesting() const { return rows_->reads(); }
 
 void ResultPathList::takeFocus() {
     setFocus(Qt::OtherFocusReason);

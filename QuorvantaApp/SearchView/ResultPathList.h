@@ -15,6 +15,7 @@
 
 #include <QListView>
 
+#include <cstdint>
 #include <memory>
 
 namespace quorvanta::app {
@@ -29,6 +30,8 @@ public:
 
     // The result set shown.
     const std::shared_ptr<const ResultSet>& shown() const;
+    // Test seam: how many lines were read from the indexes so far.
+    std::uint64_t linesReadForTesting() const;
     // Takes the keyboard focus, on the current line or else the first.
     void takeFocus();
 

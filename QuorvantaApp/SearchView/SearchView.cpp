@@ -195,6 +195,8 @@ SearchView::SearchView(AppModel& model, SearchHistoryModel& history, ResultsFact
     auto* scroll = new ChipScroll(top);
     chips_ = new CategoryChipRow(model_);
     scroll->setWidget(chips_);
+    // The scroll area fills its widget with the window colour; the chips lie on the bar.
+    chips_->setAutoFillBackground(false);
     scroll->setFixedHeight(chips_->sizeHint().height());
     junk_ = new QCheckBox(QString::fromStdString(core::tr("Hidden files")), top);
     junk_->setFont(Fonts::system(kCheckboxFontSize));

@@ -424,6 +424,27 @@ TEST(SearchViewResultList, ShowsPathsInResultOrderAndFollowsNewResults) {
     EXPECT_FALSE(model->focusTable) << "the list takes its focusTable with it";
 }
 
+TEST(SearchViewResultList, ReadsOnlyTheLinesItDraws) {
+    ModelWorld world;
+    const auto model = makeModel(world, {{"Data", "/srv/data"}});
+    std::vector<core::test::IndexEntry> files;
+    for (int i = 0; i < 20000; ++i) files.push_back({"file-" + std::to_string(i) + ".txt"});
+    test::fill(*model->volumes.get()[0], files);
+    model->setQuery("file-");
+    world.settle(*model);
+    ASSERT_EQ(model->results.get()->rows().size(), 20000u);
+    auto* list = new ResultPathList(*model);
+    Host host(list, SearchView::kMinimumWidth, kHeight);
+    const std::uint64_t shownLines = static_cast<std::uint64_t>(kHeight / list->fontMetrics().height()) + 2;
+    EXPECT_LE(list->linesReadForTesting(), 4 * shownLines) << "the lines in view, a few times over, not 20,000";
+    EXPECT_GT(list->linesReadForTesting(), 0u);
+    list->scrollToBottom();
+    showChanges();
+    const QModelIndex last = list->model()->index(19999, 0);
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(last))) << "the last line scrolled into view";
+    EXPECT_EQ(last.data().toString().toStdString().rfind("/srv/data/file-", 0), 0u);
+}
+
 // The pictures' world: the system disk, a music drive and an offline backup, their entries, and a
 // drive just mounted that is not a source yet.
 struct PictureWorld {
@@ -475,6 +496,9 @@ TEST(SearchViewPictures, PanelInEachState) {
     const auto shoot = [](PictureWorld& w, const char* name, Appearance appearance = Appearance::light) {
         auto* view = new SearchView(*w.model, w.history);
         Host host(view, 900, kHeight, appearance);
+        // Active, so that the field shows its focus frame.
+        QApplication::setActiveWindow(&host.window);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&host.window));
         showChanges();
         quorvanta::test::saveShot(host.window, name);
         return view->overlay();
