@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -348,7 +349,6 @@ TEST(HistoryPopover, RemoveKeepsItOpenAndSaveTurnsIntoRemove) {
     EXPECT_EQ(p.history.store->favorites, Texts{});
     EXPECT_EQ(pop->saveButton()->text().toStdString(), "Save this search");
     EXPECT_EQ(pop->saveButton()->glyph(), "star");
-    pop->favoriteRows();
     p.history.toggleFavorite("older");
     showChanges();
     pop->saveButton()->click();
@@ -415,11 +415,9 @@ TEST(SearchViewResultList, ShowsPathsInResultOrderAndFollowsNewResults) {
     EXPECT_EQ(list->shown(), model->results.get());
     EXPECT_EQ(shownPaths(), (Texts{one + "/sub/beta.txt", two + "/gamma.txt"})) << "the new result set";
 
-    int focusedRow = -1;
     ASSERT_TRUE(model->focusTable);
     model->focusTable();
-    focusedRow = list->currentIndex().row();
-    EXPECT_EQ(focusedRow, 0);
+    EXPECT_EQ(list->currentIndex().row(), 0) << "focus lands on the first line";
     delete list;
     EXPECT_FALSE(model->focusTable) << "the list takes its focusTable with it";
 }
@@ -443,6 +441,24 @@ TEST(SearchViewResultList, ReadsOnlyTheLinesItDraws) {
     const QModelIndex last = list->model()->index(19999, 0);
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(last))) << "the last line scrolled into view";
     EXPECT_EQ(last.data().toString().toStdString().rfind("/srv/data/file-", 0), 0u);
+
+    // A re-run that keeps the scroll, then a new query that resets it.
+    const int bottom = list->verticalScrollBar()->value();
+    ASSERT_GT(bottom, 0);
+    const auto before = model->results.get();
+    model->setSortDesc(true);
+    world.settle(*model);
+    showChanges();
+    ASSERT_NE(model->results.get(), before);
+    ASSERT_FALSE(model->results.get()->resetScroll());
+    EXPECT_EQ(list->verticalScrollBar()->value(), bottom);
+    list->setCurrentIndex(list->model()->index(5, 0));
+    model->setQuery("file-1");
+    world.settle(*model);
+    showChanges();
+    ASSERT_TRUE(model->results.get()->resetScroll());
+    EXPECT_EQ(list->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(list->selectionModel()->selectedIndexes().isEmpty());
 }
 
 // The pictures' world: the system disk, a music drive and an offline backup, their entries, and a
