@@ -66,6 +66,9 @@ HistoryPopover::HistoryPopover(AppModel& model, SearchHistoryModel& history, QWi
 HistoryPopover::~HistoryPopover() = default;
 
 void HistoryPopover::refresh() {
+    // Most changes of the model (a search that ended) change nothing shown here, and a rebuild
+    // would lose the row under the pointer.
+    if (history_.store.get() == shownStore_ && model_.query.get() == shownQuery_) return;
     build();
     adjustSize();
 }
@@ -88,7 +91,9 @@ void HistoryPopover::build() {
     column->setSpacing(kSpacing);
     column->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    const core::SearchHistory& lists = history_.store.get();
+    shownStore_ = history_.store.get();
+    shownQuery_ = model_.query.get();
+    const core::SearchHistory& lists = shownStore_;
     const std::string trimmed(core::text::trimWhiteSpace(model_.query.get()));
     save_ = new PlainButton(content_);
     const bool favourite = lists.isFavorite(trimmed);
@@ -185,9 +190,7 @@ SearchHistoryButton::SearchHistoryButton(AppModel& model, SearchHistoryModel& hi
     box->addWidget(button_);
 }
 
-SearchHistoryButton::~SearchHistoryButton() {
-    if (popover_) delete popover_.data();
-}
+SearchHistoryButton::~SearchHistoryButton() = default;
 
 bool SearchHistoryButton::isOpen() const { return popover_ && popover_->isVisible(); }
 

@@ -7,12 +7,13 @@
 // SearchHistoryModel::kShownRecent) under a heading with "Clear" while there are any. Each row is
 // the entry, which sets the model's query (whose setter searches) and closes the popover without
 // recording it, and a remove control, which removes only that entry and keeps the popover open.
-// The popover redraws after each change of the history and of the application model.
+// The popover is built again after each change of the history and of the model's query.
 //
 // Threads: main thread. The application model and the history model must outlive the button.
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
+#include "QuorvantaCore/search/SearchHistory.h"
 #include "platform/notify/Connection.h"
 
 #include <QFrame>
@@ -77,6 +78,8 @@ private:
     QWidget* noRecent_ = nullptr;
     std::vector<Row> favorites_;
     std::vector<Row> recent_;
+    core::SearchHistory shownStore_;  // the lists and the query the content was built for
+    std::string shownQuery_;
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a popover being destroyed.
     platform::Connection historyChanges_;

@@ -319,6 +319,12 @@ TEST(HistoryPopover, ListsTheNewestFifteenAndPicksWithoutRecording) {
     EXPECT_NE(pop->noFavoritesText(), nullptr);
     EXPECT_FALSE(pop->saveButton()->isEnabled()) << "blank query";
 
+    const PlainButton* first = pop->recentRows()[0].entry;
+    p.model->runSearch(false);
+    p.world.settle(*p.model);
+    showChanges();
+    EXPECT_EQ(pop->recentRows()[0].entry, first) << "a search that ended changes nothing shown: no rebuild";
+
     const auto stored = p.history.store.get();
     pop->recentRows()[3].entry->click();
     EXPECT_EQ(p.model->query.get(), "q46");
