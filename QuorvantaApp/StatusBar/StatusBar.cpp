@@ -1,11 +1,11 @@
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 
 #include "QuorvantaApp/StatusBar/StatusTexts.h"
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 #include "QuorvantaApp/Theme/Theme.h"
 #include "QuorvantaApp/Widgets/Fonts.h"
 #include "QuorvantaApp/Widgets/Spinner.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaCore/lang/Tr.h"
 

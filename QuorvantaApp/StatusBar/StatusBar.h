@@ -13,7 +13,7 @@
 // Threads: main thread. The model must outlive the bar.
 #pragma once
 
-#include "QuorvantaApp/StatusBar/CoalescedRefresh.h"
+#include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "platform/notify/Connection.h"
 
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 
 #include "QuorvantaApp/StatusBar/StatusTexts.h"
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
 #include "QuorvantaApp/Widgets/Spinner.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
 #include "QuorvantaApp/model/volume/VolumeState.h"
 

@@ -11,7 +11,7 @@
 // Threads: main thread. The preferences must outlive the chip; the chip holds its volume state.
 #pragma once
 
-#include "QuorvantaApp/StatusBar/CoalescedRefresh.h"
+#include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "platform/notify/Connection.h"
 
 #include <QAbstractButton>

@@ -6,10 +6,10 @@
 
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
 #include "QuorvantaApp/StatusBar/VolumeChip.h"
 #include "QuorvantaApp/Theme/Theme.h"
 #include "QuorvantaApp/Widgets/Spinner.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 #include "tests/support/LanguageScope.h"
 #include "tests/support/qt/PostedEvents.h"
 #include "tests/support/qt/SaveShot.h"

@@ -1,4 +1,4 @@
-#include "QuorvantaApp/StatusBar/ToneWidgets.h"
+#include "QuorvantaApp/Widgets/ToneWidgets.h"
 
 #include "QuorvantaApp/Widgets/Glyph.h"
 

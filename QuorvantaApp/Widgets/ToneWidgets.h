@@ -1,6 +1,6 @@
-// The small pieces the status bar and its chips are made of: one line of text and one glyph, each
-// drawn in a tone (TextTone.h) resolved from the palette when it is painted, so both follow a
-// switch of appearance. The text is shown as plain text, never as markup, whatever it holds.
+// Small pieces of the status bar, its chips and the result-area states: one line of text and one
+// glyph, each drawn in a tone (TextTone.h) resolved from the palette when it is painted, so both
+// follow a switch of appearance. The text is shown as plain text, never as markup, whatever it holds.
 //
 // Threads: main thread.
 #pragma once
