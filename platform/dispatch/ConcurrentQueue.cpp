@@ -92,9 +92,13 @@ ConcurrentQueue::~ConcurrentQueue() {
     state_->threadEnded.wait(lock, [&] { return state_->threads == 0; });
 }
 
-void ConcurrentQueue::async(Task job) { state_->enqueue(std::move(job), state_); }
+void ConcurrentQueue::async(Task job) {
+    submitted_.fetch_add(1, std::memory_order_relaxed);
+    state_->enqueue(std::move(job), state_);
+}
 
 void ConcurrentQueue::asyncAfter(Clock::Duration delay, Task job) {
+    submitted_.fetch_add(1, std::memory_order_relaxed);
     clock_.scheduleAfter(delay, [weak = std::weak_ptr<State>(state_), job = std::move(job)]() mutable {
         if (auto state = weak.lock()) state->enqueue(std::move(job), state);
     });

@@ -16,8 +16,10 @@
 #include "platform/dispatch/Qos.h"
 #include "platform/time/Clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -43,6 +45,9 @@ public:
 
     // Threads alive now (running a job or lingering idle).
     std::size_t threadCount() const;
+    // How many jobs were handed to the queue so far (async and asyncAfter each count one, when
+    // called), for callers that check what a step started.
+    std::uint64_t submitted() const { return submitted_.load(std::memory_order_relaxed); }
 
     struct State;
 
@@ -50,6 +55,7 @@ private:
     const std::string label_;
     Clock& clock_;
     const std::shared_ptr<State> state_;
+    std::atomic<std::uint64_t> submitted_{0};
 };
 
 }  // namespace quorvanta::platform

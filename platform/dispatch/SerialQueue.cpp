@@ -21,9 +21,15 @@ SerialQueue::~SerialQueue() {
     thread_.join();
 }
 
-void SerialQueue::async(Task task) { inbox_->push(std::move(task)); }
+void SerialQueue::async(Task task) {
+    submitted_.fetch_add(1, std::memory_order_relaxed);
+    inbox_->push(std::move(task));
+}
 
-void SerialQueue::asyncAfter(Clock::Duration delay, Task task) { pushAfter(clock_, delay, inbox_, std::move(task)); }
+void SerialQueue::asyncAfter(Clock::Duration delay, Task task) {
+    submitted_.fetch_add(1, std::memory_order_relaxed);
+    pushAfter(clock_, delay, inbox_, std::move(task));
+}
 
 void SerialQueue::runAndWait(const Task& body) {
     std::mutex mutex;  // guards done

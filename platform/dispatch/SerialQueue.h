@@ -14,6 +14,8 @@
 #include "platform/dispatch/TaskInbox.h"
 #include "platform/time/Clock.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -44,6 +46,10 @@ public:
     // True on the queue's own thread.
     bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
 
+    // How many tasks were handed to the queue so far (async, asyncAfter and sync each count one,
+    // when called), for callers that check what a step started.
+    std::uint64_t submitted() const { return submitted_.load(std::memory_order_relaxed); }
+
 private:
     // Queues `body` and waits until it has run.
     void runAndWait(const Task& body);
@@ -51,6 +57,7 @@ private:
     const std::string label_;
     Clock& clock_;
     const std::shared_ptr<TaskInbox> inbox_;
+    std::atomic<std::uint64_t> submitted_{0};
     std::thread thread_;
 };
 

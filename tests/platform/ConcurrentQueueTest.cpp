@@ -156,5 +156,17 @@ TEST(ConcurrentQueue, DelayedJobsFollowTheClock) {
     EXPECT_TRUE(ran.load());
 }
 
+TEST(ConcurrentQueue, CountsEveryJobHandedToIt) {
+    FakeClock clock;
+    ConcurrentQueue queue("quorvanta.scan", Qos::utility, 4, ConcurrentQueue::kDefaultIdleLinger, clock);
+    std::latch done(2);
+    queue.async([&] { done.count_down(); });
+    queue.asyncAfter(1s, [&] { done.count_down(); });
+    EXPECT_EQ(queue.submitted(), 2u) << "a delayed job counts when it is handed over";
+    clock.advance(1s);
+    done.wait();
+    EXPECT_EQ(queue.submitted(), 2u) << "and not again when it falls due";
+}
+
 }  // namespace
 }  // namespace quorvanta::platform

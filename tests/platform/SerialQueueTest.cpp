@@ -115,6 +115,20 @@ TEST(SerialQueue, DelayedTasksFollowTheClock) {
                                   });
 }
 
+TEST(SerialQueue, CountsEveryTaskHandedToIt) {
+    FakeClock clock;
+    SerialQueue queue("quorvanta.test", Qos::standard, clock);
+    EXPECT_EQ(queue.submitted(), 0u);
+    queue.async([] {});
+    queue.asyncAfter(std::chrono::seconds(1), [] {});
+    EXPECT_EQ(queue.submitted(), 2u) << "a delayed task counts when it is handed over";
+    queue.sync([] {});
+    EXPECT_EQ(queue.submitted(), 3u);
+    clock.advance(std::chrono::seconds(1));
+    queue.sync([] {});
+    EXPECT_EQ(queue.submitted(), 4u) << "and not again when it falls due";
+}
+
 TEST(SerialQueue, DestructionRunsQueuedTasksAndDropsFutureOnes) {
     FakeClock clock;
     std::atomic<int> ran{0};

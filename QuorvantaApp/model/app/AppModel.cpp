@@ -43,6 +43,7 @@ std::shared_ptr<AppModel> AppModel::create(std::vector<std::string> rootsOverrid
     model->subscribeToPrefs();
     if (model->persist_) model->global_ = GlobalOrder::load(model->dataFolder_ / global_order_file::kFileName);
     model->refreshNewDrives();
+    model->scheduleTick();
     if (model->persist_ && !forced) model->observeMounts();
     return model;
 }

@@ -12,8 +12,9 @@
 // once sources were configured, one per candidate drive with stored and enabled settings that give
 // folders (`makeConfiguredVolume`); without forced roots and when persisting, the offline catalogs
 // are appended (`offlineCatalogs`); the preference subscriptions start; the global order is loaded
-// from "global.ord" when persisting; `newDrives` is filled (refreshNewDrives); without forced roots
-// and when persisting, mounts and unmounts are observed (observeMounts). No scan is started. Persisting is off when the caller says so
+// from "global.ord" when persisting; `newDrives` is filled (refreshNewDrives); the 0.5 s
+// maintenance timer starts; without forced roots and when persisting, mounts and unmounts are
+// observed (observeMounts). No scan is started. Persisting is off when the caller says so
 // and when there is no data folder (a model without a home folder writes nothing anywhere).
 //
 // Threads and what they own:
@@ -74,6 +75,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvanta::core {
@@ -266,6 +268,22 @@ public:
     void dropVolume(const std::shared_ptr<VolumeState>& volume);
     void forgetCatalog(const std::shared_ptr<VolumeState>& volume);
 
+    // Maintenance (maintenance/Maintenance.h): the 0.5 s tick and the background indexing it
+    // starts, and the two operations the windows call. Main thread.
+    //   tick               one pass over the volumes: counts, audio, network schedule, content,
+    //                      sort orders, reconcile and saves, then the global order and at most
+    //                      one search
+    //   maintainAudio      the audio analysis of a volume whose index changed, on `audioQueue`
+    //   maintainContent    the content-index update of a volume, on `contentQueue`
+    //   clearContentIndex  no content folders any more, the content index emptied
+    //   filesChanged       the given folders of each volume listed again on `bg`, then a search
+    using FolderChanges = std::vector<std::pair<std::shared_ptr<VolumeState>, std::set<std::string>>>;
+    void tick();
+    void maintainAudio(const std::shared_ptr<VolumeState>& volume);
+    void maintainContent(const std::shared_ptr<VolumeState>& volume);
+    void clearContentIndex();
+    void filesChanged(FolderChanges changes);
+
     // The search generation, read under its lock.
     std::int64_t generation() const;
     // Snapshots, catalogs and the global order are read and written.
@@ -344,6 +362,13 @@ private:
     // of the folders present), or nothing is missing any more (`otherwise`).
     void rootsMissing(const std::shared_ptr<VolumeState>& volume, const RootCheck& check,
                       const std::function<void()>& otherwise);
+    // The maintenance timer: `tick` every 0.5 s of the model's clock while the model exists.
+    void scheduleTick();
+    // The network schedule of one volume: rescanNetwork when its interval is due.
+    void maintainSchedule(const std::shared_ptr<VolumeState>& volume);
+    // Sort orders, reconcile and saves of one volume.
+    void maintainSortOrders(const std::shared_ptr<VolumeState>& volume);
+    void maintainPersisted(const std::shared_ptr<VolumeState>& volume);
     // Stops a replacement still scanning for the volume and unlinks the two.
     void cancelReplacement(VolumeState& volume);
     // Whether the volume is in `volumes` and not an offline catalog.

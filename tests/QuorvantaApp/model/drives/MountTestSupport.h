@@ -132,6 +132,7 @@ public:
         for (const auto& volume : model->volumes.get()) waitWatcher(*volume);
         waitSaves(*model, volumes);
         for (const auto& volume : model->volumes.get()) catchUp(*volume);
+        waitMaintenance(*model);
         settle(*model);
         return model;
     }

@@ -201,11 +201,15 @@ TEST(VolumeLifecycle, RescanNetworkOnlyForAnIdleListedNetworkVolume) {
     model->startScans();
     localModel->startScans();
     waitOrders(world, *model, *network);
+    world.waitSaves(*model, 1);
     world.waitWatcher(*other);
     world.waitSaves(*localModel, 1);
     world.catchUp(*other);
+    world.waitMaintenance(*model);
+    world.waitMaintenance(*localModel);
     world.settle(*model);
     world.settle(*localModel);
+    world.settle(*model);  // what the other model's tasks started here
 
     localModel->rescanNetwork(other);  // a local volume
     EXPECT_FALSE(other->updating.get());
