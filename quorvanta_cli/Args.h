@@ -30,10 +30,10 @@ enum class Shown {
 // ("" for a switch, which takes none), and its default.
 struct Option {
     std::string_view name;
-    std::string_view value;
+    std::string_view value{};
     Shown shown = Shown::optional;
     std::int64_t number = 0;  // the default of a number option
-    std::string_view text;    // the default of a text option
+    std::string_view text{};  // the default of a text option
 };
 
 // The same option, left out of the usage text of the command that lists it so.

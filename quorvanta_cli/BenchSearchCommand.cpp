@@ -122,7 +122,7 @@ void sortTest(Cli& cli, core::VolumeIndex& index, core::Searcher& searcher, int 
         std::vector<double> times;
         for (int run = 0; run < runs; ++run) {
             const double start = now();
-            index.ordered(hits, key, false, 100, core::LocalAPI::kDirectSortLimit);
+            index.ordered(hits, key, false, 100, core::kDirectSortLimit);
             times.push_back(millisSince(start));
         }
         std::sort(times.begin(), times.end());

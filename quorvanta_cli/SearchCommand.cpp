@@ -36,7 +36,7 @@ int searchCommand(Cli& cli) {
     std::optional<std::vector<std::uint32_t>> shown;
     if (const auto key = core::sortKeyFromRaw(cli.args.text(o::sort))) {
         index->permutation(*key);
-        shown = index->ordered(hits, *key, cli.args.flag(o::desc), shownLimit, core::LocalAPI::kDirectSortLimit);
+        shown = index->ordered(hits, *key, cli.args.flag(o::desc), shownLimit, core::kDirectSortLimit);
     }
     if (!shown)
         shown.emplace(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(std::min(shownLimit, hits.size())));

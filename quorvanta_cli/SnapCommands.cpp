@@ -98,7 +98,7 @@ int snapLoadCommand(Cli& cli) {
     const double searchSeconds = now() - t;
 
     t = now();
-    const auto ordered = index->ordered(hits, core::SortKey::name, false, 100, core::LocalAPI::kDirectSortLimit);
+    const auto ordered = index->ordered(hits, core::SortKey::name, false, 100, core::kDirectSortLimit);
     const double orderSeconds = now() - t;
 
     cli.out << "load=" << fmt(loadSeconds * 1000) << " ms entries=" << index->count()

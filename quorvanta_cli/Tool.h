@@ -43,14 +43,14 @@ struct RunEnd {
 // "usage: " and its synopsis, followed on a second line (indented by seven blanks) by the synopsis
 // of the command `alsoShows` names.
 struct Command {
-    std::string_view word;            // matched against element 0 by exact equality
-    std::string_view operands;        // the synopsis' text before the options
-    std::span<const Option> options;  // every option the command reads (Options.h)
-    std::string_view note;            // the synopsis' text after the options
-    bool hasUsage = false;            // whether it has a usage text of its own
-    std::string_view alsoShows;       // the word of a command whose synopsis the usage text adds
-    int overviewPosition = 0;         // its place in the general usage text, 0 when not listed there
-    int (*run)(Cli&) = nullptr;       // null while the command is not built: its word is then unknown
+    std::string_view word;              // matched against element 0 by exact equality
+    std::string_view operands{};        // the synopsis' text before the options
+    std::span<const Option> options{};  // every option the command reads (Options.h)
+    std::string_view note{};            // the synopsis' text after the options
+    bool hasUsage = false;              // whether it has a usage text of its own
+    std::string_view alsoShows{};       // the word of a command whose synopsis the usage text adds
+    int overviewPosition = 0;           // its place in the general usage text, 0 when not listed there
+    int (*run)(Cli&) = nullptr;         // null while the command is not built: its word is then unknown
 };
 
 // The command table, in matching order.

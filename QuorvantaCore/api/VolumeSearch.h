@@ -31,9 +31,6 @@ struct SearchVolume {
     bool offline = false;
 };
 
-// Hits above this count are not sorted without a sort order: the first ones are taken instead.
-inline constexpr std::size_t kDirectSortLimit = 300000;
-
 // One status record per volume: live entry count, scanning and offline flags.
 std::vector<Volume> volumeStatuses(const std::vector<SearchVolume>& volumes);
 // At most `limit` rows (none for a limit below 1), volume by volume, by name within a volume;

@@ -52,6 +52,10 @@ namespace quorvanta::core {
 class AudioTable;
 class ContentIndex;
 
+// The most hits that callers of `VolumeIndex::ordered` sort directly when no permutation serves
+// the key; above it the hits stay in entry order (a search, the local API, the tool's listings).
+inline constexpr std::size_t kDirectSortLimit = 300'000;
+
 class VolumeIndex {
     struct Passkey {
         explicit Passkey() = default;

@@ -1,4 +1,6 @@
 #include "platform/process/ChildProgram.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +119,31 @@ TEST(ChildProgram, ClosedOutputButStillRunningIsKilledAtTheLimit) {
     const auto run = runChildProgram(script(dir, "p", "exec >&-; sleep 600"), "p", {}, 500ms, 1024);
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->timedOut);
+}
+
+// The tests' own way of starting programs: a program left running must not outlive a test
+// program that ends without its clean-up (a sanitizer report, an abort), or it would hold
+// ctest's output pipe open and stall the whole run.
+TEST(TestRunProgram, AProgramLeftRunningEndsWithTheTestProgram) {
+    const auto outcome = test::runInChild([] {
+        // Never destroyed: the child leaves through _exit as an aborting test program would.
+        const auto* sleeper = new test::RunningProgram("/bin/sleep", {"600"});
+        return std::to_string(sleeper->pid());
+    });
+    ASSERT_TRUE(outcome.succeeded) << outcome.output;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!gone(outcome.output) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(gone(outcome.output)) << "sleep " << outcome.output << " outlived the program that started it";
+}
+
+TEST(TestRunProgram, AProgramThatCannotStartIsAnError) {
+    test::TempDir dir;
+    EXPECT_THROW(test::runProgram(dir.path() / "missing", {}), std::runtime_error);
+    EXPECT_THROW(test::RunningProgram(dir.path(), {}), std::runtime_error) << "a folder";
+    const auto result = test::runProgram("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"});
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.out, "out\n");
+    EXPECT_EQ(result.err, "err\n");
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ TEST(ApiTestHost, StopsWithItsSocketRemovedAtEndOfInputAndOnSigterm) {
         RunningProgram host(testHostPath(), {"--socket", socket.string(), (dir / "tree").string()});
         ASSERT_EQ(host.readLine(std::chrono::minutes(2)), "ready") << bySignal;
         EXPECT_TRUE(std::filesystem::is_socket(socket)) << bySignal;
-        if (bySignal) ASSERT_EQ(::kill(host.pid(), SIGTERM), 0);
+        if (bySignal) {
+            ASSERT_EQ(::kill(host.pid(), SIGTERM), 0);
+        }
         const auto result = host.finish();
         EXPECT_EQ(result.status, 0) << bySignal;
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(socket))) << bySignal;

@@ -172,7 +172,9 @@ TEST(CliSnapCompare, ReconcileAgainstAFreshScan) {
         const RunResult result = runCli({"snap-reconcile", s.tree.root(), s.snapshot.string()});
         const auto out = lines(result.out);
         EXPECT_FALSE(out.empty());
-        if (!out.empty()) EXPECT_TRUE(std::regex_match(out[0], head)) << out[0];
+        if (!out.empty()) {
+            EXPECT_TRUE(std::regex_match(out[0], head)) << out[0];
+        }
         return result;
     };
 

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,26 +84,38 @@ pid_t start(const std::filesystem::path& program, const std::vector<std::string>
     auto argvPointers = pointers(argv);
     auto envPointers = pointers(envp);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    if (err >= 0) posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
-    if (options.workingDir) posix_spawn_file_actions_addchdir_np(&actions, options.workingDir->c_str());
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, &attributes, argvPointers.data(), envPointers.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(spawned));
+    // Forked rather than spawned so that the child can ask to be killed when the thread that
+    // started it ends: a test program that aborts (a sanitizer report, a failed assertion in a
+    // fixture) must not leave a daemon behind that holds ctest's output pipe open. Between fork
+    // and exec the child makes only async-signal-safe calls; an exec failure comes back as errno
+    // through a close-on-exec pipe.
+    Pipe failure;
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(errno));
+    if (pid == 0) {
+        int error = 0;
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+        signal(SIGPIPE, SIG_DFL);
+        if ((in >= 0 && dup2(in, STDIN_FILENO) < 0) || (out >= 0 && dup2(out, STDOUT_FILENO) < 0) ||
+            (err >= 0 && dup2(err, STDERR_FILENO) < 0) ||
+            (options.workingDir && chdir(options.workingDir->c_str()) != 0)) {
+            error = errno;
+        } else {
+            execve(program.c_str(), argvPointers.data(), envPointers.data());
+            error = errno;
+        }
+        (void)!::write(failure.write, &error, sizeof error);
+        _exit(127);
+    }
+    failure.closeWrite();
+    int error = 0;
+    ssize_t n;
+    while ((n = ::read(failure.read, &error, sizeof error)) < 0 && errno == EINTR) {}
+    if (n > 0) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+        throw std::runtime_error("cannot start " + program.string() + ": " + std::strerror(error));
+    }
     return pid;
 }
 

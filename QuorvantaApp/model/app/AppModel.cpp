@@ -38,10 +38,13 @@ std::int64_t AppModel::Generation::current() const {
 }
 
 std::shared_ptr<AppModel> AppModel::create(std::vector<std::string> rootsOverride, bool persist, Dependencies deps) {
+    const bool forced = !rootsOverride.empty();
     auto model = std::make_shared<AppModel>(Passkey{}, std::move(rootsOverride), persist, std::move(deps));
     model->subscribeToPrefs();
     if (model->persist_) model->global_ = GlobalOrder::load(model->dataFolder_ / global_order_file::kFileName);
+    model->refreshNewDrives();
     model->scheduleTick();
+    if (model->persist_ && !forced) model->observeMounts();
     return model;
 }
 
@@ -59,6 +62,7 @@ AppModel::AppModel(Passkey, std::vector<std::string> rootsOverride, bool persist
                                     : [](const std::string& path) { return core::VolumeIndex::load(path, {}); }),
       reachable_(deps.reachable ? std::move(deps.reachable)
                                 : [](const std::string& root) { return core::VolumeID::isReachable(root); }),
+      mountSource_(deps.mountSource ? std::move(deps.mountSource) : platform::systemMountSource()),
       queue_(std::string(platform::queue_labels::kSearch), platform::Qos::userInitiated, main_.clock()),
       netQueue_(std::string(platform::queue_labels::kNetScan), platform::Qos::background, main_.clock()),
       audioQueue_(std::string(platform::queue_labels::kAudio), platform::Qos::background, main_.clock()),
@@ -123,9 +127,14 @@ void AppModel::requireMain() const {
 std::vector<std::string> AppModel::includeExts() const { return core::ExtPatterns::parse(prefs_.includeOnly()).exts; }
 
 std::shared_ptr<VolumeState> AppModel::makeConfiguredVolume(const Candidate& candidate) const {
+    const std::optional<VolumeState::Online> online = configuredVolume(candidate);
+    return online ? VolumeState::create(*online, volumeContext_) : nullptr;
+}
+
+std::optional<VolumeState::Online> AppModel::configuredVolume(const Candidate& candidate) const {
     const SourceConfig config = prefs_.source(candidate.key, candidate.isInternal);
     std::vector<std::string> scopes = Prefs::scopes(config, candidate.root);
-    if (!config.enabled || scopes.empty()) return nullptr;
+    if (!config.enabled || scopes.empty()) return std::nullopt;
     VolumeState::Online online;
     online.name = candidate.name;
     online.root = candidate.root;
@@ -135,7 +144,7 @@ std::shared_ptr<VolumeState> AppModel::makeConfiguredVolume(const Candidate& can
     online.scopes = std::move(scopes);
     online.includeExts = includeExts();
     online.persist = persist_;
-    return VolumeState::create(online, volumeContext_);
+    return online;
 }
 
 void AppModel::subscribeToPrefs() {

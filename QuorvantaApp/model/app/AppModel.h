@@ -12,7 +12,9 @@
 // once sources were configured, one per candidate drive with stored and enabled settings that give
 // folders (`makeConfiguredVolume`); without forced roots and when persisting, the offline catalogs
 // are appended (`offlineCatalogs`); the preference subscriptions start; the global order is loaded
-// from "global.ord" when persisting; the 0.5 s maintenance timer starts. No scan is started. Persisting is off when the caller says so
+// from "global.ord" when persisting; `newDrives` is filled (refreshNewDrives); the 0.5 s
+// maintenance timer starts; without forced roots and when persisting, mounts and unmounts are
+// observed (observeMounts). No scan is started. Persisting is off when the caller says so
 // and when there is no data folder (a model without a home folder writes nothing anywhere).
 //
 // Threads and what they own:
@@ -62,6 +64,7 @@
 #include "platform/events/EventSource.h"
 #include "platform/settings/Settings.h"
 #include "platform/volumes/ExternalDrives.h"
+#include "platform/volumes/MountSource.h"
 
 #include <atomic>
 #include <chrono>
@@ -132,6 +135,8 @@ public:
         // Whether a network volume's root can be reached; empty: VolumeID::isReachable. Asked on
         // `netQueue` only.
         std::function<bool(const std::string& root)> reachable;
+        // Mounts and unmounts; null: platform::systemMountSource().
+        std::shared_ptr<platform::MountSource> mountSource;
     };
 
     // Builds the model as told above. `rootsOverride`: the forced roots (the command line's
@@ -252,6 +257,25 @@ public:
     // The model is not usable for scans or saves afterwards. Main thread.
     bool windDown(std::chrono::milliseconds bound);
 
+    // Drives that come and go, and the source settings applied (drives/Mounts.cpp, drives/Sources.cpp). Main thread.
+    //   observeMounts     follow mounts and unmounts under the drive folders (construction, when
+    //                     persisting without forced roots)
+    //   discover          a mounted drive: its volume when its source is known, else `newDrives`
+    //   refreshNewDrives  `newDrives` = the mounted external drives without source settings
+    //   indexNewDrive     the drive's source enabled whole, then applySources
+    //   ignoreNewDrive    the drive's source recorded as disabled
+    //   applySources      the volume list rebuilt from the sources, then one search
+    //   dropVolume        a volume whose source was switched off leaves the list
+    //   forgetCatalog     an offline catalog leaves the list and its files are deleted
+    void observeMounts();
+    void discover(const Candidate& candidate);
+    void refreshNewDrives();
+    void indexNewDrive(const Candidate& candidate);
+    void ignoreNewDrive(const Candidate& candidate);
+    void applySources();
+    void dropVolume(const std::shared_ptr<VolumeState>& volume);
+    void forgetCatalog(const std::shared_ptr<VolumeState>& volume);
+
     // Maintenance (maintenance/Maintenance.h): the 0.5 s tick and the background indexing it
     // starts, and the two operations the windows call. Main thread.
     //   tick               one pass over the volumes: counts, audio, network schedule, content,
@@ -312,6 +336,8 @@ private:
     // The online volume state for a candidate from its source settings (the defaults when it has
     // none stored), or null when they are disabled or give no folder.
     std::shared_ptr<VolumeState> makeConfiguredVolume(const Candidate& candidate) const;
+    // The arguments makeConfiguredVolume builds the state from; none when it would give null.
+    std::optional<VolumeState::Online> configuredVolume(const Candidate& candidate) const;
     // One offline catalog per snapshot in the data folder whose root lies on an external drive
     // and is not in `skipping`, the first file in name order for each root. Only the headers are
     // read before the choice; only the chosen files are loaded.
@@ -322,6 +348,14 @@ private:
     bool isCatalogRoot(std::string_view root) const;
 
     void categoriesChanged(const Prefs::Categories& categories);
+
+    // Mount handling's own steps (drives/).
+    void mountAppeared(const std::string& root);
+    void mountGone(const std::string& root);
+    // Sets the source settings of `key` and stores them under "sources".
+    void storeSource(const std::string& key, const SourceConfig& config);
+    // Starts scanning `fresh` beside `existing`, which it replaces when its scan ends.
+    void replaceVolume(const std::shared_ptr<VolumeState>& existing, const std::shared_ptr<VolumeState>& fresh);
 
     // The lifecycle's own steps (lifecycle/).
     struct RootCheck;
@@ -372,6 +406,9 @@ private:
     // The scans and writes the end of the process waits for; shared with the jobs.
     const std::shared_ptr<WorkInFlight> work_ = std::make_shared<WorkInFlight>();
     const std::shared_ptr<std::atomic<std::uint64_t>> globalMerges_ = std::make_shared<std::atomic<std::uint64_t>>(0);
+    std::shared_ptr<platform::MountSource> mountSource_;
+    // The mount observations, kept for the model's lifetime.
+    std::vector<std::unique_ptr<platform::MountObservation>> observers_;
 
     // Last, so that they are released first: their queued work ends while the rest still stands.
     platform::SerialQueue queue_;

@@ -31,12 +31,6 @@ bool isUnderAny(std::string_view path, const Folders& folders) {
     return false;
 }
 
-std::string lastComponent(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    const auto slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::filesystem::path byUUIDFolder(const DriveProbe& probe) { return probe.devFolder / "disk" / "by-uuid"; }
 std::filesystem::path byLabelFolder(const DriveProbe& probe) { return probe.devFolder / "disk" / "by-label"; }
 
@@ -80,7 +74,8 @@ std::vector<ExternalVolume> externalVolumesIn(const std::vector<MountEntry>& mou
         if (!network && isDiskImage(mount, probe) && !(inDriveFolder && indexesDiskImages(probe))) continue;
         listed.insert(device);
         auto label = network ? std::nullopt : platform::mountLabel(mount, byLabelFolder(probe));
-        volumes.push_back({label ? std::move(*label) : lastComponent(mount.mountPoint), mount.mountPoint, mount});
+        volumes.push_back({label ? std::move(*label) : std::string(platform::lastComponent(mount.mountPoint)),
+                           mount.mountPoint, mount});
     }
     return volumes;
 }

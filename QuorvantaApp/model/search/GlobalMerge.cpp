@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <type_traits>
 
 namespace quorvanta::app {
 
@@ -45,24 +46,39 @@ std::vector<RowKey> mergeGlobal(const GlobalOrder& order, std::span<const std::v
 
     // One pass over the rows with one bit test each; the loop reads its tables through local
     // pointers, which keeps it to about half the time of the same test behind captured vectors.
+    // The rows are prefetched a fixed distance ahead in the walk's direction: the hardware alone
+    // keeps the row stream fed walking backwards, but walking forwards, with the bitmap words read
+    // in the same direction, it fell behind and the walk took about twice as long. Each direction
+    // has a loop of its own, so neither tests the direction per row.
     std::vector<RowKey> main;
     main.reserve(total);
     order.withRows([&](std::span<const RowKey> rows) {
         const Volume* const vols = volumes.data();
         const std::size_t positions = n;
+        const RowKey* const at = rows.data();
         const std::size_t count = rows.size();
-        for (std::size_t r = 0; r < count; ++r) {
-            const RowKey row = rows[desc ? count - 1 - r : r];
-            const std::uint32_t v = rowPosition(row);
-            const std::uint32_t e = rowEntry(row);
-            if (v >= positions || e >= vols[v].k) continue;  // only a damaged file names these
-            std::uint64_t& word = vols[v].words[e / 64];
-            const std::uint64_t bit = std::uint64_t(1) << (e % 64);
-            if (word & bit) {
-                main.push_back(row);
-                word &= ~bit;  // a damaged file may name a row twice; the hit is given once
+        constexpr std::size_t ahead = 256;  // rows: 2 KiB, 32 cache lines
+        const auto walk = [&](auto backwards) {
+            constexpr bool back = decltype(backwards)::value;
+            for (std::size_t r = 0; r < count; ++r) {
+                const std::size_t i = back ? count - 1 - r : r;
+                if (r + ahead < count) __builtin_prefetch(at + (back ? i - ahead : i + ahead));
+                const RowKey row = at[i];
+                const std::uint32_t v = rowPosition(row);
+                const std::uint32_t e = rowEntry(row);
+                if (v >= positions || e >= vols[v].k) continue;  // only a damaged file names these
+                std::uint64_t& word = vols[v].words[e / 64];
+                const std::uint64_t bit = std::uint64_t(1) << (e % 64);
+                if (word & bit) {
+                    main.push_back(row);
+                    word &= ~bit;  // a damaged file may name a row twice; the hit is given once
+                }
             }
-        }
+        };
+        if (desc)
+            walk(std::true_type{});
+        else
+            walk(std::false_type{});
     });
     if (tail.empty()) return main;
 

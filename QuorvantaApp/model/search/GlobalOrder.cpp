@@ -91,7 +91,9 @@ std::shared_ptr<const GlobalOrder> GlobalOrder::persisted() const {
 }
 
 std::shared_ptr<const GlobalOrder> GlobalOrder::persisted(const std::filesystem::path& path) const {
-    if (isFileBacked() || storeIDs_.size() > file::kMaxVolumes) return shared_from_this();
+    // A file the reader would refuse is not written: it would only be replaced at every start.
+    if (isFileBacked() || storeIDs_.size() < file::kMinReadVolumes || storeIDs_.size() > file::kMaxReadVolumes)
+        return shared_from_this();
     const std::string image = fileImage(storeIDs_, ks_, array_);
     if (!core::writeCache(image, path.string())) return shared_from_this();
     const Mapping mapped = mapFile(path);

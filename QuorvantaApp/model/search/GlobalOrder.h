@@ -55,8 +55,8 @@ public:
 
     // A file-backed copy after writing the order to the data directory's "global.ord" (or to
     // `path`) atomically with owner-only permissions; this order itself when it is file-backed
-    // already, has more volumes than the header holds (nothing is written then), or when the
-    // write or the mapping of the written file fails.
+    // already, has a volume count `load` refuses (none, or more than 63: nothing is written
+    // then), or when the write or the mapping of the written file fails.
     std::shared_ptr<const GlobalOrder> persisted() const;
     std::shared_ptr<const GlobalOrder> persisted(const std::filesystem::path& path) const;
 

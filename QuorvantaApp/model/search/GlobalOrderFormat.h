@@ -10,9 +10,9 @@
 //   16,384 + 8 x r  8         row r: volume position << 32 | entry index, in ascending name order
 //
 // The length is 16,384 plus 8 bytes per row; the rows are (length - 16,384) / 8. The header holds
-// at most 1,023 volumes; a reader takes only N from 1 to 63. The header is decoded field by field
-// (getLE64); the rows are read straight from the file's mapping, which is why the format is only
-// served on little-endian hosts.
+// at most 1,023 volumes; a reader takes only N from 1 to 63, so only such orders are written.
+// The header is decoded field by field (getLE64); the rows are read straight from the file's
+// mapping, which is why the format is only served on little-endian hosts.
 //
 // What a file must hold to be read: a length of at least 16,384 that is a multiple of 8, the
 // magic, N from 1 to 63, no k above 2^32 (entry indexes are 32-bit), and no more rows than the
@@ -42,7 +42,8 @@ inline constexpr std::size_t kRowBytes = 8;
 constexpr std::size_t storeIDOffset(std::size_t volume) { return kVolumesOffset + kVolumeBytes * volume; }
 constexpr std::size_t coveredOffset(std::size_t volume) { return storeIDOffset(volume) + 8; }
 
-// The most volumes the header has room for, and the volume counts a reader accepts.
+// The most volumes the header has room for, and the volume counts a reader accepts (and a writer
+// writes).
 inline constexpr std::size_t kMaxVolumes = (kRowsOffset - kVolumesOffset) / kVolumeBytes;
 inline constexpr std::uint64_t kMinReadVolumes = 1;
 inline constexpr std::uint64_t kMaxReadVolumes = 63;
@@ -50,6 +51,7 @@ inline constexpr std::uint64_t kMaxReadVolumes = 63;
 inline constexpr std::uint64_t kMaxCovered = std::uint64_t(1) << 32;
 
 static_assert(kMaxVolumes == 1023);
+static_assert(kMinReadVolumes >= 1 && kMaxReadVolumes <= kMaxVolumes);
 static_assert(coveredOffset(kMaxVolumes - 1) + 8 <= kRowsOffset);
 static_assert(kRowsOffset % kRowBytes == 0);
 

@@ -72,8 +72,9 @@ std::optional<SearchOutcome> performSearch(const SearchRequest& request, platfor
         if (!hits) return std::nullopt;
         lists[i] = std::move(*hits);
         if (request.global) continue;
-        std::optional<std::vector<std::uint32_t>> ordered = request.indexes[i]->ordered(
-            lists[i], request.sortKey, request.sortDesc, std::numeric_limits<std::size_t>::max(), kDirectSortLimit);
+        std::optional<std::vector<std::uint32_t>> ordered =
+            request.indexes[i]->ordered(lists[i], request.sortKey, request.sortDesc,
+                                        std::numeric_limits<std::size_t>::max(), core::kDirectSortLimit);
         if (ordered)
             lists[i] = std::move(*ordered);
         else

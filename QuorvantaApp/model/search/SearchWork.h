@@ -43,9 +43,6 @@ namespace quorvanta::app {
 
 class VolumeState;
 
-// The most hits of one volume that are sorted directly when it has no usable order for the key;
-// with more, its hits stay in entry order and the whole result is joined in volume order.
-inline constexpr std::size_t kDirectSortLimit = 300'000;
 // The most hits in all of a name-ordered search over several volumes that are merged by
 // comparing names; with more, each volume's block comes in name order, the blocks in volume order.
 inline constexpr std::size_t kNameMergeLimit = 300'000;

@@ -311,7 +311,6 @@ TEST(LocalAPIHost, StatusListsTheVisibleVolumesInModelOrderWithCatalogs) {
 
 TEST(LocalAPIHost, SearchGoesVolumeByVolumeOverTheConnectedVisibleOnes) {
     Volumes world;
-    const auto& model = world.model;
     const auto root = [&](std::size_t position) { return world.root(position); };
     const nlohmann::json reply = parsed(world.ask(kRemix));
     EXPECT_EQ(pathsOf(reply), (std::vector<std::string>{root(0) + "/a remix.mp3", root(0) + "/b remix.flac",
@@ -328,7 +327,6 @@ TEST(LocalAPIHost, SearchGoesVolumeByVolumeOverTheConnectedVisibleOnes) {
 TEST(LocalAPIHost, AnAPISearchLeavesTheApplicationsOwnSearchRunning) {
     Volumes world;
     const auto& model = world.model;
-    const auto root = [&](std::size_t position) { return world.root(position); };
     Gate held;
     model->volumes.get()[0]->searcher()->setHookForTesting(
         [&](core::Searcher::TestPoint at, std::uint32_t, std::size_t) {
@@ -350,8 +348,6 @@ TEST(LocalAPIHost, AnAPISearchLeavesTheApplicationsOwnSearchRunning) {
 
 TEST(LocalAPIHost, DuringShutdownRequestsFailAtOnce) {
     Volumes world;
-    const auto& model = world.model;
-    const auto root = [&](std::size_t position) { return world.root(position); };
     world.main.beginShutdown();
     // Nothing runs the main queue now: this thread asks itself.
     EXPECT_EQ(send(kStatus, world.socket()), kFailure);
@@ -364,7 +360,6 @@ TEST(LocalAPIHost, DuringShutdownRequestsFailAtOnce) {
 #ifdef QUORVANTA_CLI_PATH
 TEST(LocalAPIHost, TheToolAsksTheHost) {
     Volumes world;
-    const auto& model = world.model;
     const auto root = [&](std::size_t position) { return world.root(position); };
     const auto run = [&](const std::vector<std::string>& args) {
         return whileMainRuns(world.main, [&] { return quorvanta::test::runProgram(QUORVANTA_CLI_PATH, args); });

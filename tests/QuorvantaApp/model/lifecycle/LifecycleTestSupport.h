@@ -152,6 +152,14 @@ public:
     void waitSaves(const AppModel& model, std::uint64_t count) {
         main.waitUntil([&] { return model.backgroundSavesForTesting() >= count; });
     }
+    // Runs what the model posts until the jobs of maintenance ticks (audio, content, sort orders,
+    // the global order) have ended: a tick runs whenever the clock passes another half second.
+    void waitMaintenance(const AppModel& model) {
+        for (const auto& volume : model.volumes.get())
+            main.waitUntil(
+                [&] { return !volume->audioRunning.get() && !volume->contentRunning && !volume->maintaining; });
+        main.waitUntil([&] { return !model.globalBuilding(); });
+    }
     // Lets the volume's watcher take what inotify reported, apply it, and tell the model. The
     // watcher's queue is passed twice first: its start opens the stream, which queues the replay.
     void catchUp(const VolumeState& volume) {

@@ -205,10 +205,8 @@ TEST(VolumeLifecycle, RescanNetworkOnlyForAnIdleListedNetworkVolume) {
     world.waitWatcher(*other);
     world.waitSaves(*localModel, 1);
     world.catchUp(*other);
-    // The maintenance tick that ran while the clock moved may still be ending its jobs.
-    for (const auto& volume : {network, other})
-        world.main.waitUntil(
-            [&] { return !volume->audioRunning.get() && !volume->contentRunning && !volume->maintaining; });
+    world.waitMaintenance(*model);
+    world.waitMaintenance(*localModel);
     world.settle(*model);
     world.settle(*localModel);
     world.settle(*model);  // what the other model's tasks started here

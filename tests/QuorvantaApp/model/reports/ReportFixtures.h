@@ -5,9 +5,9 @@
 
 #include "QuorvantaApp/model/reports/ReportDialogs.h"
 #include "QuorvantaApp/model/volume/VolumeState.h"
-#include "QuorvantaCore/lang/Lang.h"
 #include "platform/dispatch/ManualMainQueue.h"
 #include "platform/time/Clock.h"
+#include "tests/support/LanguageScope.h"
 #include "tests/support/TempDir.h"
 
 #include <condition_variable>
@@ -107,19 +107,7 @@ private:
     VolumeContext context_;
 };
 
-// Holds the interface language at `code` while it lives.
-class LanguageScope {
-public:
-    explicit LanguageScope(const std::string& code = "en") : before_(core::Lang::shared().choice()) {
-        core::Lang::shared().setChoice(code);
-    }
-    ~LanguageScope() { core::Lang::shared().setChoice(before_); }
-    LanguageScope(const LanguageScope&) = delete;
-    LanguageScope& operator=(const LanguageScope&) = delete;
-
-private:
-    std::string before_;
-};
+using quorvanta::test::LanguageScope;
 
 // The names of the files in a folder, sorted.
 std::vector<std::string> filesIn(const std::filesystem::path& folder);
