@@ -1,0 +1,56 @@
+#include "platform/process/TerminationSignals.h"
+
+#include <pthread.h>
+
+#include <stdexcept>
+#include <utility>
+
+namespace quorvanta::platform {
+
+TerminationSignals TerminationSignals::block() {
+    TerminationSignals source;
+    sigemptyset(&source.set_);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        sigaddset(&source.set_, signal);
+        source.empty_ = false;
+    }
+    pthread_sigmask(SIG_BLOCK, &source.set_, nullptr);
+    return source;
+}
+
+TerminationSignals::TerminationSignals(TerminationSignals&& other) noexcept : set_(other.set_), empty_(other.empty_) {
+    if (other.waiter_.joinable()) throw std::logic_error("TerminationSignals moved after start");
+}
+
+TerminationSignals::~TerminationSignals() {
+    if (!waiter_.joinable()) return;
+    // The waiter takes a signal sent to it alone and sees that it is to stop.
+    stopping_ = true;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        if (takes(signal)) {
+            pthread_kill(waiter_.native_handle(), signal);
+            break;
+        }
+    waiter_.join();
+}
+
+void TerminationSignals::start(MainQueue& main, Task quit) {
+    if (empty_ || waiter_.joinable()) return;
+    waiter_ = std::thread([this, &main, quit = std::move(quit)]() mutable { wait(main, std::move(quit)); });
+}
+
+void TerminationSignals::wait(MainQueue& main, Task quit) {
+    bool posted = false;
+    while (true) {
+        int signal = 0;
+        if (sigwait(&set_, &signal) != 0) continue;
+        if (stopping_) return;
+        if (posted) continue;
+        posted = true;
+        main.post(std::move(quit));
+    }
+}
+
+}  // namespace quorvanta::platform
