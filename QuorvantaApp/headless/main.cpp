@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     const app::EntryOptions options = app::EntryOptions::read(args, error ? std::string("/") : here.string());
     // Serving: the termination signals are blocked before the first thread exists.
     std::optional<platform::TerminationSignals> signals;
-    if (options.mode == app::EntryMode::desktop) signals.emplace(platform::TerminationSignals::block());
+    if (options.mode == app::EntryMode::desktop) signals.emplace();
 
     platform::RunLoop loop;
     app::EntryServices services(loop);

@@ -2,26 +2,19 @@
 
 #include <pthread.h>
 
-#include <stdexcept>
 #include <utility>
 
 namespace quorvanta::platform {
 
-TerminationSignals TerminationSignals::block() {
-    TerminationSignals source;
-    sigemptyset(&source.set_);
+TerminationSignals::TerminationSignals() {
+    sigemptyset(&set_);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction current {};
         if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
-        sigaddset(&source.set_, signal);
-        source.empty_ = false;
+        sigaddset(&set_, signal);
+        empty_ = false;
     }
-    pthread_sigmask(SIG_BLOCK, &source.set_, nullptr);
-    return source;
-}
-
-TerminationSignals::TerminationSignals(TerminationSignals&& other) noexcept : set_(other.set_), empty_(other.empty_) {
-    if (other.waiter_.joinable()) throw std::logic_error("TerminationSignals moved after start");
+    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
@@ -47,9 +40,11 @@ void TerminationSignals::wait(MainQueue& main, Task quit) {
         int signal = 0;
         if (sigwait(&set_, &signal) != 0) continue;
         if (stopping_) return;
-        if (posted) continue;
-        posted = true;
-        main.post(std::move(quit));
+        if (!posted) {
+            posted = true;
+            main.post(std::move(quit));
+        }
+        ++taken_;
     }
 }
 

@@ -2,7 +2,7 @@
 // instead of their default action, so that the application ends through its quit path and saves
 // what it must.
 //
-// `block()` runs in `main` before any other thread exists: a thread inherits its creator's signal
+// Made in `main` before any other thread exists: a thread inherits its creator's signal
 // mask, so every thread started afterwards has the signals blocked and none can take one with
 // the default action. A signal already ignored when the process starts (SIGHUP under `nohup`,
 // SIGINT for a job started in the background) stays ignored and is left out of the set.
@@ -11,7 +11,7 @@
 // handler, so the work it triggers may take locks and write files) and posts the quit task to the
 // main queue on the first one; later signals are taken and ignored.
 //
-// Threads: block and start on the main thread; the quit task runs on the main queue.
+// Threads: construction and start on the main thread; the quit task runs on the main queue.
 #pragma once
 
 #include "platform/dispatch/MainQueue.h"
@@ -25,12 +25,11 @@ namespace quorvanta::platform {
 
 class TerminationSignals {
 public:
-    // Blocks the termination signals not ignored at start in the calling thread and returns the
-    // source over them. Call before any other thread starts.
-    static TerminationSignals block();
-
-    TerminationSignals(TerminationSignals&& other) noexcept;
-    TerminationSignals& operator=(TerminationSignals&&) = delete;
+    // Blocks the termination signals not ignored at start in the calling thread. Make it before
+    // any other thread starts.
+    TerminationSignals();
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
     // Stops the waiting thread, if any. The signals stay blocked.
     ~TerminationSignals();
 
@@ -39,14 +38,16 @@ public:
 
     // Starts the waiting thread; on the first signal it posts `quit` to `main`. Once.
     void start(MainQueue& main, Task quit);
+    // The signals the waiting thread has taken and dealt with so far.
+    int taken() const { return taken_.load(); }
 
 private:
-    TerminationSignals() = default;
     void wait(MainQueue& main, Task quit);
 
     sigset_t set_{};
     bool empty_ = true;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> taken_{0};
     std::thread waiter_;
 };
 
