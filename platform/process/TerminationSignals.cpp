@@ -1,5 +1,7 @@
 #include "platform/process/TerminationSignals.h"
 
+#include "platform/thread/ThreadName.h"
+
 #include <pthread.h>
 
 #include <utility>
@@ -35,6 +37,7 @@ void TerminationSignals::start(MainQueue& main, Task quit) {
 }
 
 void TerminationSignals::wait(MainQueue& main, Task quit) {
+    setCurrentThreadName(kThreadName);
     bool posted = false;
     while (true) {
         int signal = 0;

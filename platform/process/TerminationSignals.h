@@ -19,12 +19,17 @@
 #include <signal.h>
 
 #include <atomic>
+#include <string_view>
 #include <thread>
 
 namespace quorvanta::platform {
 
 class TerminationSignals {
 public:
+    // The waiting thread's name. While it waits in `sigwait` the kernel shows the signals it
+    // waits for as unblocked in its status.
+    static constexpr std::string_view kThreadName = "quorvanta.sig";
+
     // Blocks the termination signals not ignored at start in the calling thread. Make it before
     // any other thread starts.
     TerminationSignals();
