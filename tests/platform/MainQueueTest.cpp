@@ -10,6 +10,7 @@
 #include <latch>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -189,6 +190,55 @@ TEST(MainQueueRunLoop, RunsPostedTasksUntilQuit) {
     std::thread late([&] { afterQuit = loop.postSync([] { return 1; }); });
     late.join();
     EXPECT_EQ(afterQuit, std::nullopt);
+}
+
+TEST(MainQueueRunLoop, RunForRunsWhatIsPostedAndDueWithinTheSpanOnly) {
+    FakeClock clock;
+    const auto started = clock.now();
+    RunLoop loop(clock);
+    std::vector<std::string> ran;  // only touched on the loop's thread
+    std::latch stepping(1);
+    std::optional<int> fromWorker;
+    // Another thread serves a postSync while the loop steps, then moves the clock past the span.
+    std::thread worker([&] {
+        stepping.wait();
+        fromWorker = loop.postSync([&] {
+            ran.push_back("sync");
+            return 7;
+        });
+        clock.advance(100ms);
+    });
+    loop.postAfter(50ms, [&] { ran.push_back("due at 50 ms"); });
+    loop.postAfter(150ms, [&] { ran.push_back("due at 150 ms"); });
+    loop.post([&] {
+        ran.push_back("posted before");
+        loop.post([&] { ran.push_back("posted during"); });
+        stepping.count_down();
+    });
+    loop.runFor(100ms);
+    worker.join();
+    EXPECT_EQ(fromWorker, 7);
+    EXPECT_EQ(ran, (std::vector<std::string>{"posted before", "posted during", "sync", "due at 50 ms"}));
+
+    // The later timer is still pending and runs in the next step that reaches it.
+    loop.setIdleHookForTesting([&] { clock.advanceTo(*clock.nextDeadline()); });
+    loop.runFor(100ms);
+    EXPECT_EQ(ran.back(), "due at 150 ms");
+    EXPECT_EQ(clock.now() - started, 200ms) << "the second step ends at its own span";
+}
+
+TEST(MainQueueRunLoop, RunForOnARealClockReturnsAfterItsSpanAndAfterQuit) {
+    RunLoop loop;
+    bool late = false;
+    loop.postAfter(std::chrono::hours(1), [&] { late = true; });
+    int steps = 0;
+    loop.post([&] { ++steps; });
+    loop.runFor(1ms);
+    EXPECT_EQ(steps, 1);
+    EXPECT_FALSE(late);
+    loop.quit();
+    loop.runFor(std::chrono::hours(1));  // returns at once
+    EXPECT_FALSE(late);
 }
 
 }  // namespace

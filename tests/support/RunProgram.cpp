@@ -57,6 +57,7 @@ std::vector<std::string> environmentFor(const std::filesystem::path& home, const
     vars["XDG_CACHE_HOME"] = (home / ".cache").string();
     vars["XDG_STATE_HOME"] = (home / ".local/state").string();
     for (const auto& [name, value] : options.env) vars[name] = value;
+    for (const auto& name : options.unset) vars.erase(name);
     std::vector<std::string> entries;
     for (const auto& [name, value] : vars) entries.push_back(name + "=" + value);
     return entries;

@@ -22,6 +22,7 @@ struct RunOptions {
     std::string input;                                     // standard input, then end of file
     std::optional<std::filesystem::path> home;             // a fresh temporary folder when none
     std::vector<std::pair<std::string, std::string>> env;  // further variables, set last
+    std::vector<std::string> unset;                        // variables removed, after `env`
     std::optional<std::filesystem::path> workingDir;       // the test's own when none
     std::chrono::milliseconds killAfter{std::chrono::minutes(5)};
 };

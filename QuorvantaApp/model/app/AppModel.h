@@ -46,6 +46,7 @@
 #pragma once
 
 #include "QuorvantaApp/model/app/ModelField.h"
+#include "QuorvantaApp/model/app/WorkInFlight.h"
 #include "QuorvantaApp/model/drives/Candidates.h"
 #include "QuorvantaApp/model/prefs/Category.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
@@ -66,6 +67,7 @@
 #include "platform/volumes/MountSource.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -248,6 +250,12 @@ public:
     void saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool sync);
     void removeVolume(const std::shared_ptr<VolumeState>& volume);
     void goOffline(const std::shared_ptr<VolumeState>& volume);
+    // The end of the process: no snapshot, audio-table or global-order write begins any more,
+    // every full scan queued or running (replacements included) is cancelled, and the call waits
+    // until the writes already under way and those scans have ended, at most `bound`. True when
+    // all ended in time.
+    // The model is not usable for scans or saves afterwards. Main thread.
+    bool windDown(std::chrono::milliseconds bound);
 
     // Drives that come and go, and the source settings applied (drives/Mounts.cpp, drives/Sources.cpp). Main thread.
     //   observeMounts     follow mounts and unmounts under the drive folders (construction, when
@@ -395,6 +403,8 @@ private:
     bool globalBuilding_ = false;
     std::uint64_t backgroundSaves_ = 0;
     const std::shared_ptr<Generation> gen_ = std::make_shared<Generation>();
+    // The scans and writes the end of the process waits for; shared with the jobs.
+    const std::shared_ptr<WorkInFlight> work_ = std::make_shared<WorkInFlight>();
     const std::shared_ptr<std::atomic<std::uint64_t>> globalMerges_ = std::make_shared<std::atomic<std::uint64_t>>(0);
     std::shared_ptr<platform::MountSource> mountSource_;
     // The mount observations, kept for the model's lifetime.

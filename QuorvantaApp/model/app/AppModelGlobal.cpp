@@ -23,7 +23,7 @@ void AppModel::maintainGlobal() {
 
     globalBuilding_ = true;
     const std::filesystem::path file = persist_ ? dataFolder_ / global_order_file::kFileName : std::filesystem::path();
-    bg_.async([weak = weak_from_this(), &main = main_, indexes = std::move(indexes), file] {
+    bg_.async([weak = weak_from_this(), &main = main_, work = work_, indexes = std::move(indexes), file] {
         // Each volume's name order is brought up to all its entries first: built from an order
         // that still lacks the entries added since (one within its own drift bound), the new
         // global order would keep the tail that asked for it, and every later call would build
@@ -32,8 +32,11 @@ void AppModel::maintainGlobal() {
             if (index->permutationAndCount(core::SortKey::name).second < index->count())
                 index->rebuildPermutation(core::SortKey::name);
         std::shared_ptr<const GlobalOrder> order = GlobalOrder::build(indexes);
-        // A model released meanwhile writes nothing more.
-        if (!file.empty() && !weak.expired()) order = order->persisted(file);
+        // A model released meanwhile, or a process ending, writes nothing more.
+        if (!file.empty() && !weak.expired() && work->beginWrite()) {
+            order = order->persisted(file);
+            work->endWrite();
+        }
         main.post([weak, order = std::move(order)] {
             const auto model = weak.lock();
             if (!model) return;

@@ -30,13 +30,16 @@ void AppModel::saveSnapshot(const std::shared_ptr<VolumeState>& volume, bool syn
     if (sync) {
         volume->index()->save(volume->snapshotPath(), info);
     } else {
-        bg_.async(
-            [weak = weak_from_this(), &main = main_, index = volume->index(), path = volume->snapshotPath(), info] {
-                index->save(path, info);
-                main.post([weak] {
-                    if (const auto model = weak.lock()) ++model->backgroundSaves_;
-                });
+        bg_.async([weak = weak_from_this(), &main = main_, work = work_, index = volume->index(),
+                   path = volume->snapshotPath(), info] {
+            // The process is ending: a write not yet begun is left for the next run.
+            if (!work->beginWrite()) return;
+            index->save(path, info);
+            work->endWrite();
+            main.post([weak] {
+                if (const auto model = weak.lock()) ++model->backgroundSaves_;
             });
+        });
     }
 }
 

@@ -57,9 +57,10 @@ void AppModel::fullScan(const std::shared_ptr<VolumeState>& volume) {
     volume->scanEventID = events_->currentId();
     const bool network = volume->isNetwork();
     if (persist_ && !network) core::connectToEventSource(*volume->index(), events_.get());
-    auto job = [weak = weak_from_this(), &main = main_, volume, index = volume->index(), root = volume->root(),
-                scopes = volume->scopes(), wasMount = volume->rootWasMountPoint.value_or(false), network,
-                reachable = reachable_] {
+    work_->scanQueued(volume->index());
+    auto job = [weak = weak_from_this(), &main = main_, work = work_, volume, index = volume->index(),
+                root = volume->root(), scopes = volume->scopes(), wasMount = volume->rootWasMountPoint.value_or(false),
+                network, reachable = reachable_] {
         bool cancelled = false;
         std::optional<std::string> failure;
         try {
@@ -72,6 +73,7 @@ void AppModel::fullScan(const std::shared_ptr<VolumeState>& volume) {
             else
                 failure = error.what();
         }
+        work->scanEnded(*index);
         const bool disconnected = network && !reachable(root);
         main.post([weak, volume, cancelled, failure, disconnected] {
             if (cancelled) volume->cancelled = true;

@@ -17,7 +17,7 @@ void AppModel::maintainAudio(const std::shared_ptr<VolumeState>& volume) {
     volume->audioSig = signature;
     volume->audioRunning.set(true);
     audioQueue_.async([weakModel = weak_from_this(), weakVolume = std::weak_ptr<VolumeState>(volume), &main = main_,
-                       index, snapshotPath = volume->snapshotPath(), persist = persist_] {
+                       work = work_, index, snapshotPath = volume->snapshotPath(), persist = persist_] {
         audio::AudioIndexer indexer(index, maintenance::kAudioThreads);
         const auto progress = [&main, weakVolume](std::int64_t done, std::int64_t total) {
             main.post([weakVolume, done, total] {
@@ -33,7 +33,10 @@ void AppModel::maintainAudio(const std::shared_ptr<VolumeState>& volume) {
         std::int64_t processed = 0;
         if (!pending.todo.empty()) {
             processed = indexer.run();
-            if (processed > 0 && persist) index->saveAudio(snapshotPath);
+            if (processed > 0 && persist && work->beginWrite()) {
+                index->saveAudio(snapshotPath);
+                work->endWrite();
+            }
         }
         main.post([weakModel, weakVolume, processed] {
             if (const auto volume = weakVolume.lock()) volume->audioRunning.set(false);
