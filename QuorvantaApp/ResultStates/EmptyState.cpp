@@ -173,19 +173,10 @@ void EmptyState::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-void EmptyState::followVolumes() {
-    const auto& volumes = model_.volumes.get();
-    if (volumes == followed_) return;
-    volumeChanges_.clear();
-    for (const auto& volume : volumes)
-        volumeChanges_.push_back(volume->objectWillChange.connect([this] { refresh_.request(); }));
-    followed_ = volumes;
-}
-
 void EmptyState::refresh() {
-    followVolumes();
+    volumes_.follow(model_.volumes.get());
     std::int64_t total = 0;
-    for (const auto& volume : followed_) total += volume->count.get();
+    for (const auto& volume : volumes_.followed()) total += volume->count.get();
     const std::string shown = core::Format::count(total, core::Lang::locale());
     const QString text = QString::fromStdString(core::tr("Show all %@ entries", shown));
     if (text != showAll_->text()) {

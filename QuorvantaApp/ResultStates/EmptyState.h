@@ -16,6 +16,7 @@
 
 #include "QuorvantaApp/ResultStates/ExampleLayout.h"
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
+#include "QuorvantaApp/Widgets/VolumeFollower.h"
 #include "platform/notify/Connection.h"
 
 #include <QWidget>
@@ -59,15 +60,13 @@ private:
     class Examples;
 
     void refresh();
-    void followVolumes();
 
     AppModel& model_;
     Examples* examples_;
     QAbstractButton* showAll_;
-    std::vector<std::shared_ptr<VolumeState>> followed_;  // the volumes whose counts are followed
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a view being destroyed.
-    std::vector<platform::Connection> volumeChanges_;
+    VolumeFollower volumes_{refresh_};  // their counts make the show-all total
     platform::Connection modelChanges_;
 };
 

@@ -265,19 +265,10 @@ Overlay SearchView::overlay() const {
 }
 
 void SearchView::refresh() {
-    followVolumes();
+    volumes_.follow(model_.volumes.get());
     showQuery();
     junk_->setChecked(model_.showJunk.get());
     updateCover(overlay());
-}
-
-void SearchView::followVolumes() {
-    const auto& volumes = model_.volumes.get();
-    if (volumes == followed_) return;
-    volumeChanges_.clear();
-    for (const auto& volume : volumes)
-        volumeChanges_.push_back(volume->objectWillChange.connect([this] { refresh_.request(); }));
-    followed_ = volumes;
 }
 
 void SearchView::showQuery() {

@@ -22,6 +22,7 @@
 
 #include "QuorvantaApp/SearchView/Overlay.h"
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
+#include "QuorvantaApp/Widgets/VolumeFollower.h"
 #include "platform/notify/Connection.h"
 
 #include <QWidget>
@@ -95,7 +96,6 @@ private:
     class FieldBox;
 
     void refresh();
-    void followVolumes();
     void showQuery();
     void focusQuery();
     // The field's keys: true when the key was taken.
@@ -117,10 +117,9 @@ private:
     QWidget* cover_ = nullptr;
     Overlay shownOverlay_;
     StatusBar* status_;
-    std::vector<std::shared_ptr<VolumeState>> followed_;  // the volumes whose scanning is followed
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a view being destroyed.
-    std::vector<platform::Connection> volumeChanges_;
+    VolumeFollower volumes_{refresh_};  // their scanning picks the cover
     platform::Connection modelChanges_;
     platform::Connection focusRequests_;
 };

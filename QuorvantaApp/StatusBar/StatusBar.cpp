@@ -117,10 +117,7 @@ void StatusBar::refresh() {
 void StatusBar::syncChips() {
     const auto& volumes = model_.volumes.get();
     if (volumes == shown_) return;
-    // The counts of every volume make the summary's total: follow each of them.
-    volumeChanges_.clear();
-    for (const auto& volume : volumes)
-        volumeChanges_.push_back(volume->objectWillChange.connect([this] { refresh_.request(); }));
+    volumes_.follow(volumes);
 
     std::vector<VolumeChip*> kept;
     std::vector<VolumeChip*> old = chipRow_->chips();

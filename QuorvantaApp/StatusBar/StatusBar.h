@@ -14,6 +14,7 @@
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
+#include "QuorvantaApp/Widgets/VolumeFollower.h"
 #include "platform/notify/Connection.h"
 
 #include <QWidget>
@@ -63,7 +64,7 @@ private:
     std::vector<std::shared_ptr<VolumeState>> shown_;  // the volumes the chips were built for
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a bar being destroyed.
-    std::vector<platform::Connection> volumeChanges_;
+    VolumeFollower volumes_{refresh_};  // their counts make the summary's total
     platform::Connection modelChanges_;
 };
 

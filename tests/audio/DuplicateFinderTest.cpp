@@ -380,14 +380,18 @@ TEST(DuplicateFinderCancel, CancelledPoolStartsNoFurtherItem) {
     DuplicateFinder finder({}, options);
     const std::vector<int> items(500, 1);
     std::atomic<int> started{0};
+    std::atomic<int> startedCancelled{0};  // items that began with the cancel already visible
     const auto results = finder.parallelMap<int, int>(items, {}, [&](const int& v) -> std::optional<int> {
+        if (finder.isCancelled()) ++startedCancelled;
         if (++started == 10) finder.cancel();
         return v;
     });
     ASSERT_EQ(results.size(), items.size());
     const auto filled = std::count_if(results.begin(), results.end(), [](const auto& r) { return r.has_value(); });
     EXPECT_EQ(filled, started.load());
-    EXPECT_LE(filled, 12) << "at most one item per worker after the cancel";
+    EXPECT_GE(filled, 10);
+    // Another worker may have claimed its next item just before the cancel; none claims after.
+    EXPECT_LE(startedCancelled.load(), options.threads - 1) << "at most one item per other worker after the cancel";
     for (std::size_t i = 0; i < static_cast<std::size_t>(filled); ++i) EXPECT_TRUE(results[i]) << "items go in order";
 }
 

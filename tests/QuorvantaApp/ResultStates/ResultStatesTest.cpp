@@ -1,7 +1,7 @@
 // The views that stand in for the results, over an application model fed by hand: configured
 // drives whose published volume fields the test sets, the model's own search, the preferences in
 // a settings store in memory. Pictures of each state are saved for looking at by eye.
-#include "tests/QuorvantaApp/ResultStates/ViewWorld.h"
+#include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/ResultStates/EmptySources.h"
 #include "QuorvantaApp/ResultStates/EmptyState.h"

@@ -3,7 +3,7 @@
 // in memory) and a search history in a temporary file: what covers the results, the query field's
 // binding and keys, the panel's notifications, the history popover, and the plain results list.
 // Pictures of the panel are saved for looking at by eye.
-#include "tests/QuorvantaApp/ResultStates/ViewWorld.h"
+#include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/ResultStates/EmptySources.h"
 #include "QuorvantaApp/ResultStates/EmptyState.h"

@@ -2,7 +2,7 @@
 // with published volume fields set by the test, the model's own search, and the preferences in a
 // settings store in memory. Pictures of the bar are saved for looking at by eye.
 // Before any Qt header: the model's signals have an emit member, which Qt's keyword macro rewrites.
-#include "tests/QuorvantaApp/model/app/ModelTestSupport.h"
+#include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 
@@ -43,28 +43,8 @@ void showChanges() {
 // The search view's narrowest width, which the bar must never raise.
 constexpr int kViewMinimumWidth = 720;
 
-struct DriveSpec {
-    std::string name;
-    std::string root;
-    bool isInternal = false;
-};
-
-// A model over configured drives (whole volumes, all enabled), in their order.
-std::shared_ptr<AppModel> makeModel(ModelWorld& world, const std::vector<DriveSpec>& drives) {
-    SourceMap sources;
-    for (const auto& d : drives) {
-        world.drives->list.push_back(Candidate{d.root, d.name, d.root, "", d.isInternal, false});
-        SourceConfig config;
-        config.enabled = true;
-        config.whole = true;
-        sources[d.root] = config;
-    }
-    world.prefs.setSources(sources);
-    world.prefs.setConfigured(true);
-    auto model = world.make({}, false);
-    for (const auto& volume : model->volumes.get()) volume->scanning.set(false);
-    return model;
-}
+using test::DriveSpec;
+using test::makeModel;
 
 // The bar under a stand-in of the search view, which is at least 720 wide.
 struct Window {

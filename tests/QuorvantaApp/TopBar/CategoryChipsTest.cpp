@@ -1,7 +1,7 @@
 // The category chips: the chip list built from the stored categories, and the row of chips over an
 // application model fed by hand (preferences in a settings store in memory, the model's own
 // search). A picture shows each default category's chip plain and selected.
-#include "tests/QuorvantaApp/ResultStates/ViewWorld.h"
+#include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/TopBar/CategoryChip.h"
 #include "QuorvantaApp/TopBar/CategoryChipList.h"

@@ -1,7 +1,7 @@
 // The new-drive banner over an application model fed by hand: a configured model whose scripted
 // drive list holds drives that are no source yet (folders made at test time), the preferences in
 // a settings store in memory. A picture shows two rows.
-#include "tests/QuorvantaApp/ResultStates/ViewWorld.h"
+#include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/TopBar/NewDriveBanner.h"
 #include "QuorvantaApp/Widgets/ToneWidgets.h"
