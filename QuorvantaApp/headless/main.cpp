@@ -1,15 +1,20 @@
 // quorvanta-headless: the application without Qt and without a display. Its main loop is a
-// RunLoop; the start-up benchmark and the self test run on it. The windowless desktop mode (the
-// application serving its index without windows) is not part of this binary yet: a run without a
-// mode option says so and ends with status 2.
+// RunLoop; the start-up benchmark and the self test run on it. Without a mode option it serves:
+// the model is launched (local API, scans), the loop runs until SIGTERM, SIGINT or SIGHUP, and
+// the quit saves the volumes and ends the process with status 0.
+#include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/entry/Entry.h"
+#include "QuorvantaApp/model/entry/Serving.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/process/TerminationSignals.h"
 
 #include <time.h>
 
 #include <chrono>
-#include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -19,16 +24,29 @@ int main(int argc, char** argv) {
                                                    std::chrono::nanoseconds(start.tv_nsec)};
 
     using namespace quorvanta;
+    const std::vector<std::string> args(argv, argv + argc);
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    const app::EntryOptions options = app::EntryOptions::read(args, error ? std::string("/") : here.string());
+    // Serving: the termination signals are blocked before the first thread exists.
+    std::optional<platform::TerminationSignals> signals;
+    if (options.mode == app::EntryMode::desktop) signals.emplace();
+
     platform::RunLoop loop;
-    app::DesktopRunner windowless;
-    windowless.prepare = [] {
-        std::fputs(
-            "quorvanta-headless: the application without windows is not available yet; "
-            "use --startup-bench or --selftest\n",
-            stderr);
-        return app::DesktopStart{nullptr, 2};
-    };
-    windowless.run = [](const std::shared_ptr<app::AppModel>&) { return 2; };
     app::EntryServices services(loop);
-    return app::runEntry(std::vector<std::string>(argv, argv + argc), t0, windowless, services);
+    services.currentFolder = error ? std::string("/") : here.string();
+    app::DesktopRunner windowless;
+    windowless.prepare = [&loop] { return app::DesktopStart{&loop, 0}; };
+    windowless.run = [&](const std::shared_ptr<app::AppModel>& model) {
+        app::LocalAPIHost& host = app::LocalAPIHost::shared();
+        app::QuitSequence quit(model, host, loop, services.end);
+        signals->start(loop, [&] {
+            quit.request();
+            loop.quit();
+        });
+        app::launchModel(model, host, app::Prefs::shared(), !options.roots.empty());
+        loop.run();
+        return 0;
+    };
+    return app::runEntry(args, t0, windowless, services);
 }

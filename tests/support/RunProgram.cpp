@@ -96,7 +96,14 @@ pid_t start(const std::filesystem::path& program, const std::vector<std::string>
     if (pid == 0) {
         int error = 0;
         if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+        // The child starts as from a terminal's shell, however the tests were started: the
+        // signals a program ends on have their default actions and none is blocked.
         signal(SIGPIPE, SIG_DFL);
+        signal(SIGINT, SIG_DFL);
+        signal(SIGHUP, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         if ((in >= 0 && dup2(in, STDIN_FILENO) < 0) || (out >= 0 && dup2(out, STDOUT_FILENO) < 0) ||
             (err >= 0 && dup2(err, STDERR_FILENO) < 0) ||
             (options.workingDir && chdir(options.workingDir->c_str()) != 0)) {

@@ -121,14 +121,6 @@ TEST(HeadlessBinary, SelfTestCountsTheRootsAndRunsTheDefaultQueriesWithEverySort
     EXPECT_EQ(dataFiles(home.path()), 0u);
 }
 
-TEST(HeadlessBinary, WithoutAModeSaysSoOnStandardErrorAndEndsWithStatus2) {
-    quorvanta::test::TempDir home;
-    const RunResult r = runProgram(kHeadless, {}, noDisplay(home.path()));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(linesOf(r.err).size(), 1u) << r.err;
-}
-
 TEST(HeadlessBinary, LinksNoQtLibrary) {
     const RunResult r = runProgram("/usr/bin/readelf", {"-d", kHeadless.string()});
     ASSERT_EQ(r.status, 0) << r.err;
