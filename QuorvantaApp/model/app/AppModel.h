@@ -385,7 +385,7 @@ private:
     bool isWatching(const VolumeState& volume, const core::VolumeWatcher* watcher) const;
     // The global order when the searched volumes may use it, else null.
     std::shared_ptr<const GlobalOrder> orderFor(const Volumes& searched, const SearchRequest& request) const;
-    void publish(const SearchRequest& request, const SearchOutcome& outcome);
+    void publish(const SearchRequest& request, SearchOutcome&& outcome);
     void requireMain() const;
 
     std::filesystem::path dataFolder_;

@@ -112,23 +112,24 @@ void AppModel::runSearch(bool resetScroll) {
             return !weak.expired() && gen->current() == request->generation;
         };
         std::optional<SearchOutcome> outcome = performSearch(*request, main.clock(), stillCurrent);
-        main.post([weak, request = std::move(request), outcome = std::move(outcome)] {
+        main.post([weak, request = std::move(request), outcome = std::move(outcome)]() mutable {
             const auto model = weak.lock();
-            if (model && outcome) model->publish(*request, *outcome);
+            if (model && outcome) model->publish(*request, std::move(*outcome));
         });
     });
 }
 
-void AppModel::publish(const SearchRequest& request, const SearchOutcome& outcome) {
+void AppModel::publish(const SearchRequest& request, SearchOutcome&& outcome) {
     requireMain();
     if (gen_->current() != request.generation) return;
     std::visit(
-        [&](const auto& result) {
+        [&](auto& result) {
             using Result = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<Result, SearchHits>) {
                 queryError.set(std::nullopt);
-                results.set(
-                    ResultSet::create(request.vols, result.rows, result.hitVolumes, result.terms, request.resetScroll));
+                // The rows move into the result set: a broad search's rows are not copied again.
+                results.set(ResultSet::create(request.vols, std::move(result.rows), result.hitVolumes,
+                                              std::move(result.terms), request.resetScroll));
                 searchMs.set(result.ms);
             } else if constexpr (std::is_same_v<Result, SearchParseError>) {
                 queryError.set(result.message);  // the rows shown so far stay

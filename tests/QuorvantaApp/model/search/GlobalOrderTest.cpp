@@ -18,6 +18,8 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <utility>
 #include <vector>
 
 namespace quorvanta::app::test {
@@ -214,6 +216,38 @@ TEST(GlobalOrder, TheWalkSkipsRowsNamingNoCoveredEntry) {
     EXPECT_EQ(mergeGlobal(*order, hits, indexes, false),
               (Rows{rowKey(1, 1), rowKey(0, 1), rowKey(0, 2), rowKey(0, 3)}));
     EXPECT_EQ(mergeGlobal(*order, hits, indexes, true), (Rows{rowKey(0, 3), rowKey(0, 2), rowKey(0, 1), rowKey(1, 1)}));
+}
+
+// The walk in slices, on the parallel loop, gives what one walk gives: for an order in memory and
+// for a file whose rows name some hits twice (copies placed far from their first row, so that
+// they fall in other slices), with hits on entries past the order (the tail), both directions.
+TEST(GlobalOrder, TheWalkInSlicesGivesWhatOneWalkGives) {
+    const TempDir dir;
+    std::mt19937 rng(4511);
+    for (int round = 0; round < 6; ++round) {
+        const Indexes indexes = randomVolumes(rng, 3, 120);
+        const auto built = GlobalOrder::build(indexes);
+        Rows damaged = rowsOf(*built);
+        for (std::size_t i = 0; i < damaged.size() / 8; ++i)
+            damaged[rng() % damaged.size()] = damaged[rng() % damaged.size()];
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> header;
+        for (std::size_t v = 0; v < indexes.size(); ++v) header.emplace_back(indexes[v]->storeID(), built->ks()[v]);
+        const fs::path path = dir / "global.ord";
+        writeBytes(path, orderImage(header, damaged));
+        const auto loaded = GlobalOrder::load(path);
+        ASSERT_TRUE(loaded);
+        for (const auto& index : indexes) appendRandom(*index, rng, rng() % 10);
+        Lists hits;
+        for (const auto& index : indexes) hits.push_back(randomHits(*index, rng, 1 + rng() % 60));
+        for (const GlobalOrder* order : {built.get(), loaded.get()})
+            for (const bool desc : {false, true}) {
+                const Rows whole = mergeGlobal(*order, hits, indexes, desc, SIZE_MAX);
+                for (const std::size_t sliceRows : {1u, 2u, 3u, 7u, 40u})
+                    EXPECT_EQ(mergeGlobal(*order, hits, indexes, desc, sliceRows), whole)
+                        << "round " << round << (order == built.get() ? " built" : " damaged file")
+                        << (desc ? " descending" : " ascending") << ", slices of " << sliceRows;
+            }
+    }
 }
 
 TEST(GlobalOrder, AFailedWriteKeepsTheOrderInMemory) {
