@@ -80,12 +80,15 @@ public:
         return AppModel::create(std::move(roots), persist, deps());
     }
 
-    // Waits for the searches queued so far and runs what they posted, until that starts no more
-    // work on the main queue: after it, the newest search has published (or had nothing to
-    // publish). Work on `bg` is waited for by its own outcome (`main.waitUntil`).
+    // Waits for the searches queued so far and for a global order being built (its end searches
+    // again), and runs what they posted, until that starts no more work on the main queue: after
+    // it, the newest search has published (or had nothing to publish). Other work on `bg` is
+    // waited for by its own outcome (`main.waitUntil`).
     void settle(AppModel& model) {
-        do model.queue().sync([] {});
-        while (main.drain() > 0);
+        do {
+            main.waitUntil([&] { return !model.globalBuilding(); });
+            model.queue().sync([] {});
+        } while (main.drain() > 0);
     }
 
     platform::FakeClock clock;
