@@ -1,7 +1,10 @@
 // quorvanta-headless: the application without Qt and without a display. Its main loop is a
 // RunLoop; the start-up benchmark and the self test run on it. Without a mode option it serves:
 // the model is launched (local API, scans), the loop runs until SIGTERM, SIGINT or SIGHUP, and
-// the quit saves the volumes and ends the process with status 0.
+// the quit saves the volumes and ends the process with status 0. Serving takes the data folder's
+// lock first, as the desktop application does: a launch while another instance runs asks that one
+// to reopen and ends, and an activation that reaches this one is answered and does nothing (there
+// is no window to show).
 #include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/entry/Entry.h"
 #include "QuorvantaApp/model/entry/Serving.h"

@@ -1,5 +1,7 @@
 #include "platform/process/ChildProgram.h"
 
+#include "platform/thread/ThreadName.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -10,6 +12,8 @@
 #include <csignal>
 
 #include <algorithm>
+#include <cstring>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -20,13 +24,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// posix_spawn's file actions and attributes, destroyed on every path.
+// How the child is set apart from this process: in a process group of its own (a kill of the
+// group reaches whatever the program starts), or in a session of its own (no controlling terminal,
+// so it outlives this process and the terminal it was started from).
+enum class Apart { group, session };
+
+// posix_spawn's file actions and attributes, destroyed on every path. Standard input and error are
+// /dev/null, standard output `outFd` (-1: /dev/null too), and no other descriptor is inherited.
 struct SpawnSetup {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     bool ready = false;
 
-    explicit SpawnSetup(int outFd) {
+    SpawnSetup(int outFd, Apart apart) {
         if (posix_spawn_file_actions_init(&actions) != 0) return;
         if (posix_spawnattr_init(&attr) != 0) {
             posix_spawn_file_actions_destroy(&actions);
@@ -35,16 +45,17 @@ struct SpawnSetup {
         sigset_t none, all;
         sigemptyset(&none);
         sigfillset(&all);
-        // A group of its own, so that a kill reaches whatever the program starts; signals as a
-        // fresh program expects them, whatever this process blocks or ignores.
-        ready =
-            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-            posix_spawn_file_actions_adddup2(&actions, outFd, 1) == 0 &&
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
-            posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 && posix_spawnattr_setpgroup(&attr, 0) == 0 &&
-            posix_spawnattr_setsigmask(&attr, &none) == 0 && posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
-            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) ==
-                0;
+        // Signals as a fresh program expects them, whatever this process blocks or ignores.
+        const short flags = static_cast<short>((apart == Apart::group ? POSIX_SPAWN_SETPGROUP : POSIX_SPAWN_SETSID) |
+                                               POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        ready = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+                (outFd >= 0 ? posix_spawn_file_actions_adddup2(&actions, outFd, 1)
+                            : posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0)) == 0 &&
+                posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+                posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
+                (apart != Apart::group || posix_spawnattr_setpgroup(&attr, 0) == 0) &&
+                posix_spawnattr_setsigmask(&attr, &none) == 0 && posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
+                posix_spawnattr_setflags(&attr, flags) == 0;
         if (!ready) destroy();
     }
     ~SpawnSetup() {
@@ -52,6 +63,17 @@ struct SpawnSetup {
     }
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // Starts `program` with `argv0` and `args`; posix_spawn's result (an errno value, 0 when
+    // started). ENOMEM when the set-up itself failed.
+    int spawn(pid_t& pid, const std::string& program, const std::string& argv0, const std::vector<std::string>& args) {
+        if (!ready) return ENOMEM;
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(argv0.c_str()));
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    }
 
 private:
     void destroy() {
@@ -74,16 +96,10 @@ std::optional<ChildResult> runChildProgram(const std::string& program, const std
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::nullopt;
     const int readFd = pipeFds[0];
     pid_t pid = -1;
-    int spawned = -1;
+    int spawned;
     {
-        SpawnSetup setup(pipeFds[1]);
-        if (setup.ready) {
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(argv0.c_str()));
-            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            spawned = posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(), environ);
-        }
+        SpawnSetup setup(pipeFds[1], Apart::group);
+        spawned = setup.spawn(pid, program, argv0, args);
     }
     close(pipeFds[1]);
     if (spawned != 0) {
@@ -139,6 +155,31 @@ std::optional<ChildResult> runChildProgram(const std::string& program, const std
         reaped = waitpid(pid, &status, 0);
     } while (reaped < 0 && errno == EINTR);
     if (reaped == pid && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    return result;
+}
+
+DetachedStart startDetachedProgram(const std::string& program, const std::string& argv0,
+                                   const std::vector<std::string>& args) {
+    DetachedStart result;
+    {
+        SpawnSetup setup(-1, Apart::session);
+        result.error = setup.spawn(result.pid, program, argv0, args);
+    }
+    if (result.error != 0) {
+        result.pid = -1;
+        result.message = program + ": " + std::strerror(result.error);
+        return result;
+    }
+    try {
+        std::thread([pid = result.pid] {
+            setCurrentThreadName("quorvanta.reap");
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the child stays a zombie until this process ends, which beats
+        // blocking the caller for as long as the program runs.
+    }
     return result;
 }
 

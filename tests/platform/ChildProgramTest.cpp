@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace quorvanta::platform {
 namespace {
@@ -119,6 +123,86 @@ TEST(ChildProgram, ClosedOutputButStillRunningIsKilledAtTheLimit) {
     const auto run = runChildProgram(script(dir, "p", "exec >&-; sleep 600"), "p", {}, 500ms, 1024);
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->timedOut);
+}
+
+// Whether nothing is left of a process, not even a zombie waiting to be reaped.
+bool reaped(pid_t pid) { return !fs::exists("/proc/" + std::to_string(pid)); }
+
+// Waits, a step at a time, for `done`; false when it did not hold within a generous bound.
+template <class F>
+bool eventually(F done) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
+TEST(DetachedProgram, OutlivesTheCallInASessionOfItsOwnAndIsReaped) {
+    test::TempDir dir;
+    const fs::path report = dir / "report", go = dir / "go", done = dir / "done";
+    // It reports how it was started, then keeps running until the test lets it end.
+    const fs::path program = script(dir, "p",
+                                    "fds=$(ls /proc/$$/fd | sort -n | tr '\\n' ' ')\n"
+                                    "[ \"$(cut -d' ' -f6 /proc/$$/stat)\" = $$ ] && session=own-session\n"
+                                    "links=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 | tr '\\n' ' ')\n"
+                                    "printf '%s\\n%s\\n%s\\n' \" $fds\" \"$session\" \"$links\" > '" +
+                                        report.string() +
+                                        ".tmp'\n"
+                                        "mv '" +
+                                        report.string() + ".tmp' '" + report.string() +
+                                        "'\n"
+                                        "while [ ! -e '" +
+                                        go.string() +
+                                        "' ]; do sleep 0.02; done\n"
+                                        "echo \"$1 $2\" > '" +
+                                        done.string() + "'\n");
+    // A descriptor of ours without close-on-exec, which a careless spawn would hand down.
+    const int leaked = 37;
+    ASSERT_EQ(dup2(open("/dev/null", O_RDONLY), leaked), leaked);
+    const DetachedStart start = startDetachedProgram(program.string(), "p", {"a b", "$HOME"});
+    close(leaked);
+    ASSERT_TRUE(start.started()) << start.message;
+    EXPECT_EQ(start.error, 0);
+    EXPECT_EQ(start.message, "");
+    ASSERT_GT(start.pid, 0);
+
+    ASSERT_TRUE(eventually([&] { return fs::exists(report); })) << "the program never reported";
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> all;
+        std::ifstream in(report);
+        for (std::string line; std::getline(in, line);) all.push_back(line);
+        return all;
+    }();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ((lines[0] + " ").find(" 37 "), std::string::npos) << "descriptors:" << lines[0];
+    EXPECT_NE((lines[0] + " ").find(" 0 1 2 "), std::string::npos) << "descriptors:" << lines[0];
+    EXPECT_EQ(lines[1], "own-session");
+    EXPECT_EQ(lines[2], "/dev/null /dev/null /dev/null ") << "standard input, output and error";
+
+    // Still running after the call returned; then it ends on its own and nothing is left of it.
+    EXPECT_EQ(kill(start.pid, 0), 0);
+    EXPECT_FALSE(fs::exists(done));
+    dir.write("go", "");
+    ASSERT_TRUE(eventually([&] { return fs::exists(done); })) << "the program did not run on";
+    EXPECT_EQ(test::readFile(done), "a b $HOME\n") << "arguments reach the program unchanged, without a shell";
+    EXPECT_TRUE(eventually([&] { return reaped(start.pid); })) << "process " << start.pid << " was left a zombie";
+}
+
+TEST(DetachedProgram, AProgramThatCannotStartIsAClearError) {
+    test::TempDir dir;
+    const fs::path plain = dir.write("plain", "#!/bin/sh\necho hi\n");
+    const struct {
+        fs::path program;
+        int error;
+    } cases[] = {{dir / "missing", ENOENT}, {plain, EACCES}, {dir.path(), EACCES}};
+    for (const auto& c : cases) {
+        const DetachedStart start = startDetachedProgram(c.program.string(), "x", {});
+        EXPECT_FALSE(start.started()) << c.program;
+        EXPECT_EQ(start.error, c.error) << c.program;
+        EXPECT_EQ(start.pid, -1) << c.program;
+        EXPECT_EQ(start.message, c.program.string() + ": " + std::strerror(c.error));
+    }
+    EXPECT_EQ(startDetachedProgram((dir / "missing").string(), "x", {}).message,
+              (dir / "missing").string() + ": No such file or directory");
 }
 
 // The tests' own way of starting programs: a program left running must not outlive a test

@@ -181,5 +181,14 @@ TEST(CliEntry, MemoryFiguresFollowTouchedMemory) {
     EXPECT_EQ(buffer[kBytes - 1], 0x5a);
 }
 
+// The tool never links Qt: the shared libraries its link line names (the tool's own libraries are
+// static, so these are every shared library it was linked with).
+TEST(CliEntry, LinksNoQtLibrary) {
+    const auto r = quorvanta::test::runProgram("/usr/bin/readelf", {"-d", QUORVANTA_CLI_PATH});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(NEEDED)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("libQt"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace quorvanta::cli

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -62,11 +63,21 @@ int runEntry(std::vector<std::string> args, platform::Clock::TimePoint t0, const
         case EntryMode::desktop:
             break;
     }
+    const SingleInstance::Claim claim = SingleInstance::claim(services.instance);
+    if (!claim.instance) {
+        if (!claim.message.empty()) std::fprintf(services.messages, "%s\n", claim.message.c_str());
+        end.finish(nullptr, claim.status);
+        return status;
+    }
     const DesktopStart start = runner.prepare();
     if (!start.main) {
         end.finish(nullptr, start.status);
         return status;
     }
+    // The runner's reopen is read at each activation, so a shell may set it once its windows exist.
+    claim.instance->listen(*start.main, [&runner] {
+        if (runner.reopen) runner.reopen();
+    });
     const auto model = makeModel(*start.main);
     end.finish(model.get(), runner.run(model));
     return status;

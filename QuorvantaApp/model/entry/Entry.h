@@ -4,10 +4,12 @@
 // runner (the windowless application, or the Qt shell).
 //
 // Benchmark and self test: the model is made over `services.loop` (the main queue) and the mode
-// runs on it. Desktop: the runner is asked first, before the model exists (the Qt shell makes its
-// application object and binds its main queue there); then the model is made on that queue and
-// handed to the runner, whose status ends the process when it returns. Every mode ends through
-// `services.end`.
+// runs on it. Desktop: first the data folder's lock is taken (SingleInstance.h); a launch that
+// finds another instance there asks it to reopen and ends without running. Then the runner is
+// asked, before the model exists (the Qt shell makes its application object and binds its main
+// queue there); the instance answers second launches on that queue from then on; then the model
+// is made on that queue and handed to the runner, whose status ends the process when it returns.
+// Every mode ends through `services.end`.
 //
 // Threads: the main thread, the one that made `services.loop`.
 #pragma once
@@ -15,9 +17,11 @@
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaApp/model/entry/EntryOptions.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
+#include "QuorvantaApp/model/entry/SingleInstance.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/settings/Settings.h"
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +41,8 @@ struct DesktopRunner {
     std::function<DesktopStart()> prepare;
     // With the model; returns when the application quits, with the process's status.
     std::function<int(const std::shared_ptr<AppModel>&)> run;
+    // Asked on the main queue when a second launch wants this instance shown again.
+    std::function<void()> reopen;
 };
 
 struct EntryServices {
@@ -52,6 +58,10 @@ struct EntryServices {
     std::function<AppModel::Dependencies(platform::MainQueue&)> dependencies;
     ProcessEnd end;
     platform::Clock::Duration benchCap = std::chrono::seconds(60);
+    // The desktop mode's lock and activation socket: the data folder and the waits.
+    SingleInstance::Options instance;
+    // Where a desktop launch that does not run says why.
+    std::FILE* messages = stderr;
 };
 
 // Applies the one-run settings of `options`: the forced column ids, and the kind style in the

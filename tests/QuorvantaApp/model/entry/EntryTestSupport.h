@@ -88,6 +88,7 @@ public:
         s.currentFolder = dir.path().string();
         s.dependencies = [this](platform::MainQueue& main) { return deps(main); };
         s.end = end();
+        s.instance.folder = data();
         return s;
     }
 
