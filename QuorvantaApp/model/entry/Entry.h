@@ -37,6 +37,8 @@ struct DesktopRunner {
     std::function<DesktopStart()> prepare;
     // With the model; returns when the application quits, with the process's status.
     std::function<int(const std::shared_ptr<AppModel>&)> run;
+    // Asked on the main queue when a second launch wants this instance shown again.
+    std::function<void()> reopen;
 };
 
 struct EntryServices {

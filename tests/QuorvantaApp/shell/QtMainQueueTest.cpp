@@ -1,6 +1,7 @@
 #include "QuorvantaApp/shell/QtMainQueue.h"
 
 #include "platform/time/Clock.h"
+#include "tests/support/PollFor.h"
 #include "tests/support/qt/PostedEvents.h"
 
 #include <QEventLoop>
@@ -98,11 +99,18 @@ TEST(QtMainQueue, PostSyncIsUnavailableOnceTheQuitBegan) {
 
     // A worker already waiting for the main thread, which is busy with the quit.
     std::optional<bool> waited = true;
-    std::thread waiting([&] { waited = queue.postSync([&] { ran = true; }); });
+    std::atomic<bool> returned{false};
+    std::thread waiting([&] {
+        waited = queue.postSync([&] { ran = true; });
+        returned = true;
+    });
     while (clock.pendingTimers() == 0) std::this_thread::yield();  // its bound is set: it waits
     queue.beginShutdown();
+    const bool endedByShutdown = test::pollFor([&] { return returned.load(); }, 1ms);
+    if (!endedByShutdown) clock.advance(platform::MainQueue::kSyncBound);  // let the test end
     waiting.join();
-    EXPECT_EQ(waited, false) << "the waiting call was not ended by the shutdown";
+    EXPECT_TRUE(endedByShutdown) << "the waiting call was not ended by the shutdown";
+    EXPECT_EQ(waited, false);
 
     // A call made after the quit began is answered without the main thread's help.
     std::optional<int> answer = 0;
@@ -124,7 +132,7 @@ TEST(QtMainQueue, PostSyncIsUnavailableOnceTheEventLoopEnded) {
     });
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_EQ(ranInLoop, 1);
-    EXPECT_TRUE(queue.isShuttingDown()) << "the loop's end did not begin the shutdown";
+    ASSERT_TRUE(queue.isShuttingDown()) << "the loop's end did not begin the shutdown";
 
     std::optional<int> answer = 0;
     std::thread worker([&] { answer = queue.postSync([] { return 1; }); });
