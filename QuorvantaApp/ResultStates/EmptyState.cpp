@@ -150,7 +150,7 @@ EmptyState::EmptyState(AppModel& model, QWidget* parent)
     stack->addWidget(showAll_, 0, Qt::AlignHCenter);
     stack->addStretch(1);
 
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     refresh();
 }
 

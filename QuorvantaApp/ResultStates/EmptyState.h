@@ -17,7 +17,6 @@
 #include "QuorvantaApp/ResultStates/ExampleLayout.h"
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "QuorvantaApp/Widgets/VolumeFollower.h"
-#include "platform/notify/Connection.h"
 
 #include <QWidget>
 
@@ -67,7 +66,6 @@ private:
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a view being destroyed.
     VolumeFollower volumes_{refresh_};  // their counts make the show-all total
-    platform::Connection modelChanges_;
 };
 
 }  // namespace quorvanta::app

@@ -30,7 +30,7 @@ ScanState::ScanState(std::shared_ptr<VolumeState> v, QWidget* parent)
     stack->addWidget(count_, 0, Qt::AlignHCenter);
     stack->addStretch(1);
 
-    changes_ = v_->objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(v_->objectWillChange);
     refresh();
 }
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
-#include "platform/notify/Connection.h"
 
 #include <QWidget>
 
@@ -36,8 +35,6 @@ private:
     ToneText* headline_;
     ToneText* count_;
     CoalescedRefresh refresh_;
-    // Last: dropped first, so no observer runs into a view being destroyed.
-    platform::Connection changes_;
 };
 
 }  // namespace quorvanta::app

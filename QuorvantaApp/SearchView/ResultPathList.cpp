@@ -63,7 +63,7 @@ ResultPathList::ResultPathList(AppModel& model, QWidget* parent)
     lines.setColor(QPalette::Base, Qt::transparent);
     setPalette(lines);
     model_.focusTable = Focus{this};
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     refresh();
 }
 

@@ -11,7 +11,6 @@
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
-#include "platform/notify/Connection.h"
 
 #include <QListView>
 
@@ -44,8 +43,6 @@ private:
     AppModel& model_;
     Rows* rows_;
     CoalescedRefresh refresh_;
-    // Last: dropped first, so no observer runs into a list being destroyed.
-    platform::Connection modelChanges_;
 };
 
 }  // namespace quorvanta::app

@@ -58,8 +58,8 @@ HistoryPopover::HistoryPopover(AppModel& model, SearchHistoryModel& history, QWi
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
     frame->setSizeConstraint(QLayout::SetFixedSize);
-    historyChanges_ = history_.objectWillChange.connect([this] { refresh_.request(); });
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(history_.objectWillChange);
+    refresh_.follow(model_.objectWillChange);
     build();
 }
 

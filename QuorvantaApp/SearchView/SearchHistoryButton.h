@@ -14,7 +14,6 @@
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "QuorvantaCore/search/SearchHistory.h"
-#include "platform/notify/Connection.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -81,9 +80,6 @@ private:
     core::SearchHistory shownStore_;  // the lists and the query the content was built for
     std::string shownQuery_;
     CoalescedRefresh refresh_;
-    // Last: dropped first, so no observer runs into a popover being destroyed.
-    platform::Connection historyChanges_;
-    platform::Connection modelChanges_;
 };
 
 class SearchHistoryButton final : public QWidget {

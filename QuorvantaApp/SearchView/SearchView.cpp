@@ -238,7 +238,7 @@ SearchView::SearchView(AppModel& model, SearchHistoryModel& history, ResultsFact
     });
     QObject::connect(junk_, &QCheckBox::clicked, this, [this](bool on) { model_.setShowJunk(on); });
 
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     focusRequests_ = platform::NotificationCenter::standard().observe(platform::notification_names::kFocusSearch,
                                                                       model_.mainQueue(), [this] { focusQuery(); });
     refresh();

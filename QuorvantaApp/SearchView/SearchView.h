@@ -120,7 +120,6 @@ private:
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a view being destroyed.
     VolumeFollower volumes_{refresh_};  // their scanning picks the cover
-    platform::Connection modelChanges_;
     platform::Connection focusRequests_;
 };
 

@@ -96,7 +96,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent)
     line->addStretch(1);
     line->addWidget(chipRow_, 0, Qt::AlignVCenter);
 
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     refresh();
 }
 

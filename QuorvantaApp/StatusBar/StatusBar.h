@@ -15,7 +15,6 @@
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "QuorvantaApp/Widgets/VolumeFollower.h"
-#include "platform/notify/Connection.h"
 
 #include <QWidget>
 
@@ -65,7 +64,6 @@ private:
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a bar being destroyed.
     VolumeFollower volumes_{refresh_};  // their counts make the summary's total
-    platform::Connection modelChanges_;
 };
 
 }  // namespace quorvanta::app

@@ -65,8 +65,8 @@ VolumeChip::VolumeChip(std::shared_ptr<VolumeState> v, Prefs& prefs, QWidget* pa
     name_->setText(QString::fromStdString(v_->name()));
     setAccessibleName(name_->text());
     connect(this, &QAbstractButton::clicked, this, [this] { toggle(); });
-    volumeChanges_ = v_->objectWillChange.connect([this] { refresh_.request(); });
-    prefsChanges_ = prefs_.objectWillChange().connect([this] { refresh_.request(); });
+    refresh_.follow(v_->objectWillChange);
+    refresh_.follow(prefs_.objectWillChange());
     refresh();
 }
 

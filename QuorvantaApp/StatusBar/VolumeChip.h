@@ -12,7 +12,6 @@
 #pragma once
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
-#include "platform/notify/Connection.h"
 
 #include <QAbstractButton>
 
@@ -69,9 +68,6 @@ private:
     ToneGlyph* check_;
     ToneText* state_;
     CoalescedRefresh refresh_;
-    // Last: dropped first, so no observer runs into a chip being destroyed.
-    platform::Connection volumeChanges_;
-    platform::Connection prefsChanges_;
 };
 
 }  // namespace quorvanta::app

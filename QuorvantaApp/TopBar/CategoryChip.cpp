@@ -32,7 +32,7 @@ CategoryChipRow::CategoryChipRow(AppModel& model, QWidget* parent)
     row_->setContentsMargins(0, 0, 0, 0);
     row_->setSpacing(kSpacing);
     row_->setSizeConstraint(QLayout::SetFixedSize);
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     categoryChanges_ = model_.prefs().observeCategories([this](const auto&) { refresh_.request(); });
     refresh();
 }

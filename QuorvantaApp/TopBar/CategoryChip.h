@@ -61,7 +61,6 @@ private:
     CoalescedRefresh refresh_;
     // Last: dropped first, so no observer runs into a row being destroyed.
     platform::Connection categoryChanges_;
-    platform::Connection modelChanges_;
 };
 
 }  // namespace quorvanta::app

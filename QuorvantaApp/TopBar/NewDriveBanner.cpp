@@ -88,7 +88,7 @@ NewDriveBanner::NewDriveBanner(AppModel& model, QWidget* parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     list_->setContentsMargins(0, 0, 0, 0);
     list_->setSpacing(0);
-    modelChanges_ = model_.objectWillChange.connect([this] { refresh_.request(); });
+    refresh_.follow(model_.objectWillChange);
     refresh();
 }
 

@@ -12,7 +12,6 @@
 
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "QuorvantaApp/model/drives/Candidates.h"
-#include "platform/notify/Connection.h"
 
 #include <QWidget>
 
@@ -50,8 +49,6 @@ private:
     AppModel& model_;
     QVBoxLayout* list_;
     CoalescedRefresh refresh_;
-    // Last: dropped first, so no observer runs into a banner being destroyed.
-    platform::Connection modelChanges_;
 };
 
 class NewDriveBanner::Row final : public QWidget {

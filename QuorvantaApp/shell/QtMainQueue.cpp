@@ -51,6 +51,9 @@ struct QtMainQueue::Line {
 QtMainQueue::QtMainQueue(platform::Clock& clock)
     : MainQueue(clock), mainThread_(std::this_thread::get_id()), line_(std::make_shared<Line>()) {
     line_->runner = new Runner(line_->inbox);
+    // The runner as the connection's context: the connection ends with the queue.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, line_->runner,
+                     [this] { beginShutdown(); });
 }
 
 QtMainQueue::~QtMainQueue() {

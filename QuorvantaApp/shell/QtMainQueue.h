@@ -1,7 +1,9 @@
 // The application's main queue bound to the Qt event loop: each task runs on the thread that made
 // the queue (the one that runs QApplication::exec), one task per Qt event, in the order the tasks
 // were posted from whichever threads. A delayed task waits on the queue's clock, then joins the
-// same line. postSync and shutdown come from MainQueue.
+// same line. postSync and shutdown come from MainQueue; the end of the event loop (Qt's
+// aboutToQuit) begins the shutdown too, so that no thread waits in postSync for a loop that no
+// longer runs.
 //
 // Threads: post, postAfter and isMainThread are safe from any thread. Make and destroy the queue
 // on the main thread while the QCoreApplication exists. Tasks still waiting when it is destroyed,

@@ -1,6 +1,7 @@
 // Main of the Qt test programs: the shared temporary home (with a private XDG_RUNTIME_DIR, which
 // Qt wants), the offscreen platform unless another is set, and one QApplication for the whole run,
-// in the Fusion style the application uses.
+// configured as the application configures its own (Fusion style, LC_NUMERIC back to "C").
+#include "QuorvantaApp/shell/QtApplication.h"
 #include "tests/support/TestHome.h"
 
 #include <QApplication>
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     int rc = 0;
     {
         QApplication application(argc, argv);
-        QApplication::setStyle(QStringLiteral("Fusion"));
+        quorvanta::app::configureApplication();
         rc = RUN_ALL_TESTS();
     }
     quorvanta::test::removeTestHome(*home);

@@ -46,8 +46,10 @@ public:
 
     fs::path data() const { return dir / "data"; }
 
-    AppModel::Dependencies deps() {
-        AppModel::Dependencies d(main);
+    AppModel::Dependencies deps() { return deps(main); }
+    // The same services over another main queue (the Qt shell's tests use the Qt one).
+    AppModel::Dependencies deps(platform::MainQueue& on) {
+        AppModel::Dependencies d(on);
         d.prefs = &prefs;
         d.defaults = &settings;
         d.dataFolder = data();

@@ -86,8 +86,9 @@ class LifeWorld : public ModelWorld {
 public:
     LifeWorld() { fs::create_directories(dir.path() / "net"); }
 
-    AppModel::Dependencies lifeDeps() {
-        AppModel::Dependencies d = deps();
+    AppModel::Dependencies lifeDeps() { return lifeDeps(main); }
+    AppModel::Dependencies lifeDeps(platform::MainQueue& on) {
+        AppModel::Dependencies d = deps(on);
         d.events = events;
         d.resume = [this](const core::SnapshotInfo&, const std::string&, const platform::MountEntry*) {
             return resumeMode;
