@@ -1,6 +1,6 @@
 #include "QuorvantaApp/shell/DesktopServices.h"
 
-#include "QuorvantaApp/shell/DetachedStart.h"
+#include "platform/process/ChildProgram.h"
 
 #include <unistd.h>
 
@@ -14,7 +14,7 @@ std::optional<std::string> xdgOpenPath() {
 
 bool XdgDesktopServices::openUrl(const std::string& url) {
     if (!opener_ || url.empty() || url.front() == '-') return false;
-    return startDetached(*opener_, {url});
+    return platform::startDetachedProgram(*opener_, *opener_, {url}).started();
 }
 
 }  // namespace quorvanta::app
