@@ -6,8 +6,7 @@
 // Theme.accent at 20 %. The selection is read as ranges (selectionModel()->selection()), only for
 // the rows in view, so that a selection of millions of rows costs nothing to draw.
 //
-// Key handling comes later; for now the table tells its owner when its viewport changes size
-// (the columns are fitted to it).
+// It tells its owner when its viewport changes size, since the columns are fitted to it.
 //
 // Threads: main thread.
 #pragma once
