@@ -4,8 +4,8 @@
 #include "QuorvantaApp/ResultStates/EmptyState.h"
 #include "QuorvantaApp/ResultStates/NoHitsState.h"
 #include "QuorvantaApp/ResultStates/ScanState.h"
+#include "QuorvantaApp/ResultsTable/ResultsTable.h"
 #include "QuorvantaApp/SearchView/PlainButton.h"
-#include "QuorvantaApp/SearchView/ResultPathList.h"
 #include "QuorvantaApp/SearchView/SearchHistoryButton.h"
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 #include "QuorvantaApp/Theme/Theme.h"
@@ -216,7 +216,7 @@ SearchView::SearchView(AppModel& model, SearchHistoryModel& history, ResultsFact
     auto* holder = new QWidget(areaGround);
     auto* holderLine = new QVBoxLayout(holder);
     holderLine->setContentsMargins(kResultsPadding, 0, kResultsPadding, 0);
-    results_ = results ? results(model_, holder) : new ResultPathList(model_, holder);
+    results_ = results ? results(model_, holder) : new ResultsTable(model_, holder);
     holderLine->addWidget(results_);
     area_->addWidget(holder, 0, 0);
 

@@ -13,7 +13,7 @@
 // popover or an editor takes its own first) posts kHideSearch. The field takes the focus when the
 // view is shown and on kFocusSearch, both on the standard notification centre.
 //
-// The results area holds the widget the results factory makes (the results list when none is
+// The results area holds the widget the results factory makes (the results table when none is
 // given). The view redraws after each change of the model and of any of its volumes.
 //
 // Threads: main thread. The model and the history model must outlive the view; the model's main

@@ -79,23 +79,33 @@ void Settings::setOverlay(std::string_view key, const SettingValue& value) {
     overlay_[std::string(key)] = std::move(json);
 }
 
+Connection Settings::observe(std::string_view key, Executor& executor, std::function<void()> callback) {
+    return changes_.observe(key, executor, std::move(callback));
+}
+
 void Settings::resetStored(nlohmann::json values) {
     std::unique_lock lock(mutex_);
     values_ = std::move(values);
 }
 
 void Settings::change(std::string_view key, std::optional<nlohmann::json> value) {
-    std::lock_guard order(changeMutex_);
-    nlohmann::json snapshot;
     {
-        std::unique_lock lock(mutex_);
-        if (value)
-            values_[std::string(key)] = std::move(*value);
-        else
-            values_.erase(std::string(key));
-        snapshot = values_;
+        std::lock_guard order(changeMutex_);
+        nlohmann::json snapshot;
+        {
+            std::unique_lock lock(mutex_);
+            if (value)
+                values_[std::string(key)] = std::move(*value);
+            else
+                values_.erase(std::string(key));
+            snapshot = values_;
+        }
+        persist(snapshot);
     }
-    persist(snapshot);
+    // Outside both locks: an observer on an inline executor may read or write the store. Every
+    // notice is posted after its own value was stored, so whichever call runs last reads the last
+    // value stored.
+    changes_.post(key);
 }
 
 Settings& standardSettings() {

@@ -6,6 +6,14 @@
 // never written: while a key is in the overlay, its overlay value is what every read returns, and
 // changes of that key are stored but not seen until the next run.
 //
+// Change notices: observe(key, executor, callback) calls the callback on that executor once for
+// each set or remove of the key, from whichever thread it came, after the value was stored and
+// persisted and outside the store's locks, so a read inside the callback sees the new value (or a
+// newer one). The overlay notifies nothing. The executor and token rules are those of
+// NotificationCenter::observe: the executor must outlive the token, and once the token is dropped
+// the callback is never called again, also not for a change whose notice already waits on the
+// executor.
+//
 // Implementations: MemorySettings (tests), FileSettings (the user's settings file), and the
 // process-wide standard store (standardSettings(), a FileSettings).
 //
@@ -13,7 +21,13 @@
 // they are made.
 #pragma once
 
+#include "platform/dispatch/Executor.h"
+#include "platform/notify/Connection.h"
+#include "platform/notify/NotificationCenter.h"
+
 #include <nlohmann/json.hpp>
+
+#include <functional>
 
 #include <cstdint>
 #include <mutex>
@@ -50,8 +64,11 @@ public:
     void setData(std::string_view key, std::string_view json);
     void remove(std::string_view key);
 
-    // Puts `value` in the volatile overlay under `key`.
+    // Puts `value` in the volatile overlay under `key`. Observers of the key are not called.
     void setOverlay(std::string_view key, const SettingValue& value);
+
+    // Calls `callback` on `executor` after each set or remove of `key` (see above).
+    Connection observe(std::string_view key, Executor& executor, std::function<void()> callback);
 
 protected:
     Settings() = default;
@@ -70,6 +87,8 @@ private:
     std::mutex changeMutex_;           // keeps each change and its persist together, in order
     nlohmann::json values_ = nlohmann::json::object();
     nlohmann::json overlay_ = nlohmann::json::object();
+    // The observers of each key, told after a change with no lock of the store held.
+    NotificationCenter changes_;
 };
 
 // Values in memory only.

@@ -1,3 +1,4 @@
+#include "platform/dispatch/SerialQueue.h"
 #include "platform/settings/FileSettings.h"
 #include "platform/settings/Settings.h"
 
@@ -8,7 +9,10 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,20 +30,25 @@ using test::TempDir;
 template <class Store>
 struct StoreMaker;
 
+// `kept(key)` reads a text as the store keeps it beyond memory: from a new store over its file for
+// the file store, from the store itself for the memory store.
 template <>
 struct StoreMaker<MemorySettings> {
     Settings& make() { return store; }
     Settings& reopen() { return store; }
+    std::optional<std::string> kept(std::string_view key) const { return store.text(key); }
     MemorySettings store;
 };
 
 template <>
 struct StoreMaker<FileSettings> {
     Settings& make() {
-        store = std::make_unique<FileSettings>(dir / "Quorvanta" / "settings.json");
+        store = std::make_unique<FileSettings>(path());
         return *store;
     }
     Settings& reopen() { return make(); }
+    std::optional<std::string> kept(std::string_view key) const { return FileSettings(path()).text(key); }
+    fs::path path() const { return dir / "Quorvanta" / "settings.json"; }
     TempDir dir;
     std::unique_ptr<FileSettings> store;
 };
@@ -141,6 +150,121 @@ TYPED_TEST(SettingsStore, ReadsAreSafeWhileAnotherThreadWrites) {
     for (auto& t : readers) t.join();
     EXPECT_EQ(badReads.load(), 0);
     EXPECT_EQ(s.integer("counter"), kWrites - 1);
+}
+
+TYPED_TEST(SettingsStore, ChangeNoticesReachOnlyTheKeysLiveObservers) {
+    // Each case holds the observers' queue while it acts, so that a notice can wait on it, then
+    // lets it run. The observer of "kindStyle" records what it reads.
+    struct Case {
+        const char* what;
+        std::optional<std::string> before;  // "kindStyle" before observing; none: absent
+        std::function<void(Settings&)> act;
+        enum { keep, dropBeforeActing, dropWhileWaiting } token = keep;
+        int calls;
+        std::optional<std::string> read;  // what each call reads
+    };
+    const Case cases[] = {
+        {"a set", "badge", [](Settings& s) { s.setText("kindStyle", "description"); }, Case::keep, 1, "description"},
+        {"a set of another kind of value", "badge", [](Settings& s) { s.setBoolean("kindStyle", true); }, Case::keep, 1,
+         std::nullopt},
+        {"a remove", "badge", [](Settings& s) { s.remove("kindStyle"); }, Case::keep, 1, std::nullopt},
+        {"two sets: two calls, each reading the newer value", std::nullopt,
+         [](Settings& s) {
+             s.setText("kindStyle", "description");
+             s.setText("kindStyle", "badge");
+         },
+         Case::keep, 2, "badge"},
+        {"another key", "badge", [](Settings& s) { s.setText("appearance", "dark"); }, Case::keep, 0, "badge"},
+        {"the overlay", "badge", [](Settings& s) { s.setOverlay("kindStyle", "description"); }, Case::keep, 0,
+         "description"},
+        {"a token dropped before the change", "badge", [](Settings& s) { s.setText("kindStyle", "description"); },
+         Case::dropBeforeActing, 0, "description"},
+        {"a token dropped while the notice waits", "badge", [](Settings& s) { s.setText("kindStyle", "description"); },
+         Case::dropWhileWaiting, 0, "description"},
+    };
+    for (const auto& c : cases) {
+        Settings& s = this->maker.make();
+        if (c.before)
+            s.setText("kindStyle", *c.before);
+        else
+            s.remove("kindStyle");
+        SerialQueue observers("quorvanta.test");
+        std::mutex mutex;  // guards the records below
+        int calls = 0, offQueue = 0;
+        std::vector<std::optional<std::string>> reads;
+        std::optional<Connection> token = s.observe("kindStyle", observers, [&] {
+            const auto now = s.text("kindStyle");
+            std::lock_guard lock(mutex);
+            ++calls;
+            if (!observers.isCurrent()) ++offQueue;
+            reads.push_back(now);
+        });
+        int othersCalls = 0;
+        auto other = s.observe("appearance", observers, [&] { ++othersCalls; });
+
+        std::promise<void> gate;
+        observers.async([opened = gate.get_future().share()] { opened.wait(); });
+        if (c.token == Case::dropBeforeActing) token.reset();
+        c.act(s);
+        if (c.token == Case::dropWhileWaiting) token.reset();
+        {
+            std::lock_guard lock(mutex);
+            EXPECT_EQ(calls, 0) << c.what << ": called before its queue ran";
+        }
+        gate.set_value();
+        observers.sync([] {});
+
+        EXPECT_EQ(s.text("kindStyle"), c.read) << c.what;
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(calls, c.calls) << c.what;
+        EXPECT_EQ(offQueue, 0) << c.what << ": called on another thread than the named queue";
+        for (const auto& read : reads) EXPECT_EQ(read, c.read) << c.what;
+        EXPECT_EQ(othersCalls, std::string(c.what) == "another key" ? 1 : 0) << c.what;
+    }
+}
+
+// An executor that runs each task at once, inside post.
+class InlineExecutor final : public Executor {
+public:
+    void post(Task task) override { task(); }
+};
+
+TYPED_TEST(SettingsStore, NoticeComesAfterThePersistAndOutsideTheLocks) {
+    Settings& s = this->maker.make();
+    InlineExecutor inlineExecutor;
+    std::vector<std::optional<std::string>> kept;
+    // Reading, and writing another key, inside the call would wait for ever on a lock still held.
+    auto token = s.observe("kindStyle", inlineExecutor, [&] {
+        kept.push_back(this->maker.kept("kindStyle"));
+        s.setInteger("kindStyleChanges", s.integer("kindStyleChanges").value_or(0) + 1);
+    });
+    s.setText("kindStyle", "description");
+    s.remove("kindStyle");
+    EXPECT_EQ(kept, (std::vector<std::optional<std::string>>{"description", std::nullopt}));
+    EXPECT_EQ(s.integer("kindStyleChanges"), 2);
+}
+
+TYPED_TEST(SettingsStore, LastNoticeReadsTheLastValueOfTwoWritingThreads) {
+    constexpr int kWrites = 40;  // per thread; each one a whole, flushed file for the file store
+    Settings& s = this->maker.make();
+    SerialQueue observers("quorvanta.test");
+    int calls = 0;  // on `observers` only
+    std::optional<std::string> lastRead;
+    auto token = s.observe("language", observers, [&] {
+        ++calls;
+        lastRead = s.text("language");
+    });
+    std::vector<std::thread> writers;
+    for (const char* prefix : {"a", "b"})
+        writers.emplace_back([&s, prefix] {
+            for (int i = 0; i < kWrites; ++i) s.setText("language", prefix + std::to_string(i));
+        });
+    for (auto& t : writers) t.join();
+    observers.sync([] {});
+    const auto last = s.text("language");
+    ASSERT_TRUE(last == "a" + std::to_string(kWrites - 1) || last == "b" + std::to_string(kWrites - 1)) << *last;
+    EXPECT_EQ(calls, 2 * kWrites);
+    EXPECT_EQ(lastRead, last);
 }
 
 TEST(SettingsFile, UnreadableFilesCostNothing) {

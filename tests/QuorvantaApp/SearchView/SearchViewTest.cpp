@@ -1,7 +1,7 @@
 // The search panel's content over an application model fed by hand (configured drives whose
 // published volume fields the test sets, the model's own search, preferences in a settings store
 // in memory) and a search history in a temporary file: what covers the results, the query field's
-// binding and keys, the panel's notifications, the history popover, and the plain results list.
+// binding and keys, the panel's notifications, the history popover, and the results table in it.
 // Pictures of the panel are saved for looking at by eye.
 #include "tests/QuorvantaApp/support/ViewWorld.h"
 
@@ -9,13 +9,17 @@
 #include "QuorvantaApp/ResultStates/EmptyState.h"
 #include "QuorvantaApp/ResultStates/NoHitsState.h"
 #include "QuorvantaApp/ResultStates/ScanState.h"
+#include "QuorvantaApp/ResultsTable/KeyTable.h"
+#include "QuorvantaApp/ResultsTable/ResultsCoordinator.h"
+#include "QuorvantaApp/ResultsTable/ResultsModel.h"
+#include "QuorvantaApp/ResultsTable/ResultsTable.h"
 #include "QuorvantaApp/SearchView/Overlay.h"
 #include "QuorvantaApp/SearchView/PlainButton.h"
-#include "QuorvantaApp/SearchView/ResultPathList.h"
 #include "QuorvantaApp/SearchView/SearchHistoryButton.h"
 #include "QuorvantaApp/SearchView/SearchView.h"
 #include "QuorvantaApp/StatusBar/StatusBar.h"
 #include "QuorvantaApp/TopBar/NewDriveBanner.h"
+#include "QuorvantaApp/model/columns/ColumnDef.h"
 #include "QuorvantaApp/model/history/SearchHistoryModel.h"
 #include "platform/notify/NotificationCenter.h"
 #include "platform/notify/NotificationNames.h"
@@ -384,7 +388,13 @@ void makeTree(const fs::path& root, const Texts& files) {
     }
 }
 
-TEST(SearchViewResultList, ShowsPathsInResultOrderAndFollowsNewResults) {
+// The cell of a column in a row, as the table's model gives it.
+QVariant cell(const ResultsTable& table, int row, std::string_view column, int role = Qt::DisplayRole) {
+    const auto& rows = table.coordinator().rows();
+    return rows.data(rows.index(row, *ResultsModel::column(column)), role);
+}
+
+TEST(SearchViewResults, TheDefaultResultsAreTheTableFollowingTheModel) {
     quorvanta::test::TempDir trees;
     makeTree(trees / "one", {"alpha.txt", "sub/beta.txt"});
     makeTree(trees / "two", {"gamma.txt"});
@@ -399,36 +409,47 @@ TEST(SearchViewResultList, ShowsPathsInResultOrderAndFollowsNewResults) {
         return true;
     });
     world.settle(*model);
-    auto* list = new ResultPathList(*model);
-    Host host(list, SearchView::kMinimumWidth, kHeight);
+    quorvanta::test::TempDir dir;
+    SearchHistoryModel history(dir / "search-history.json");
+    auto* view = new SearchView(*model, history);
+    Host host(view, SearchView::kMinimumWidth, kHeight);
+    auto* table = dynamic_cast<ResultsTable*>(view->results());
+    ASSERT_NE(table, nullptr) << "the results area holds the results table";
 
+    // Each row's full path: the path cell's tooltip (the folder) and the name.
     const auto shownPaths = [&] {
         Texts paths;
-        for (int row = 0; row < list->model()->rowCount(); ++row)
-            paths.push_back(list->model()->index(row, 0).data().toString().toStdString());
+        for (int row = 0; row < table->coordinator().rows().rowCount(); ++row)
+            paths.push_back(cell(*table, row, "path", Qt::ToolTipRole).toString().toStdString() + "/" +
+                            cell(*table, row, "name").toString().toStdString());
         return paths;
     };
     model->setSortKey(core::SortKey::path);
     model->setQuery(".txt");
     world.settle(*model);
     showChanges();
-    EXPECT_EQ(list->shown(), model->results.get());
+    EXPECT_EQ(table->coordinator().shown(), model->results.get());
     EXPECT_EQ(shownPaths(), (Texts{one + "/alpha.txt", one + "/sub/beta.txt", two + "/gamma.txt"}));
 
     model->setQuery("gamma | beta");
     world.settle(*model);
     showChanges();
-    EXPECT_EQ(list->shown(), model->results.get());
+    EXPECT_EQ(table->coordinator().shown(), model->results.get());
     EXPECT_EQ(shownPaths(), (Texts{one + "/sub/beta.txt", two + "/gamma.txt"})) << "the new result set";
 
     ASSERT_TRUE(model->focusTable);
-    model->focusTable();
-    EXPECT_EQ(list->currentIndex().row(), 0) << "focus lands on the first line";
-    delete list;
-    EXPECT_FALSE(model->focusTable) << "the list takes its focusTable with it";
+    QApplication::setActiveWindow(&host.window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host.window));
+    view->queryField()->setFocus();
+    QTest::keyClick(view->queryField(), Qt::Key_Down);
+    EXPECT_EQ(table->table().currentIndex().row(), 0) << "focus lands on the first row";
+    EXPECT_TRUE(table->table().selectionModel()->isRowSelected(0, {}));
+    EXPECT_EQ(QApplication::focusWidget(), &table->table());
+    delete view;
+    EXPECT_FALSE(model->focusTable) << "the table takes its focusTable with it";
 }
 
-TEST(SearchViewResultList, ReadsOnlyTheLinesItDraws) {
+TEST(SearchViewResults, ReadsOnlyTheCellsItDraws) {
     ModelWorld world;
     const auto model = makeModel(world, {{"Data", "/srv/data"}});
     std::vector<core::test::IndexEntry> files;
@@ -437,19 +458,24 @@ TEST(SearchViewResultList, ReadsOnlyTheLinesItDraws) {
     model->setQuery("file-");
     world.settle(*model);
     ASSERT_EQ(model->results.get()->rows().size(), 20000u);
-    auto* list = new ResultPathList(*model);
-    Host host(list, SearchView::kMinimumWidth, kHeight);
-    const std::uint64_t shownLines = static_cast<std::uint64_t>(kHeight / list->fontMetrics().height()) + 2;
-    EXPECT_LE(list->linesReadForTesting(), 4 * shownLines) << "the lines in view, a few times over, not 20,000";
-    EXPECT_GT(list->linesReadForTesting(), 0u);
-    list->scrollToBottom();
+    auto* results = new ResultsTable(*model);
+    Host host(results, SearchView::kMinimumWidth, kHeight);
+    KeyTable& table = results->table();
+    const auto& rows = results->coordinator().rows();
+    // Drawn as the screen would show it (the offscreen platform paints only when asked).
+    (void)host.window.grab();
+    const std::uint64_t cellsInView =
+        static_cast<std::uint64_t>(kHeight / KeyTable::kRowHeight + 2) * ColumnDef::all.size();
+    EXPECT_LE(rows.cellsBuiltForTesting(), 4 * cellsInView) << "the cells in view, a few times over, not 20,000 rows";
+    EXPECT_GT(rows.cellsBuiltForTesting(), 0u);
+    table.scrollToBottom();
     showChanges();
-    const QModelIndex last = list->model()->index(19999, 0);
-    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(last))) << "the last line scrolled into view";
-    EXPECT_EQ(last.data().toString().toStdString().rfind("/srv/data/file-", 0), 0u);
+    const QModelIndex last = rows.index(19999, *ResultsModel::column("name"));
+    EXPECT_TRUE(table.viewport()->rect().intersects(table.visualRect(last))) << "the last row scrolled into view";
+    EXPECT_EQ(last.data().toString().toStdString().rfind("file-", 0), 0u);
 
     // A re-run that keeps the scroll, then a new query that resets it.
-    const int bottom = list->verticalScrollBar()->value();
+    const int bottom = table.verticalScrollBar()->value();
     ASSERT_GT(bottom, 0);
     const auto before = model->results.get();
     model->setSortDesc(true);
@@ -457,14 +483,14 @@ TEST(SearchViewResultList, ReadsOnlyTheLinesItDraws) {
     showChanges();
     ASSERT_NE(model->results.get(), before);
     ASSERT_FALSE(model->results.get()->resetScroll());
-    EXPECT_EQ(list->verticalScrollBar()->value(), bottom);
-    list->setCurrentIndex(list->model()->index(5, 0));
+    EXPECT_EQ(table.verticalScrollBar()->value(), bottom);
+    table.selectRow(5);
     model->setQuery("file-1");
     world.settle(*model);
     showChanges();
     ASSERT_TRUE(model->results.get()->resetScroll());
-    EXPECT_EQ(list->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(list->selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_EQ(table.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(table.selectionModel()->hasSelection());
 }
 
 // The pictures' world: the system disk, a music drive and an offline backup, their entries, and a
