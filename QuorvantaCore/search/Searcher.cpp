@@ -17,6 +17,10 @@
 namespace quorvanta::core {
 namespace {
 
+// Entries of a range searched at a time in a full evaluation: their names (about 100 KB for
+// typical names) stay in the core's cache while the ops test the candidates found in them.
+constexpr std::uint32_t kStepEntries = 4096;
+
 bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
 
 std::vector<std::uint32_t> concatenated(const std::vector<std::vector<std::uint32_t>>& lists) {
@@ -187,21 +191,29 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
     runIterations(ranges.size(), [&](std::size_t i) {
         if (hook_) hook_(TestPoint::rangeStart, n, i);
         const Range range = ranges[i];
-        std::uint32_t* buf = found + range.lo;
+        std::uint32_t* const buf = found + range.lo;
         std::uint32_t count = 0;
-        if (needle) {
-            count = fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), range.lo, range.hi, mask, buf,
-                              &flag.word);
-        } else {
-            std::uint8_t* const flags = h->flags;
-            for (std::uint32_t e = range.lo; e < range.hi; ++e) {
-                buf[count] = e;
-                count += (platform::relaxed(flags[e]) & mask) == 0;
-            }
-        }
-        if (cancelled(flag)) return;
         Worker worker(*index_, *set);
-        kept[i] = static_cast<std::uint32_t>(worker.keepPassing(buf, count, flag.word));
+        // A step's candidates go through the ops while its names, offsets and flags are still
+        // in cache from the candidate search; each step's survivors follow the ones before.
+        for (std::uint32_t lo = range.lo; lo < range.hi && !cancelled(flag);) {
+            const std::uint32_t hi = range.hi - lo > kStepEntries ? lo + kStepEntries : range.hi;
+            std::uint32_t* const at = buf + count;
+            std::uint32_t candidates = 0;
+            if (needle) {
+                candidates =
+                    fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), lo, hi, mask, at, &flag.word);
+            } else {
+                std::uint8_t* const flags = h->flags;
+                for (std::uint32_t e = lo; e < hi; ++e) {
+                    at[candidates] = e;
+                    candidates += (platform::relaxed(flags[e]) & mask) == 0;
+                }
+            }
+            count += static_cast<std::uint32_t>(worker.keepPassing(at, candidates, flag.word));
+            lo = hi;
+        }
+        kept[i] = count;
     });
     std::size_t total = 0;
     for (const std::uint32_t k : kept) total += k;
