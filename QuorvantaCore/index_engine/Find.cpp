@@ -122,17 +122,22 @@ struct Search {
                     const int i = __builtin_ctzll(t);
                     if (!innerMatches(block + i, needle, len)) c &= ~(uint64_t{1} << i);
                 }
-            // The first match of each name: with each name's NUL as a stop, subtracting a bit at
-            // the start of every name clears the lowest set bit at or after that start (the
-            // borrow runs over the clear bits between and stops there); those cleared bits that
-            // are not NULs are the first matches.
-            const uint64_t starts = ends << 1 | (inside ? 0 : 1);
-            const uint64_t stops = c | ends;
-            const uint64_t firsts = stops & ~(stops - starts) & ~ends;
-            // Whether the name still open at the block's end has been reported.
-            inside = ends == 0 ? inside || firsts != 0 : (firsts & above(63 - __builtin_clzll(ends))) != 0;
-            for (uint64_t f = firsts; f; f &= f - 1)
-                add(static_cast<uint32_t>(base + __builtin_popcountll(ends & below(__builtin_ctzll(f)))));
+            if (c == 0) {
+                // No match: a name that ends here was not reported in this block.
+                if (ends != 0) inside = false;
+            } else {
+                // The first match of each name: with each name's NUL as a stop, subtracting a bit
+                // at the start of every name clears the lowest set bit at or after that start
+                // (the borrow runs over the clear bits between and stops there); those cleared
+                // bits that are not NULs are the first matches.
+                const uint64_t starts = ends << 1 | (inside ? 0 : 1);
+                const uint64_t stops = c | ends;
+                const uint64_t firsts = stops & ~(stops - starts) & ~ends;
+                // Whether the name still open at the block's end has been reported.
+                inside = ends == 0 ? inside || firsts != 0 : (firsts & above(63 - __builtin_clzll(ends))) != 0;
+                for (uint64_t f = firsts; f; f &= f - 1)
+                    add(static_cast<uint32_t>(base + __builtin_popcountll(ends & below(__builtin_ctzll(f)))));
+            }
             base += __builtin_popcountll(ends);
         }
         if (base == b) return true;
