@@ -328,15 +328,17 @@ bool Searcher::Worker::searchSpan(const std::uint8_t* store, const Op& op, const
     if (count == 0 || op.n == 0) return false;
     const std::uint32_t lo = ids[0], hi = ids[count - 1] + 1;
     if (std::size_t(hi - lo) > kSpanShare * count) return false;
-    spanHits_.resize(hi - lo);
-    spanHits_.resize(
-        fidx_find(h_, store, op.p, static_cast<std::uint32_t>(op.n), lo, hi, 0, spanHits_.data(), nullptr));
+    if (hi - lo > spanRoom_) {
+        spanHits_ = std::make_unique_for_overwrite<std::uint32_t[]>(hi - lo);
+        spanRoom_ = hi - lo;
+    }
+    spanCount_ = fidx_find(h_, store, op.p, static_cast<std::uint32_t>(op.n), lo, hi, 0, spanHits_.get(), nullptr);
     return true;
 }
 
 bool Searcher::Worker::inSpanHits(std::uint32_t e, std::size_t& j) const {
-    while (j < spanHits_.size() && spanHits_[j] < e) ++j;
-    return j < spanHits_.size() && spanHits_[j] == e;
+    while (j < spanCount_ && spanHits_[j] < e) ++j;
+    return j < spanCount_ && spanHits_[j] == e;
 }
 
 bool Searcher::Worker::nameHas(const std::uint8_t* store, const Op& op, std::uint32_t e) const {
