@@ -221,6 +221,9 @@ Searcher::Worker::Worker(const VolumeIndex& index, const OpSet& set) : index_(in
     regexes_.reserve(set.res.size());
     for (const RegexSource& source : set.res)
         regexes_.push_back(PosixRegex::compileWithFlags(source.pattern, source.cflags));
+    globs_.resize(set.ops.size());
+    for (std::size_t i = 0; i < set.ops.size(); ++i)
+        if (set.ops[i].k == K::glob) globs_[i] = fidx_glob_compile(set.ops[i].p, set.ops[i].n);
 }
 
 std::size_t Searcher::Worker::keepPassing(std::uint32_t* ids, std::size_t count,
@@ -352,7 +355,7 @@ bool Searcher::Worker::globMatches(const Op& op, std::uint32_t e) const {
     std::size_t len = h_->name_off[e + 1] - off - 1;
     if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
         while (len > 0 && h_->folded[off + len - 1] == 0x01) --len;
-    return fidx_glob_match(op.p, op.n, h_->folded + off, len);
+    return fidx_glob_test(&globs_[static_cast<std::size_t>(&op - set_.ops.data())], h_->folded + off, len);
 }
 
 const std::string& Searcher::Worker::pathOf(std::uint32_t e, bool fold) {

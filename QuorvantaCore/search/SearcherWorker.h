@@ -57,6 +57,7 @@ private:
     const fidx* h_;
     const OpSet& set_;
     std::vector<std::unique_ptr<PosixRegex>> regexes_;  // one per `set_.res`, same order
+    std::vector<fidx_glob> globs_;                      // one per op of `set_`, compiled for its glob ops
     std::string path_;
     std::string folded_;
     std::unique_ptr<std::uint32_t[]> spanHits_;  // room for spanRoom_ ids, the first spanCount_ found
