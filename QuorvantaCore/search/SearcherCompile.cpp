@@ -298,14 +298,20 @@ std::size_t Searcher::Worker::keep(const Op& op, std::uint32_t* ids, std::size_t
                 const std::uint32_t p = h_->parent[e];
                 return (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0;
             };
-            // Only the names of entries outside the marked folders are searched.
-            unmarked_.clear();
-            for (std::size_t i = 0; i < count; ++i)
-                if (!marked(ids[i])) unmarked_.push_back(ids[i]);
-            const bool span = searchSpan(h_->folded, op, unmarked_.data(), unmarked_.size());
-            std::size_t j = 0;
+            // Only the names of entries outside the marked folders are searched; those entries,
+            // in order, are what `unmarked_` holds, so one walk along it tells which they are.
+            unmarked_.resize(count);
+            std::size_t outside = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                unmarked_[outside] = ids[i];
+                outside += !marked(ids[i]);
+            }
+            const bool span = searchSpan(h_->folded, op, unmarked_.data(), outside);
+            std::size_t u = 0, j = 0;
             return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
-                return marked(e) || (span ? inSpanHits(e, j) : nameHas(h_->folded, op, e));
+                if (u == outside || unmarked_[u] != e) return true;
+                ++u;
+                return span ? inSpanHits(e, j) : nameHas(h_->folded, op, e);
             });
         }
         case K::regex: {
