@@ -10,6 +10,7 @@
 #include "platform/dispatch/ParallelFor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -20,6 +21,18 @@ namespace {
 // Entries of a range searched at a time in a full evaluation: their names (about 100 KB for
 // typical names) stay in the core's cache while the ops test the candidates found in them.
 constexpr std::uint32_t kStepEntries = 4096;
+
+// Whether any of the n bytes is not 0.
+bool anyNonZero(const std::uint8_t* bytes, std::size_t n) {
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (std::uint64_t word; i + sizeof word <= n; i += sizeof word) {
+        std::memcpy(&word, bytes + i, sizeof word);
+        any |= word;
+    }
+    for (; i < n; ++i) any |= bytes[i];
+    return any != 0;
+}
 
 bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
 
@@ -149,6 +162,11 @@ Searcher::GroupPlan Searcher::plan(const std::vector<Term>& group, bool showJunk
     plan.mask = excludeMask(group, showJunk);
     const fidx* h = index_->s();
     std::vector<Op>& ops = plan.set->ops;
+
+    // A folder op that marks no folder passes the entries whose own folded name holds its bytes,
+    // as a name op does: as one it can be the needle, and its blocks skip the folder test.
+    for (Op& op : ops)
+        if (op.k == K::pathDir && !anyNonZero(op.aux, std::size_t(n) + 1)) op.k = K::name;
 
     // The needle: the first plain name term with something to search for (it leaves the ops),
     // else the literal run of the first plain wildcard term (which stays an op). An empty needle
