@@ -168,16 +168,20 @@ Searcher::GroupPlan Searcher::plan(const std::vector<Term>& group, bool showJunk
     for (Op& op : ops)
         if (op.k == K::pathDir && !anyNonZero(op.aux, std::size_t(n) + 1)) op.k = K::name;
 
-    // The needle: the first plain name term with something to search for (it leaves the ops),
-    // else the literal run of the first plain wildcard term (which stays an op). An empty needle
-    // would find nothing, so such a term is never chosen; as an op it passes every entry.
+    // The needle: the longest plain name term (the first of equal length), which most likely
+    // has the fewest candidates; it leaves the ops. Failing one, the literal run of the first
+    // plain wildcard term (which stays an op). An empty needle would find nothing, so such a term
+    // is never chosen; as an op it passes every entry.
     plan.store = h->folded;
-    for (auto it = ops.begin(); it != ops.end(); ++it) {
-        if (it->neg || (it->k != K::name && it->k != K::nameCS) || it->n == 0) continue;
-        plan.needle = it->p;
-        plan.needleLen = static_cast<std::uint32_t>(it->n);
-        plan.store = it->k == K::name ? h->folded : h->names;
-        ops.erase(it);
+    auto longest = ops.end();
+    for (auto it = ops.begin(); it != ops.end(); ++it)
+        if (!it->neg && (it->k == K::name || it->k == K::nameCS) && it->n > (longest == ops.end() ? 0 : longest->n))
+            longest = it;
+    if (longest != ops.end()) {
+        plan.needle = longest->p;
+        plan.needleLen = static_cast<std::uint32_t>(longest->n);
+        plan.store = longest->k == K::name ? h->folded : h->names;
+        ops.erase(longest);
         return plan;
     }
     for (const Op& op : ops) {
