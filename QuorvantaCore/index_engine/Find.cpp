@@ -17,28 +17,28 @@
 namespace quorvanta::index_engine {
 namespace {
 
-// Reads block[0 .. 63 + len - 1].
+// Reads block[0 .. 63 + lastAt].
 struct ScalarBlocks {
-    static Masks masks(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
-        return boundedMasks(block, 64 + uint64_t(len) - 1, len, first, last);
-    }
+    static Masks masks(const uint8_t* block, const Probe& p) { return boundedMasks(block, 64 + uint64_t(p.lastAt), p); }
 };
 
 #if defined(__SSE2__)
 struct Sse2Blocks {
-    [[gnu::always_inline]] static Masks masks(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
-        const Masks m0 = masks16(block, len, first, last), m1 = masks16(block + 16, len, first, last);
-        const Masks m2 = masks16(block + 32, len, first, last), m3 = masks16(block + 48, len, first, last);
+    [[gnu::always_inline]] static Masks masks(const uint8_t* block, const Probe& p) {
+        const Masks m0 = masks16(block, p), m1 = masks16(block + 16, p);
+        const Masks m2 = masks16(block + 32, p), m3 = masks16(block + 48, p);
         return Masks{m0.candidates | m1.candidates << 16 | m2.candidates << 32 | m3.candidates << 48,
                      m0.ends | m1.ends << 16 | m2.ends << 32 | m3.ends << 48};
     }
 
     // The masks of 16 positions, in the low 16 bits.
-    [[gnu::always_inline]] static Masks masks16(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
+    [[gnu::always_inline]] static Masks masks16(const uint8_t* block, const Probe& p) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + len - 1));
-        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(first))),
-                                          _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(last))));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + p.secondAt));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + p.lastAt));
+        const __m128i hit = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(p.first))),
+                                                        _mm_cmpeq_epi8(s, _mm_set1_epi8(static_cast<char>(p.second)))),
+                                          _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(p.last))));
         return Masks{static_cast<uint32_t>(_mm_movemask_epi8(hit)),
                      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())))};
     }

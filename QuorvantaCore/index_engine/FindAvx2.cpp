@@ -1,5 +1,5 @@
-// fidx_find's build for processors with AVX2: the masks of 64 positions from two 32-byte loads
-// and compares each, where SSE2 needs four. Only this file's own code is compiled for AVX2 (and
+// fidx_find's build for processors with AVX2: the masks of 64 positions from 32-byte loads and
+// compares, half as many as SSE2 needs. Only this file's own code is compiled for AVX2 (and
 // the popcount instruction): the selection comes after every include but the block search's
 // (FindBlocks.h), and none of it is called unless the processor has both.
 #include "QuorvantaCore/index_engine/EngineInternal.h"
@@ -24,19 +24,26 @@
 namespace quorvanta::index_engine {
 namespace {
 
-// Reads block[0 .. 63 + len - 1].
+// Reads block[0 .. 63 + lastAt].
 struct Avx2Blocks {
-    [[gnu::always_inline]] static Masks masks(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
-        const __m256i f = _mm256_set1_epi8(static_cast<char>(first));
-        const __m256i l = _mm256_set1_epi8(static_cast<char>(last));
+    [[gnu::always_inline]] static Masks masks(const uint8_t* block, const Probe& p) {
+        const __m256i first = _mm256_set1_epi8(static_cast<char>(p.first));
+        const __m256i second = _mm256_set1_epi8(static_cast<char>(p.second));
+        const __m256i last = _mm256_set1_epi8(static_cast<char>(p.last));
         const __m256i zero = _mm256_setzero_si256();
-        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
-        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
-        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + len - 1));
-        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + len + 31));
-        return Masks{bits(_mm256_and_si256(_mm256_cmpeq_epi8(a0, f), _mm256_cmpeq_epi8(b0, l))) |
-                         bits(_mm256_and_si256(_mm256_cmpeq_epi8(a1, f), _mm256_cmpeq_epi8(b1, l))) << 32,
+        const __m256i a0 = load(block), a1 = load(block + 32);
+        const __m256i hit0 = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, first), _mm256_cmpeq_epi8(load(block + p.secondAt), second)),
+            _mm256_cmpeq_epi8(load(block + p.lastAt), last));
+        const __m256i hit1 = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a1, first), _mm256_cmpeq_epi8(load(block + 32 + p.secondAt), second)),
+            _mm256_cmpeq_epi8(load(block + 32 + p.lastAt), last));
+        return Masks{bits(hit0) | bits(hit1) << 32,
                      bits(_mm256_cmpeq_epi8(a0, zero)) | bits(_mm256_cmpeq_epi8(a1, zero)) << 32};
+    }
+
+    [[gnu::always_inline]] static __m256i load(const uint8_t* at) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     }
 
     // One bit per byte of v, from its top bit.

@@ -1,8 +1,8 @@
 // The block search behind fidx_find, shared by its builds for each instruction set. The range's
 // names are one contiguous block of bytes, scanned 64 positions at a time: one mask marks where
-// the needle's first and last bytes both match (a candidate, confirmed by comparing the bytes
-// between), another where a name ends (its NUL); a block type supplies the two masks with the
-// instructions of one set. A match's entry is then the range's first entry plus the NULs before
+// the needle's first, second and last bytes all match (a candidate, confirmed by comparing the
+// bytes between), another where a name ends (its NUL); a block type supplies the two masks with
+// the instructions of one set. A match's entry is then the range's first entry plus the NULs before
 // it, counted with popcount, so a hit costs a few instructions whether hits are rare or in every
 // name, and an entry with several matches is reported once.
 //
@@ -20,26 +20,44 @@ namespace {
 
 constexpr uint32_t kPiece = 1024;  // entries between checks of the cancel word and of the count
 
+// The needle's bytes that the masks compare: its first, its second (the first again in a needle
+// of one byte) and its last, each with its offset in the needle. Comparing a third byte leaves
+// far fewer candidates to confirm one by one where names share the first and last (an extension's
+// dot and letter).
+struct Probe {
+    uint8_t first, second, last;
+    uint32_t secondAt;  // 1, or 0 in a needle of one byte
+    uint32_t lastAt;    // len - 1
+};
+
+inline Probe probeOf(const uint8_t* needle, uint32_t len) {
+    const uint32_t secondAt = len > 1 ? 1 : 0;
+    return Probe{needle[0], needle[secondAt], needle[len - 1], secondAt, len - 1};
+}
+
 // The masks of one block of 64 positions: bit i describes position i.
 struct Masks {
-    uint64_t candidates;  // block[i] == first and block[i + len - 1] == last
+    uint64_t candidates;  // the probe's three bytes at i (first), i + secondAt and i + lastAt
     uint64_t ends;        // block[i] == 0
 };
 
 // One byte at a time, reading only the first `avail` bytes of the block; positions whose reads
 // would go further are left out of the masks.
-inline Masks boundedMasks(const uint8_t* block, uint64_t avail, uint32_t len, uint8_t first, uint8_t last) {
+inline Masks boundedMasks(const uint8_t* block, uint64_t avail, const Probe& p) {
     Masks m{0, 0};
     for (uint32_t i = 0; i < 64 && i < avail; ++i) {
         m.ends |= uint64_t(block[i] == 0) << i;
-        if (i + len <= avail) m.candidates |= uint64_t(block[i] == first && block[i + len - 1] == last) << i;
+        if (i + p.lastAt < avail)
+            m.candidates |=
+                uint64_t(block[i] == p.first && block[i + p.secondAt] == p.second && block[i + p.lastAt] == p.last)
+                << i;
     }
     return m;
 }
 
-// Whether the needle's inner bytes (all but its first and last) are at `at` + 1 onward.
+// Whether the needle's bytes between its second and its last are at `at` + 2 onward.
 [[gnu::always_inline]] inline bool innerMatches(const uint8_t* at, const uint8_t* needle, uint32_t len) {
-    for (uint32_t i = 1; i + 1 < len; ++i)
+    for (uint32_t i = 2; i + 1 < len; ++i)
         if (at[i] != needle[i]) return false;
     return true;
 }
@@ -73,18 +91,18 @@ struct Search {
         const uint8_t* region = store + off[a];
         const uint64_t size = off[b] - off[a];
         const uint32_t mark = found;
-        const uint8_t first = needle[0], last = needle[len - 1];
+        const Probe probe = probeOf(needle, len);
         uint64_t base = a;    // the entry at the start of the block: a + the NULs before it
         bool inside = false;  // the block starts inside a name already reported
         for (uint64_t pos = 0; pos < size; pos += 64) {
             const uint8_t* block = region + pos;
             const uint64_t left = size - pos;
-            const Masks m = block + 64 + len - 1 <= rangeEnd ? Blocks::masks(block, len, first, last)
-                                                             : boundedMasks(block, left, len, first, last);
+            const Masks m =
+                block + 64 + len - 1 <= rangeEnd ? Blocks::masks(block, probe) : boundedMasks(block, left, probe);
             const uint64_t ends = m.ends & lowBits(left);
             // A match starts at most at size - len (the bounded masks leave out later ones).
             uint64_t c = left >= len ? m.candidates & lowBits(left - len + 1) : 0;
-            if (len >= 3)
+            if (len >= 4)
                 for (uint64_t t = c; t; t &= t - 1) {
                     const int i = __builtin_ctzll(t);
                     if (!innerMatches(block + i, needle, len)) c &= ~(uint64_t{1} << i);
