@@ -118,8 +118,8 @@ uint16_t extensionId(fidx* h, const uint8_t* folded, size_t len);
 uint32_t fnv1a(const uint8_t* bytes, size_t len);
 
 // fidx_find with the block compare in plain C++, with SSE2 where the target has it, and on x86-64
-// also with the popcount instruction (fidx_find uses the last the processor runs); all are tested
-// against one oracle.
+// also with the popcount instruction and with AVX2 (fidx_find uses the last the processor runs);
+// all are tested against one oracle.
 uint32_t findScalar(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                     uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
 #if defined(__SSE2__)
@@ -129,8 +129,11 @@ uint32_t findSse2(const fidx* h, const uint8_t* store, const uint8_t* needle, ui
 #if defined(__x86_64__) && defined(__SSE2__)
 uint32_t findSse2Popcnt(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo,
                         uint32_t hi, uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
-// Whether the processor has the popcount instruction.
+uint32_t findAvx2(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
+                  uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel);
+// Whether the processor has the popcount instruction; AVX2 and the popcount instruction.
 bool hasPopcnt();
+bool hasAvx2();
 #endif
 
 // The number of scan workers for a requested thread count: 1 to 256.

@@ -1,167 +1,63 @@
-// Substring search over the flat name store. The range's names are one contiguous block of bytes,
-// scanned 64 positions at a time: one mask marks where the needle's first and last bytes both
-// match (a candidate, confirmed by comparing the bytes between), another where a name ends (its
-// NUL). A match's entry is then the range's first entry plus the NULs before it, counted with
-// popcount, so a hit costs a few instructions whether hits are rare or in every name, and an
-// entry with several matches is reported once.
-//
-// Every name ends in its one NUL and the needle holds none, so a match never spans two names.
-// The count is checked per piece of kPiece entries against the name offsets: a piece whose
-// bytes hold another NUL (a store that breaks the rule) is searched again name by name.
-// Reads stay inside the range's names; 64-position blocks whose reads would pass its end are
-// built one byte at a time.
+// Substring search over the flat name store (the block search itself is in FindBlocks.h): its
+// builds in plain C++, with SSE2, and on x86-64 with the popcount instruction, and the choice
+// among these and the AVX2 builds (FindAvx2.cpp) of the one the processor runs best.
 #include "QuorvantaCore/index_engine/EngineInternal.h"
 #include "platform/thread/Relaxed.h"
 
-#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "QuorvantaCore/index_engine/FindBlocks.h"
+
 namespace quorvanta::index_engine {
 namespace {
 
-constexpr uint32_t kPiece = 1024;  // entries between checks of the cancel word and of the count
-
-// The masks of one block of 64 positions: bit i describes position i.
-struct Masks {
-    uint64_t candidates;  // block[i] == first and block[i + len - 1] == last
-    uint64_t ends;        // block[i] == 0
-};
-
-// One byte at a time, reading only the first `avail` bytes of the block; positions whose reads
-// would go further are left out of the masks.
-Masks boundedMasks(const uint8_t* block, uint64_t avail, uint32_t len, uint8_t first, uint8_t last) {
-    Masks m{0, 0};
-    for (uint32_t i = 0; i < 64 && i < avail; ++i) {
-        m.ends |= uint64_t(block[i] == 0) << i;
-        if (i + len <= avail) m.candidates |= uint64_t(block[i] == first && block[i + len - 1] == last) << i;
-    }
-    return m;
-}
-
-// Reads block[0 .. 63 + len - 1].
+// Reads block[0 .. 63 + lastAt].
 struct ScalarBlocks {
-    static Masks masks(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
-        return boundedMasks(block, 64 + uint64_t(len) - 1, len, first, last);
-    }
+    static Masks masks(const uint8_t* block, const Probe& p) { return boundedMasks(block, 64 + uint64_t(p.lastAt), p); }
 };
 
 #if defined(__SSE2__)
 struct Sse2Blocks {
-    [[gnu::always_inline]] static Masks masks(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
-        const Masks m0 = masks16(block, len, first, last), m1 = masks16(block + 16, len, first, last);
-        const Masks m2 = masks16(block + 32, len, first, last), m3 = masks16(block + 48, len, first, last);
+    [[gnu::always_inline]] static Masks masks(const uint8_t* block, const Probe& p) {
+        const Masks m0 = masks16(block, p), m1 = masks16(block + 16, p);
+        const Masks m2 = masks16(block + 32, p), m3 = masks16(block + 48, p);
         return Masks{m0.candidates | m1.candidates << 16 | m2.candidates << 32 | m3.candidates << 48,
                      m0.ends | m1.ends << 16 | m2.ends << 32 | m3.ends << 48};
     }
 
     // The masks of 16 positions, in the low 16 bits.
-    [[gnu::always_inline]] static Masks masks16(const uint8_t* block, uint32_t len, uint8_t first, uint8_t last) {
+    [[gnu::always_inline]] static Masks masks16(const uint8_t* block, const Probe& p) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + len - 1));
-        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(first))),
-                                          _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(last))));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + p.secondAt));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + p.lastAt));
+        const __m128i hit = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(p.first))),
+                                                        _mm_cmpeq_epi8(s, _mm_set1_epi8(static_cast<char>(p.second)))),
+                                          _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(p.last))));
         return Masks{static_cast<uint32_t>(_mm_movemask_epi8(hit)),
                      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())))};
     }
 };
 #endif
 
-// Whether the needle's inner bytes (all but its first and last) are at `at` + 1 onward.
-[[gnu::always_inline]] inline bool innerMatches(const uint8_t* at, const uint8_t* needle, uint32_t len) {
-    for (uint32_t i = 1; i + 1 < len; ++i)
-        if (at[i] != needle[i]) return false;
-    return true;
-}
+using FindFn = uint32_t (*)(const fidx*, const uint8_t*, const uint8_t*, uint32_t, uint32_t, uint32_t, uint8_t,
+                            uint32_t*, const std::atomic<uint32_t>*);
 
-// The bits 0..n-1 set (n <= 64).
-[[gnu::always_inline]] inline uint64_t lowBits(uint64_t n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
-// The bits below bit i, and the bits above it (i < 64).
-[[gnu::always_inline]] inline uint64_t below(int i) { return (uint64_t{1} << i) - 1; }
-[[gnu::always_inline]] inline uint64_t above(int i) { return ~uint64_t{1} << i; }
-
-template <class Blocks>
-struct Search {
-    const fidx* h;
-    const uint8_t* store;
-    const uint8_t* needle;
-    uint32_t len;
-    uint8_t skip;
-    uint32_t* out;
-    const uint8_t* rangeEnd;  // the end of the range's names: no read goes past it
-    uint8_t* flags;
-    uint32_t found = 0;
-
-    [[gnu::always_inline]] void add(uint32_t e) {
-        out[found] = e;
-        found += !(platform::relaxed(flags[e]) & skip);
-    }
-
-    // The entries a..b-1; false (reports taken back) when their bytes hold a NUL inside a name.
-    [[gnu::always_inline]] bool piece(uint32_t a, uint32_t b) {
-        const uint32_t* off = h->name_off;
-        const uint8_t* region = store + off[a];
-        const uint64_t size = off[b] - off[a];
-        const uint32_t mark = found;
-        const uint8_t first = needle[0], last = needle[len - 1];
-        uint64_t base = a;    // the entry at the start of the block: a + the NULs before it
-        bool inside = false;  // the block starts inside a name already reported
-        for (uint64_t pos = 0; pos < size; pos += 64) {
-            const uint8_t* block = region + pos;
-            const uint64_t left = size - pos;
-            const Masks m = block + 64 + len - 1 <= rangeEnd ? Blocks::masks(block, len, first, last)
-                                                             : boundedMasks(block, left, len, first, last);
-            const uint64_t ends = m.ends & lowBits(left);
-            // A match starts at most at size - len (the bounded masks leave out later ones).
-            uint64_t c = left >= len ? m.candidates & lowBits(left - len + 1) : 0;
-            if (len >= 3)
-                for (uint64_t t = c; t; t &= t - 1) {
-                    const int i = __builtin_ctzll(t);
-                    if (!innerMatches(block + i, needle, len)) c &= ~(uint64_t{1} << i);
-                }
-            // The first match of each name: with each name's NUL as a stop, subtracting a bit at
-            // the start of every name clears the lowest set bit at or after that start (the
-            // borrow runs over the clear bits between and stops there); those cleared bits that
-            // are not NULs are the first matches.
-            const uint64_t starts = ends << 1 | (inside ? 0 : 1);
-            const uint64_t stops = c | ends;
-            const uint64_t firsts = stops & ~(stops - starts) & ~ends;
-            // Whether the name still open at the block's end has been reported.
-            inside = ends == 0 ? inside || firsts != 0 : (firsts & above(63 - __builtin_clzll(ends))) != 0;
-            for (uint64_t f = firsts; f; f &= f - 1)
-                add(static_cast<uint32_t>(base + __builtin_popcountll(ends & below(__builtin_ctzll(f)))));
-            base += __builtin_popcountll(ends);
-        }
-        if (base == b) return true;
-        found = mark;
-        return false;
-    }
-
-    // The same entries name by name.
-    void pieceByName(uint32_t a, uint32_t b) {
-        const uint32_t* off = h->name_off;
-        for (uint32_t e = a; e < b; ++e)
-            if (memmem(store + off[e], off[e + 1] - off[e] - 1, needle, len)) add(e);
-    }
-};
-
-template <class Blocks>
-[[gnu::always_inline]] inline uint32_t find(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len,
-                                            uint32_t lo, uint32_t hi, uint8_t skip, uint32_t* out,
-                                            const std::atomic<uint32_t>* cancel) {
-    hi = std::min(hi, fidx_count(h));
-    if (len == 0 || lo >= hi) return 0;
-    Search<Blocks> s{h, store, needle, len, skip, out, store + h->name_off[hi], h->flags};
-    for (uint32_t a = lo; a < hi;) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) break;
-        const uint32_t b = hi - a > kPiece ? a + kPiece : hi;
-        if (!s.piece(a, b)) s.pieceByName(a, b);
-        a = b;
-    }
-    return s.found;
+FindFn bestFind() {
+#if defined(__x86_64__) && defined(__SSE2__)
+    if (hasAvx2()) return findAvx2;
+    if (hasPopcnt()) return findSse2Popcnt;
+    return findSse2;
+#elif defined(__SSE2__)
+    return findSse2;
+#else
+    return findScalar;
+#endif
 }
 
 }  // namespace
@@ -192,19 +88,16 @@ bool hasPopcnt() {
     return yes;
 }
 
+bool hasAvx2() {
+    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return yes;
+}
 #endif
 
 }  // namespace quorvanta::index_engine
 
 uint32_t fidx_find(const fidx* h, const uint8_t* store, const uint8_t* needle, uint32_t len, uint32_t lo, uint32_t hi,
                    uint8_t skip, uint32_t* out, const std::atomic<uint32_t>* cancel) {
-#if defined(__x86_64__) && defined(__SSE2__)
-    if (quorvanta::index_engine::hasPopcnt())
-        return quorvanta::index_engine::findSse2Popcnt(h, store, needle, len, lo, hi, skip, out, cancel);
-    return quorvanta::index_engine::findSse2(h, store, needle, len, lo, hi, skip, out, cancel);
-#elif defined(__SSE2__)
-    return quorvanta::index_engine::findSse2(h, store, needle, len, lo, hi, skip, out, cancel);
-#else
-    return quorvanta::index_engine::findScalar(h, store, needle, len, lo, hi, skip, out, cancel);
-#endif
+    static const quorvanta::index_engine::FindFn best = quorvanta::index_engine::bestFind();
+    return best(h, store, needle, len, lo, hi, skip, out, cancel);
 }

@@ -40,23 +40,34 @@ size_t findPiece(const uint8_t* piece, size_t n, const uint8_t* text, size_t fro
 
 }  // namespace
 
-bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen) {
+fidx_glob fidx_glob_compile(const uint8_t* pattern, size_t plen) {
+    fidx_glob glob{pattern, plen, plen, plen, false, false};
     const auto* star = static_cast<const uint8_t*>(std::memchr(pattern, '*', plen));
-    if (!star) return plen == tlen && pieceAt(pattern, plen, text);
+    if (!star) return glob;
+    glob.star = true;
+    glob.head = static_cast<size_t>(star - pattern);
+    while (pattern[glob.tailStart - 1] != '*') --glob.tailStart;
+    for (size_t p = glob.head + 1; p + 1 < glob.tailStart && !glob.middle; ++p) glob.middle = pattern[p] != '*';
+    return glob;
+}
 
-    // The first piece, before the first "*", is anchored at the start.
-    const size_t head = static_cast<size_t>(star - pattern);
-    if (head > tlen || !pieceAt(pattern, head, text)) return false;
-    // The last piece, after the last "*", is anchored at the end, after the first piece.
-    size_t tailStart = plen;
-    while (pattern[tailStart - 1] != '*') --tailStart;
-    const size_t tail = plen - tailStart;
-    if (tail > tlen - head || !pieceAt(pattern + tailStart, tail, text + tlen - tail)) return false;
+bool fidx_glob_test(const fidx_glob* glob, const uint8_t* text, size_t tlen) {
+    const uint8_t* pattern = glob->pattern;
+    if (!glob->star) return glob->plen == tlen && pieceAt(pattern, glob->plen, text);
+
+    // The first piece, before the first "*", is anchored at the start, and the last piece, after
+    // the last "*", at the end, after the first piece. The last is the one that most often fails
+    // (an extension), so it is compared first.
+    const size_t head = glob->head;
+    const size_t tail = glob->plen - glob->tailStart;
+    if (head > tlen || tail > tlen - head) return false;
+    if (!pieceAt(pattern + glob->tailStart, tail, text + tlen - tail) || !pieceAt(pattern, head, text)) return false;
+    if (!glob->middle) return true;
 
     // The pieces between, each at its first place in what is left between the two.
     const size_t end = tlen - tail;
     size_t t = head;
-    for (size_t p = head + 1; p < tailStart;) {
+    for (size_t p = head + 1; p < glob->tailStart;) {
         if (pattern[p] == '*') {
             ++p;
             continue;
@@ -69,4 +80,9 @@ bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, s
         p = q;
     }
     return true;
+}
+
+bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen) {
+    const fidx_glob glob = fidx_glob_compile(pattern, plen);
+    return fidx_glob_test(&glob, text, tlen);
 }

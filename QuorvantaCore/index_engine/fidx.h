@@ -181,6 +181,21 @@ uint32_t fidx_find(const fidx* h, const uint8_t* store, const uint8_t* needle, u
 // Whether the whole text matches the whole pattern: "*" any run of bytes, "?" any one byte.
 bool fidx_glob_match(const uint8_t* pattern, size_t plen, const uint8_t* text, size_t tlen);
 
+// A wildcard pattern taken apart once for matching many texts: where its first "*" is and where
+// the bytes after its last one start (both plen without a "*"), and whether pieces lie between.
+// It refers to the pattern's bytes, which must outlive it.
+struct fidx_glob {
+    const uint8_t* pattern;
+    size_t plen;
+    size_t head;       // bytes before the first "*"
+    size_t tailStart;  // first byte after the last "*"
+    bool star;
+    bool middle;  // bytes other than "*" between the first and the last "*"
+};
+fidx_glob fidx_glob_compile(const uint8_t* pattern, size_t plen);
+// fidx_glob_match with a compiled pattern; the piece after the last "*" is compared first.
+bool fidx_glob_test(const fidx_glob* glob, const uint8_t* text, size_t tlen);
+
 // Snapshot files and cache files. Results: 0 done, -3 path refused (nothing touched), -2 the
 // index's entry count is not the expected one (nothing written), -1 a system failure (errno set;
 // no file and no temporary file left behind, a previous file unchanged).

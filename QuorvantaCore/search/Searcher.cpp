@@ -10,12 +10,29 @@
 #include "platform/dispatch/ParallelFor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <utility>
 
 namespace quorvanta::core {
 namespace {
+
+// Entries of a range searched at a time in a full evaluation: their names (about 100 KB for
+// typical names) stay in the core's cache while the ops test the candidates found in them.
+constexpr std::uint32_t kStepEntries = 4096;
+
+// Whether any of the n bytes is not 0.
+bool anyNonZero(const std::uint8_t* bytes, std::size_t n) {
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (std::uint64_t word; i + sizeof word <= n; i += sizeof word) {
+        std::memcpy(&word, bytes + i, sizeof word);
+        any |= word;
+    }
+    for (; i < n; ++i) any |= bytes[i];
+    return any != 0;
+}
 
 bool cancelled(const Searcher::Flag& flag) { return flag.word.load(std::memory_order_relaxed) != 0; }
 
@@ -103,15 +120,9 @@ std::optional<std::vector<std::uint32_t>> Searcher::search(const Query& q, bool 
         last->hits.size() < n / 8) {
         result = filter(last->hits, q.groups.front(), showJunk, *flag);
         narrowings_.fetch_add(1, std::memory_order_relaxed);
-    } else if (q.groups.empty()) {
-        result = evalGroup({}, showJunk, *flag);
-        fullEvaluations_.fetch_add(1, std::memory_order_relaxed);
     } else {
-        for (const std::vector<Term>& group : q.groups) {
-            if (cancelled(*flag)) return std::nullopt;
-            std::vector<std::uint32_t> hits = evalGroup(group, showJunk, *flag);
-            result = result.empty() ? std::move(hits) : unite(result, hits);
-        }
+        // A query without groups is one empty group: every entry the exclusion mask lets through.
+        result = evalGroups(q.groups.empty() ? std::vector<std::vector<Term>>(1) : q.groups, showJunk, *flag);
         fullEvaluations_.fetch_add(1, std::memory_order_relaxed);
     }
     if (cancelled(*flag)) return std::nullopt;
@@ -145,37 +156,66 @@ void Searcher::runIterations(std::size_t k, const std::function<void(std::size_t
     }
 }
 
-std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, bool showJunk, const Flag& flag) const {
-    const std::uint32_t n = flag.n;
-    const std::shared_ptr<OpSet> set = compile(group, n);
-    const std::uint8_t mask = excludeMask(group, showJunk);
+Searcher::GroupPlan Searcher::plan(const std::vector<Term>& group, bool showJunk, std::uint32_t n) const {
+    GroupPlan plan;
+    plan.set = compile(group, n);
+    plan.mask = excludeMask(group, showJunk);
     const fidx* h = index_->s();
+    std::vector<Op>& ops = plan.set->ops;
 
-    // The needle: the first plain name term with something to search for (it leaves the ops),
-    // else the literal run of the first plain wildcard term (which stays an op). An empty needle
-    // would find nothing, so such a term is never chosen; as an op it passes every entry.
-    const std::uint8_t* needle = nullptr;
-    std::size_t needleLen = 0;
-    const std::uint8_t* store = h->folded;
-    for (auto it = set->ops.begin(); it != set->ops.end(); ++it) {
-        if (it->neg || (it->k != K::name && it->k != K::nameCS) || it->n == 0) continue;
-        needle = it->p;
-        needleLen = it->n;
-        store = it->k == K::name ? h->folded : h->names;
-        set->ops.erase(it);
+    // A folder op that marks no folder passes the entries whose own folded name holds its bytes,
+    // as a name op does: as one it can be the needle, and its blocks skip the folder test.
+    for (Op& op : ops)
+        if (op.k == K::pathDir && !anyNonZero(op.aux, std::size_t(n) + 1)) op.k = K::name;
+
+    // The needle: the longest plain name term (the first of equal length), which most likely
+    // has the fewest candidates; it leaves the ops. Failing one, the literal run of the first
+    // plain wildcard term (which stays an op). An empty needle would find nothing, so such a term
+    // is never chosen; as an op it passes every entry.
+    plan.store = h->folded;
+    auto longest = ops.end();
+    for (auto it = ops.begin(); it != ops.end(); ++it)
+        if (!it->neg && (it->k == K::name || it->k == K::nameCS) && it->n > (longest == ops.end() ? 0 : longest->n))
+            longest = it;
+    if (longest != ops.end()) {
+        plan.needle = longest->p;
+        plan.needleLen = static_cast<std::uint32_t>(longest->n);
+        plan.store = longest->k == K::name ? h->folded : h->names;
+        ops.erase(longest);
+        return plan;
+    }
+    for (const Op& op : ops) {
+        if (op.neg || op.k != K::glob) continue;
+        const std::string_view run = literalRun({reinterpret_cast<const char*>(op.p), op.n});
+        if (!run.empty()) {
+            plan.needle = reinterpret_cast<const std::uint8_t*>(run.data());
+            plan.needleLen = static_cast<std::uint32_t>(run.size());
+        }
         break;
     }
-    if (!needle) {
-        for (const Op& op : set->ops) {
-            if (op.neg || op.k != K::glob) continue;
-            const std::string_view run = literalRun({reinterpret_cast<const char*>(op.p), op.n});
-            if (!run.empty()) {
-                needle = reinterpret_cast<const std::uint8_t*>(run.data());
-                needleLen = run.size();
-            }
-            break;
+    return plan;
+}
+
+std::vector<std::uint32_t> Searcher::evalGroups(const std::vector<std::vector<Term>>& groups, bool showJunk,
+                                                const Flag& flag) const {
+    const std::uint32_t n = flag.n;
+    const fidx* h = index_->s();
+    std::vector<GroupPlan> plans;
+    plans.reserve(groups.size());
+    for (const std::vector<Term>& group : groups) plans.push_back(plan(group, showJunk, n));
+
+    // A step's candidates of one group, written to `out`: those the needle search finds, or with
+    // no needle every entry the exclusion mask lets through.
+    auto candidates = [&](const GroupPlan& p, std::uint32_t lo, std::uint32_t hi, std::uint32_t* out) {
+        if (p.needle) return fidx_find(h, p.store, p.needle, p.needleLen, lo, hi, p.mask, out, &flag.word);
+        std::uint32_t count = 0;
+        std::uint8_t* const flags = h->flags;
+        for (std::uint32_t e = lo; e < hi; ++e) {
+            out[count] = e;
+            count += (platform::relaxed(flags[e]) & p.mask) == 0;
         }
-    }
+        return count;
+    };
 
     const int threadCount = threads.load(std::memory_order_relaxed);
     const std::vector<Range> ranges = chunks(n, threadCount);
@@ -187,21 +227,45 @@ std::vector<std::uint32_t> Searcher::evalGroup(const std::vector<Term>& group, b
     runIterations(ranges.size(), [&](std::size_t i) {
         if (hook_) hook_(TestPoint::rangeStart, n, i);
         const Range range = ranges[i];
-        std::uint32_t* buf = found + range.lo;
+        std::uint32_t* const buf = found + range.lo;
         std::uint32_t count = 0;
-        if (needle) {
-            count = fidx_find(h, store, needle, static_cast<std::uint32_t>(needleLen), range.lo, range.hi, mask, buf,
-                              &flag.word);
-        } else {
-            std::uint8_t* const flags = h->flags;
-            for (std::uint32_t e = range.lo; e < range.hi; ++e) {
-                buf[count] = e;
-                count += (platform::relaxed(flags[e]) & mask) == 0;
+        std::vector<Worker> workers;
+        workers.reserve(plans.size());
+        for (const GroupPlan& p : plans) workers.emplace_back(*index_, *p.set);
+        // With several groups, each group's hits of a step, and two lists their union is built in.
+        std::vector<std::uint32_t> scratch(plans.size() > 1 ? (plans.size() + 2) * kStepEntries : 0);
+        // A step's candidates go through the ops while its names, offsets and flags are still
+        // in cache from the candidate search; each step's hits follow the ones before, and the
+        // groups of a query search the same step one after the other, each from the cache.
+        for (std::uint32_t lo = range.lo; lo < range.hi && !cancelled(flag);) {
+            const std::uint32_t hi = range.hi - lo > kStepEntries ? lo + kStepEntries : range.hi;
+            if (plans.size() == 1) {
+                std::uint32_t* const at = buf + count;
+                count +=
+                    static_cast<std::uint32_t>(workers[0].keepPassing(at, candidates(plans[0], lo, hi, at), flag.word));
+            } else {
+                const std::uint32_t* united = nullptr;
+                std::size_t unitedCount = 0;
+                for (std::size_t g = 0; g < plans.size(); ++g) {
+                    std::uint32_t* const list = scratch.data() + g * kStepEntries;
+                    const std::size_t listCount =
+                        workers[g].keepPassing(list, candidates(plans[g], lo, hi, list), flag.word);
+                    if (g == 0) {
+                        united = list;
+                        unitedCount = listCount;
+                        continue;
+                    }
+                    std::uint32_t* const into = scratch.data() + (plans.size() + g % 2) * kStepEntries;
+                    unitedCount = static_cast<std::size_t>(
+                        std::set_union(united, united + unitedCount, list, list + listCount, into) - into);
+                    united = into;
+                }
+                std::copy(united, united + unitedCount, buf + count);
+                count += static_cast<std::uint32_t>(unitedCount);
             }
+            lo = hi;
         }
-        if (cancelled(flag)) return;
-        Worker worker(*index_, *set);
-        kept[i] = static_cast<std::uint32_t>(worker.keepPassing(buf, count, flag.word));
+        kept[i] = count;
     });
     std::size_t total = 0;
     for (const std::uint32_t k : kept) total += k;

@@ -174,7 +174,20 @@ private:
     Sources currentSources() const;
     static bool sameSources(const Last& last, const Sources& now);
 
-    std::vector<std::uint32_t> evalGroup(const std::vector<Term>& group, bool showJunk, const Flag& flag) const;
+    // One group made ready for a full evaluation: its compiled ops, its exclusion mask, and the
+    // needle whose candidates the ops then test (none: every entry the mask lets through).
+    struct GroupPlan {
+        std::shared_ptr<OpSet> set;
+        std::uint8_t mask = 0;
+        const std::uint8_t* store = nullptr;  // folded or stored names, for the needle
+        const std::uint8_t* needle = nullptr;
+        std::uint32_t needleLen = 0;
+    };
+    GroupPlan plan(const std::vector<Term>& group, bool showJunk, std::uint32_t n) const;
+    // The union of the groups' hits over every entry below the flag's count, in one parallel
+    // pass over the entry ranges.
+    std::vector<std::uint32_t> evalGroups(const std::vector<std::vector<Term>>& groups, bool showJunk,
+                                          const Flag& flag) const;
     std::vector<std::uint32_t> filter(std::span<const std::uint32_t> candidates, const std::vector<Term>& group,
                                       bool showJunk, const Flag& flag) const;
     // Runs fn(0..k-1): in parallel, or in order on this thread when `threads` is 1 or less.

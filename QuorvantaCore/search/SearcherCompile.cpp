@@ -221,6 +221,9 @@ Searcher::Worker::Worker(const VolumeIndex& index, const OpSet& set) : index_(in
     regexes_.reserve(set.res.size());
     for (const RegexSource& source : set.res)
         regexes_.push_back(PosixRegex::compileWithFlags(source.pattern, source.cflags));
+    globs_.resize(set.ops.size());
+    for (std::size_t i = 0; i < set.ops.size(); ++i)
+        if (set.ops[i].k == K::glob) globs_[i] = fidx_glob_compile(set.ops[i].p, set.ops[i].n);
 }
 
 std::size_t Searcher::Worker::keepPassing(std::uint32_t* ids, std::size_t count,
@@ -295,14 +298,20 @@ std::size_t Searcher::Worker::keep(const Op& op, std::uint32_t* ids, std::size_t
                 const std::uint32_t p = h_->parent[e];
                 return (p != FIDX_NONE && op.aux[p] != 0) || op.aux[e] != 0;
             };
-            // Only the names of entries outside the marked folders are searched.
-            unmarked_.clear();
-            for (std::size_t i = 0; i < count; ++i)
-                if (!marked(ids[i])) unmarked_.push_back(ids[i]);
-            const bool span = searchSpan(h_->folded, op, unmarked_.data(), unmarked_.size());
-            std::size_t j = 0;
+            // Only the names of entries outside the marked folders are searched; those entries,
+            // in order, are what `unmarked_` holds, so one walk along it tells which they are.
+            unmarked_.resize(count);
+            std::size_t outside = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                unmarked_[outside] = ids[i];
+                outside += !marked(ids[i]);
+            }
+            const bool span = searchSpan(h_->folded, op, unmarked_.data(), outside);
+            std::size_t u = 0, j = 0;
             return keepIf(ids, count, op.neg, [&](std::uint32_t e) {
-                return marked(e) || (span ? inSpanHits(e, j) : nameHas(h_->folded, op, e));
+                if (u == outside || unmarked_[u] != e) return true;
+                ++u;
+                return span ? inSpanHits(e, j) : nameHas(h_->folded, op, e);
             });
         }
         case K::regex: {
@@ -328,15 +337,17 @@ bool Searcher::Worker::searchSpan(const std::uint8_t* store, const Op& op, const
     if (count == 0 || op.n == 0) return false;
     const std::uint32_t lo = ids[0], hi = ids[count - 1] + 1;
     if (std::size_t(hi - lo) > kSpanShare * count) return false;
-    spanHits_.resize(hi - lo);
-    spanHits_.resize(
-        fidx_find(h_, store, op.p, static_cast<std::uint32_t>(op.n), lo, hi, 0, spanHits_.data(), nullptr));
+    if (hi - lo > spanRoom_) {
+        spanHits_ = std::make_unique_for_overwrite<std::uint32_t[]>(hi - lo);
+        spanRoom_ = hi - lo;
+    }
+    spanCount_ = fidx_find(h_, store, op.p, static_cast<std::uint32_t>(op.n), lo, hi, 0, spanHits_.get(), nullptr);
     return true;
 }
 
 bool Searcher::Worker::inSpanHits(std::uint32_t e, std::size_t& j) const {
-    while (j < spanHits_.size() && spanHits_[j] < e) ++j;
-    return j < spanHits_.size() && spanHits_[j] == e;
+    while (j < spanCount_ && spanHits_[j] < e) ++j;
+    return j < spanCount_ && spanHits_[j] == e;
 }
 
 bool Searcher::Worker::nameHas(const std::uint8_t* store, const Op& op, std::uint32_t e) const {
@@ -350,7 +361,7 @@ bool Searcher::Worker::globMatches(const Op& op, std::uint32_t e) const {
     std::size_t len = h_->name_off[e + 1] - off - 1;
     if (relaxedFlags(h_, e) & FIDX_NON_ASCII)
         while (len > 0 && h_->folded[off + len - 1] == 0x01) --len;
-    return fidx_glob_match(op.p, op.n, h_->folded + off, len);
+    return fidx_glob_test(&globs_[static_cast<std::size_t>(&op - set_.ops.data())], h_->folded + off, len);
 }
 
 const std::string& Searcher::Worker::pathOf(std::uint32_t e, bool fold) {

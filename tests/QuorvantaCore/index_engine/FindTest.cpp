@@ -25,6 +25,7 @@ std::vector<Path> paths() {
 #endif
 #if defined(__x86_64__) && defined(__SSE2__)
     if (hasPopcnt()) p.push_back({"sse2+popcnt", findSse2Popcnt});
+    if (hasAvx2()) p.push_back({"avx2", findAvx2});
 #endif
     p.push_back({"fidx_find", fidx_find});
     return p;

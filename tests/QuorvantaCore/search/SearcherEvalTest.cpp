@@ -199,6 +199,17 @@ TEST(SearcherBlocks, OpsOverDenseAndSparseRunsGiveWhatEachNameGives) {
          [&](std::uint32_t e) { return has(folded(e), "qq"); }},
         {"the needle from the second term", query({{negated(nameTerm("qq")), nameTerm("zz")}}),
          [&](std::uint32_t e) { return !has(folded(e), "qq") && has(folded(e), "zz"); }},
+        {"a shorter name term before a longer one", query({{nameTerm("z"), nameTerm("qq-z")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq-z"); }},
+        {"two groups", query({{nameTerm("qq")}, {nameTerm("zz")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq") || has(folded(e), "zz"); }},
+        {"three groups whose hits overlap",
+         query({{nameTerm("q")}, {nameTerm("zz"), pathTerm("dd")}, {nameTerm("qq")}}),
+         [&](std::uint32_t e) { return has(folded(e), "q") || (has(folded(e), "zz") && below(e, "dd")); }},
+        {"a folder term that marks no folder", query({{pathTerm("qq")}}),
+         [&](std::uint32_t e) { return has(folded(e), "qq"); }},
+        {"the same negated", query({{nameTerm("zz"), negated(pathTerm("qq"))}}),
+         [&](std::uint32_t e) { return has(folded(e), "zz") && !has(folded(e), "qq"); }},
     };
     auto expected = [&](const std::function<bool(std::uint32_t)>& holds) {
         Hits out;
