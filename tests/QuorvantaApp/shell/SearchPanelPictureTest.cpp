@@ -1,10 +1,11 @@
 // Pictures of the search panel as the user meets it: the search view in its language root over a
-// small tree, in English and in German, at the panel's first-launch size.
+// small tree, with the menu bar, in English and in German, at the panel's first-launch size.
 #include "tests/QuorvantaApp/support/ViewWorld.h"
 
 #include "QuorvantaApp/SearchView/SearchView.h"
 #include "QuorvantaApp/Widgets/LangRoot.h"
 #include "QuorvantaApp/model/history/SearchHistoryModel.h"
+#include "QuorvantaApp/shell/AppMenus.h"
 #include "QuorvantaApp/shell/QtMainQueue.h"
 #include "QuorvantaApp/shell/SearchPanel.h"
 #include "tests/support/LanguageScope.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -60,6 +62,7 @@ void shoot(const std::string& language, const char* name, const char* junkLabel)
     auto* root = new LangRoot({core::Lang::shared(), notifications, mainQueue},
                               [&] { return std::make_unique<SearchView>(*tree.model, tree.history); });
     SearchPanel panel({settings, notifications}, root);
+    AppMenus menus({panel, {}, [] { return false; }});
     panel.setPalette(Theme::palette(Appearance::light));
     panel.showPanel();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
@@ -69,6 +72,7 @@ void shoot(const std::string& language, const char* name, const char* junkLabel)
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->queryField()->text().toStdString(), "remix");
     EXPECT_EQ(view->junkBox()->text().toStdString(), junkLabel);
+    EXPECT_TRUE(panel.menuBar()->isVisible());
     quorvanta::test::saveShot(panel, name);
 }
 
