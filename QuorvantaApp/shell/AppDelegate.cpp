@@ -1,8 +1,32 @@
 #include "QuorvantaApp/shell/AppDelegate.h"
 
+#include "QuorvantaApp/SearchView/SearchView.h"
+#include "QuorvantaApp/Theme/AppearanceSetting.h"
+#include "QuorvantaApp/Widgets/LangRoot.h"
+#include "QuorvantaApp/model/history/SearchHistoryModel.h"
+#include "QuorvantaApp/shell/AppMenus.h"
+#include "QuorvantaApp/shell/DialogPresenter.h"
+#include "QuorvantaApp/shell/SearchPanel.h"
+#include "QuorvantaApp/shell/Updates.h"
+#include "QuorvantaCore/lang/Lang.h"
+#include "QuorvantaCore/util/AppInfo.h"
+#include "platform/notify/NotificationNames.h"
+
 #include <utility>
 
 namespace quorvanta::app {
+
+AppDelegate::Shell AppDelegate::Shell::application() {
+    static QtDialogs dialogs;
+    return Shell{platform::standardSettings(),
+                 platform::NotificationCenter::standard(),
+                 core::Lang::shared(),
+                 SearchHistoryModel::shared(),
+                 dialogs,
+                 Updates::shared(),
+                 &AppearanceSetting::shared(),
+                 {}};
+}
 
 AppDelegate::AppDelegate(Setup setup, QObject* parent)
     : QObject(parent),
@@ -10,7 +34,9 @@ AppDelegate::AppDelegate(Setup setup, QObject* parent)
       host_(setup.host),
       prefs_(setup.prefs),
       rootsForced_(setup.rootsForced),
-      quit_(model_, setup.host, setup.main, std::move(setup.end)) {}
+      shell_(std::move(setup.shell)),
+      quit_(model_, setup.host, setup.main, std::move(setup.end)),
+      main_(setup.main) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -19,7 +45,28 @@ void AppDelegate::launch() {
     launched_ = true;
     host_.model = model_;
     host_.apply();
+    if (shell_) buildWindows();
     startIndexing();
+}
+
+void AppDelegate::buildWindows() {
+    if (shell_->appearance) shell_->appearance->applyStored();
+
+    auto* root = new LangRoot(
+        {shell_->lang, shell_->notifications, main_},
+        [model = model_, &history = shell_->history] { return std::make_unique<SearchView>(*model, history); });
+    panel_ = std::make_unique<SearchPanel>(SearchPanel::Setup{shell_->settings, shell_->notifications}, root);
+    menus_ = std::make_unique<AppMenus>(
+        AppMenus::Setup{*panel_, [this](MenuAction action) { runMenuAction(action); }, shell_->trayAvailable});
+
+    auto& notifications = shell_->notifications;
+    observers_.push_back(notifications.observe(platform::notification_names::kHideSearch, main_, [this] {
+        if (panel_) panel_->hidePanel();
+    }));
+    observers_.push_back(notifications.observe(core::Lang::didChange, main_, [this] { languageChanged(); }));
+    showPanel();
+    observers_.push_back(notifications.observe(platform::notification_names::kShowSourceChooser, main_,
+                                               [this] { Q_EMIT sourceChooserRequested(); }));
 }
 
 void AppDelegate::startIndexing() {
@@ -29,8 +76,51 @@ void AppDelegate::startIndexing() {
         Q_EMIT sourceChooserRequested();
 }
 
-bool AppDelegate::quit() { return quit_.request(); }
+bool AppDelegate::quit() {
+    if (panel_) panel_->saveFrame();
+    return quit_.request();
+}
 
-void AppDelegate::reopen() { Q_EMIT panelRequested(); }
+void AppDelegate::reopen() {
+    showPanel();
+    Q_EMIT panelRequested();
+}
+
+void AppDelegate::togglePanel() {
+    if (panel_) panel_->togglePanel();
+}
+
+void AppDelegate::showPanel() {
+    if (panel_) panel_->showPanel();
+}
+
+void AppDelegate::languageChanged() {
+    if (menus_) menus_->rebuild();
+}
+
+void AppDelegate::runMenuAction(MenuAction action) {
+    switch (action) {
+        case MenuAction::about: {
+            Alert about;
+            about.style = Alert::Style::informational;
+            about.message = core::AppInfo::name();
+            about.informative = QUORVANTA_VERSION;
+            shell_->dialogs.alert(about, panel_.get());
+            return;
+        }
+        case MenuAction::quit:
+            quit();
+            return;
+        case MenuAction::togglePanel:
+            togglePanel();
+            return;
+        case MenuAction::checkUpdates:
+            shell_->updates.check(panel_.get());
+            return;
+        default:
+            // The items of the windows that are not made yet are disabled.
+            return;
+    }
+}
 
 }  // namespace quorvanta::app

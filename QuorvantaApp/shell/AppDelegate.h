@@ -3,10 +3,18 @@
 // indexing or asks for the sources, and owns the one quit path that every trigger takes (the
 // termination signals, and the menus, the menu-bar item and Ctrl+Q of the windows that come later).
 //
-// Launch (launch(), once): the model goes to the local API host, which starts the server when the
-// user switched it on; then startIndexing(). startIndexing(): scans start when the sources are
-// configured or roots were forced on the command line; otherwise sourceChooserRequested() asks the
-// chooser window for the sources and nothing starts.
+// Launch (launch(), once), in this order: the model goes to the local API host, which starts the
+// server when the user switched it on. With windows (a Shell in the setup): the appearance is
+// applied; the search panel is made around the search view in its language root; the main menu
+// becomes its menu bar, and the tray icon with the status menu appears when the desktop has a tray
+// (AppMenus.h); "quorvanta.hideSearch" hides the panel; a language change rebuilds the menus; the
+// panel is shown with the keyboard focus and "quorvanta.focusSearch" is posted once;
+// "quorvanta.showSourceChooser" asks for the chooser. Then startIndexing(). startIndexing(): scans
+// start when the sources are configured or roots were forced on the command line; otherwise
+// sourceChooserRequested() asks the chooser window for the sources and nothing starts.
+//
+// The observers are registered on the main queue and hold the delegate through their tokens,
+// which it drops before anything else when it goes.
 //
 // Quit (quit()): the quit sequence of the run without windows (Serving.h) — the main queue begins
 // shutting down, the local API server stops, the idle online volumes are saved synchronously —
@@ -23,17 +31,51 @@
 #include "QuorvantaApp/model/entry/Serving.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/notify/Connection.h"
+#include "platform/notify/NotificationCenter.h"
+#include "platform/settings/Settings.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorvanta::core {
+class Lang;
+}
 
 namespace quorvanta::app {
+
+class AppMenus;
+class AppearanceSetting;
+class DialogPresenter;
+class SearchHistoryModel;
+class SearchPanel;
+class Updates;
+enum class MenuAction;
 
 class AppDelegate final : public QObject {
     Q_OBJECT
 
 public:
+    // What the windows and menus are made over. The application's own: Shell::application().
+    struct Shell {
+        platform::Settings& settings;  // the panel's frame
+        platform::NotificationCenter& notifications;
+        core::Lang& lang;
+        SearchHistoryModel& history;
+        DialogPresenter& dialogs;
+        Updates& updates;
+        // None: the appearance is left as it is.
+        AppearanceSetting* appearance = nullptr;
+        // Whether the desktop has a system tray; none: Qt's answer.
+        std::function<bool()> trayAvailable;
+
+        static Shell application();
+    };
+
     struct Setup {
         std::shared_ptr<AppModel> model;
         LocalAPIHost& host;
@@ -44,6 +86,8 @@ public:
         ProcessEnd end;
         // "--root" was given: indexing starts without configured sources.
         bool rootsForced = false;
+        // None: the delegate shows nothing; launch() starts the host and the indexing only.
+        std::optional<Shell> shell = std::nullopt;
     };
 
     explicit AppDelegate(Setup setup, QObject* parent = nullptr);
@@ -55,10 +99,19 @@ public:
     void startIndexing();
     // The quit path. True when this request ran it; returns only when the end's seam returns.
     bool quit();
-    // A second launch of the application asked this instance to show itself.
+    // A second launch of the application asked this instance to show itself: the panel comes up.
     void reopen();
 
+    // The panel's toggle and its show branch (the tray's click, "Open search", reopen).
+    void togglePanel();
+    void showPanel();
+    // The menus in the new language; the windows' contents follow through their language roots.
+    void languageChanged();
+
     const std::shared_ptr<AppModel>& model() const { return model_; }
+    // Made at launch when there is a shell; none before.
+    SearchPanel* panel() const { return panel_.get(); }
+    AppMenus* menus() const { return menus_.get(); }
 
 Q_SIGNALS:
     // Indexing waits for sources: the chooser window shows itself on this.
@@ -71,8 +124,16 @@ private:
     LocalAPIHost& host_;
     const Prefs& prefs_;
     const bool rootsForced_;
+    const std::optional<Shell> shell_;
     bool launched_ = false;
     QuitSequence quit_;
+    platform::MainQueue& main_;
+    std::unique_ptr<SearchPanel> panel_;
+    std::unique_ptr<AppMenus> menus_;
+    std::vector<platform::Connection> observers_;
+
+    void buildWindows();
+    void runMenuAction(MenuAction action);
 };
 
 }  // namespace quorvanta::app

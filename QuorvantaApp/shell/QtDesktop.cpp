@@ -38,7 +38,8 @@ DesktopStart QtDesktop::prepare() {
 
 int QtDesktop::run(const std::shared_ptr<AppModel>& model) {
     AppDelegate delegate({model, setup_.host ? *setup_.host : LocalAPIHost::shared(),
-                          setup_.prefs ? *setup_.prefs : Prefs::shared(), *queue_, setup_.end, setup_.rootsForced});
+                          setup_.prefs ? *setup_.prefs : Prefs::shared(), *queue_, setup_.end, setup_.rootsForced,
+                          setup_.shell ? setup_.shell : AppDelegate::Shell::application()});
     delegate_ = &delegate;
     if (setup_.terminationSignals)
         setup_.terminationSignals->start(*queue_, [guard = QPointer<AppDelegate>(&delegate)] {

@@ -19,16 +19,16 @@
 #include "QuorvantaApp/model/entry/Entry.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
+#include "QuorvantaApp/shell/AppDelegate.h"
 #include "QuorvantaApp/shell/QtMainQueue.h"
 #include "platform/process/TerminationSignals.h"
 
 #include <memory>
+#include <optional>
 
 class QApplication;
 
 namespace quorvanta::app {
-
-class AppDelegate;
 
 class QtDesktop {
 public:
@@ -46,6 +46,8 @@ public:
         // Null: the application's own (LocalAPIHost::shared(), Prefs::shared()).
         LocalAPIHost* host = nullptr;
         const Prefs* prefs = nullptr;
+        // What the windows are made over; none: the application's own (AppDelegate::Shell).
+        std::optional<AppDelegate::Shell> shell = std::nullopt;
     };
 
     explicit QtDesktop(Setup setup);
