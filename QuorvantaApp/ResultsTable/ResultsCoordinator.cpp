@@ -17,6 +17,7 @@
 #include "QuorvantaCore/lang/Tr.h"
 
 #include <QFontMetricsF>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -82,6 +83,9 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
         menu->popup(header_.viewport()->mapToGlobal(at));
     });
     table.viewportResized = [this] { fit(); };
+    QObject::connect(table.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!restoringSelection_ && selectionChanged) selectionChanged();
+    });
 
     kindStyleChanges_ = defaults_.observe(kindStyleKey, model_.mainQueue(), [this] { kindStyleChanged(); });
     followSort();
@@ -101,6 +105,7 @@ const std::shared_ptr<const ResultSet>& ResultsCoordinator::shown() const { retu
 
 void ResultsCoordinator::update() {
     followSort();
+    if (renameSession_) return;
     const auto& results = model_.results.get();
     if (results != rows_->shown())
         show(results);
@@ -112,6 +117,9 @@ void ResultsCoordinator::show(std::shared_ptr<const ResultSet> set) {
     if (!table_) return;
     const bool reset = set->resetScroll();
     const int kept = table_->verticalScrollBar()->value();
+    // The reset drops the view's selection: note the files first.
+    std::vector<SelectedEntry> selected;
+    if (!reset) selected = selectedEntries(kKeptSelection);
     rows_->show(std::move(set));
     applyColumns();
     if (reset) {
@@ -120,7 +128,105 @@ void ResultsCoordinator::show(std::shared_ptr<const ResultSet> set) {
     } else {
         table_->doItemsLayout();  // the scroll range of the new rows
         table_->verticalScrollBar()->setValue(kept);
+        restoreSelection(selected);
     }
+    selectPendingPath();
+    selectPendingRow(reset);
+}
+
+void ResultsCoordinator::setRenameSession(bool open) {
+    renameSession_ = open;
+    if (!open) update();
+}
+
+std::vector<ResultsCoordinator::SelectedEntry> ResultsCoordinator::selectedEntries(std::size_t max) const {
+    std::vector<SelectedEntry> entries;
+    if (!table_ || max == 0) return entries;
+    const ResultSet& set = *rows_->shown();
+    // Ranges come in the order they were made and may overlap: walk them by their first row.
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection())
+        ranges.emplace_back(range.top(), range.bottom());
+    std::sort(ranges.begin(), ranges.end());
+    const int rows = static_cast<int>(set.rows().size());
+    int next = 0;  // rows below it are taken
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom && row < rows; ++row) {
+            const RowKey key = set.rows()[static_cast<std::size_t>(row)];
+            if (rowPosition(key) < set.vols().size())
+                entries.push_back({row, set.vols()[rowPosition(key)], rowEntry(key)});
+            if (entries.size() == max) return entries;
+        }
+        next = std::max(next, bottom + 1);
+    }
+    return entries;
+}
+
+void ResultsCoordinator::restoreSelection(const std::vector<SelectedEntry>& entries) {
+    if (!table_) return;
+    const ResultSet& set = *rows_->shown();
+    const int rows = static_cast<int>(set.rows().size());
+    const auto shows = [&](int row, const SelectedEntry& entry) {
+        const RowKey key = set.rows()[static_cast<std::size_t>(row)];
+        return rowEntry(key) == entry.entry && rowPosition(key) < set.vols().size() &&
+               set.vols()[rowPosition(key)] == entry.vol;
+    };
+    std::vector<int> found;
+    for (const SelectedEntry& entry : entries) {
+        if (entry.row < rows && shows(entry.row, entry)) {
+            found.push_back(entry.row);
+            continue;
+        }
+        const int last = std::min(entry.row + kSelectionWindow, rows - 1);
+        for (int row = std::max(entry.row - kSelectionWindow, 0); row <= last; ++row) {
+            if (shows(row, entry)) {
+                found.push_back(row);
+                break;
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    const QScopedValueRollback guard(restoringSelection_, true);
+    selectRows(found);
+}
+
+void ResultsCoordinator::selectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    const int lastColumn = rows_->columnCount() - 1;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1) ++end;
+        selection.select(rows_->index(rows[i], 0), rows_->index(rows[end - 1], lastColumn));
+        i = end;
+    }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ResultsCoordinator::selectPendingPath() {
+    if (!pendingSelectPath_) return;
+    const ResultSet& set = *rows_->shown();
+    const std::size_t rows = std::min(set.rows().size(), kPendingPathRows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const RowKey key = set.rows()[r];
+        if (rowPosition(key) >= set.vols().size()) continue;
+        const core::VolumeIndex& index = *set.vols()[rowPosition(key)]->index();
+        if (rowEntry(key) >= index.count() || index.path(rowEntry(key)) != pendingSelectPath_->path) continue;
+        const int row = static_cast<int>(r);
+        selectRows({row});
+        table_->scrollTo(rows_->index(row, kNameColumn));
+        pendingSelectPath_.reset();
+        return;
+    }
+    if (++pendingSelectPath_->tries >= kPendingPathTries) pendingSelectPath_.reset();
+}
+
+void ResultsCoordinator::selectPendingRow(bool resetScroll) {
+    if (!pendingSelectRow_ || resetScroll) return;
+    const int pending = *pendingSelectRow_;
+    pendingSelectRow_.reset();
+    const int rows = rows_->rowCount();
+    if (rows > 0 && !table_->selectionModel()->hasSelection()) selectRows({std::clamp(pending, 0, rows - 1)});
 }
 
 void ResultsCoordinator::applyColumns() {
