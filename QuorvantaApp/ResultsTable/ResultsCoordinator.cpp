@@ -64,6 +64,9 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
     header.setMaximumSectionSize(static_cast<int>(ColumnLayout::kMaximumWidth));
     header.setSectionResizeMode(QHeaderView::Interactive);
     header.setSectionResizeMode(kNameColumn, QHeaderView::Fixed);
+    header.setSectionsClickable(true);
+    QObject::connect(&header, &QHeaderView::sortIndicatorChanged, this,
+                     [this](int column, Qt::SortOrder order) { sortClicked(column, order); });
     restoreLayout();
 
     QObject::connect(&header, &QHeaderView::sectionResized, this,
@@ -398,8 +401,21 @@ void ResultsCoordinator::followSort() {
     for (std::size_t c = 0; c < ColumnDef::all.size(); ++c)
         if (ColumnDef::all[c].sort == model_.sortKey.get()) column = static_cast<int>(c);
     const Qt::SortOrder order = model_.sortDesc.get() ? Qt::DescendingOrder : Qt::AscendingOrder;
-    if (header_.sortIndicatorSection() != column || header_.sortIndicatorOrder() != order)
-        header_.setSortIndicator(column, order);
+    if (header_.sortIndicatorSection() == column && header_.sortIndicatorOrder() == order) return;
+    const QScopedValueRollback guard(applyingSort_, true);
+    header_.setSortIndicator(column, order);
+}
+
+void ResultsCoordinator::sortClicked(int column, Qt::SortOrder order) {
+    if (applyingSort_) return;
+    const auto key = column >= 0 && static_cast<std::size_t>(column) < ColumnDef::all.size()
+                         ? ColumnDef::all[static_cast<std::size_t>(column)].sort
+                         : std::nullopt;
+    if (!key) {
+        followSort();  // back to the model's column
+        return;
+    }
+    model_.setSort(*key, order == Qt::DescendingOrder);
 }
 
 }  // namespace quorvanta::app

@@ -30,6 +30,11 @@
 // 200,000 rows (dropped after five reloads without it), and a row to select, applied by the first
 // reload that keeps the scroll, clamped to the last row, when nothing is selected.
 //
+// Sorting: the header's sort indicator follows the model's sort key and direction. A click on a
+// column with a sort order asks the model to sort by it (setSort); a click on one without leaves
+// the indicator where it was and asks nothing. Changes the coordinator makes itself are made under
+// applyingSort, so they never call back into the model.
+//
 // A change of the selection calls selectionChanged, except while a reload restores it.
 //
 // Threads: main thread. The model and the table must outlive the coordinator.
@@ -139,6 +144,7 @@ private:
     void columnResized(int logical, int newSize);
     void kindStyleChanged();
     void followSort();
+    void sortClicked(int column, Qt::SortOrder order);
     void selectPendingPath();
     void selectPendingRow(bool resetScroll);
     // Selects `rows` (ascending) alone, as few ranges as they make.
@@ -162,6 +168,7 @@ private:
     std::optional<PendingPath> pendingSelectPath_;
     std::optional<int> pendingSelectRow_;
     bool renameSession_ = false;
+    bool applyingSort_ = false;        // the sort indicator is being set by the coordinator
     bool restoringSelection_ = false;  // a reload selects again what was selected
     platform::Connection kindStyleChanges_;
 };

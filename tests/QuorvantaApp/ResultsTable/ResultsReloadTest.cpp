@@ -4,11 +4,13 @@
 // preview follows. Result sets are built by hand over one volume of numbered files.
 #include "tests/QuorvantaApp/support/ViewWorld.h"
 
+#include "QuorvantaApp/ResultsTable/FlatHeader.h"
 #include "QuorvantaApp/ResultsTable/KeyTable.h"
 #include "QuorvantaApp/ResultsTable/ResultsCoordinator.h"
 #include "QuorvantaApp/ResultsTable/ResultsModel.h"
 #include "QuorvantaApp/ResultsTable/ResultsTable.h"
 #include "QuorvantaApp/model/search/ResultSet.h"
+#include "QuorvantaCore/audio_table/AudioTable.h"
 #include "tests/QuorvantaApp/ResultsTable/CellFixtures.h"
 
 #include <QApplication>
@@ -255,6 +257,69 @@ TEST(ResultsReloadFocus, FocusTableSelectsTheFirstRowOnlyWhenNoneIs) {
     t.select({4});
     t.model->focusTable();
     EXPECT_EQ(selectedRows(t.view()), std::vector<int>{4});
+}
+
+int columnOf(std::string_view id) { return *ResultsModel::column(id); }
+
+void clickHeader(FlatHeader& header, std::string_view id) {
+    const int column = columnOf(id);
+    ASSERT_FALSE(header.isSectionHidden(column)) << id;
+    const QPoint middle(header.sectionViewportPosition(column) + header.sectionSize(column) / 2,
+                        FlatHeader::kHeight / 2);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier, middle);
+    showChanges();
+}
+
+// An audio result whose one file has an artist, so the Artist column (which has no sort order)
+// shows.
+TEST(ResultsReloadSort, TheIndicatorFollowsTheModelAndClicksAskTheModelOnlyForSortableColumns) {
+    Table t;
+    for (const auto& c : Category::defaults())
+        if (c.id == "audio") t.model->setFilter(c);
+    t.world.settle(*t.model);
+    showChanges();
+    core::AudioMeta meta;
+    meta.artist = "Kaleida";
+    t.volume->index()->audioAttached()->upsert({{1, 0, meta}});
+    t.show(entries(1, 20), true);
+    FlatHeader& header = t.results->header();
+    int keyChanges = 0;
+    int directionChanges = 0;
+    const auto keys = t.model->sortKey.observe([&](const core::SortKey&) { ++keyChanges; });
+    const auto directions = t.model->sortDesc.observe([&](const bool&) { ++directionChanges; });
+    ASSERT_EQ(header.sortIndicatorSection(), columnOf("name"));
+
+    // First, while the hand-built set shows (the model's searches below replace it).
+    clickHeader(header, "artist");
+    EXPECT_EQ(keyChanges, 0);
+    EXPECT_EQ(directionChanges, 0);
+    EXPECT_EQ(header.sortIndicatorSection(), columnOf("name")) << "the indicator stays";
+    EXPECT_EQ(header.sortIndicatorOrder(), Qt::AscendingOrder);
+
+    // The model's own change moves the indicator and asks nothing back.
+    t.model->setSort(core::SortKey::date, true);
+    t.world.settle(*t.model);
+    showChanges();
+    EXPECT_EQ(header.sortIndicatorSection(), columnOf("date"));
+    EXPECT_EQ(header.sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(keyChanges, 1) << "the model's change alone";
+
+    keyChanges = 0;
+    clickHeader(header, "size");
+    EXPECT_EQ(keyChanges, 1);
+    EXPECT_EQ(t.model->sortKey.get(), core::SortKey::size);
+    EXPECT_FALSE(t.model->sortDesc.get()) << "a new column starts ascending";
+    EXPECT_EQ(header.sortIndicatorSection(), columnOf("size"));
+
+    // Again on Size: the direction turns.
+    keyChanges = 0;
+    directionChanges = 0;
+    clickHeader(header, "size");
+    EXPECT_EQ(keyChanges, 0);
+    EXPECT_EQ(directionChanges, 1);
+    EXPECT_TRUE(t.model->sortDesc.get());
+    EXPECT_EQ(header.sortIndicatorOrder(), Qt::DescendingOrder);
+
 }
 
 }  // namespace
