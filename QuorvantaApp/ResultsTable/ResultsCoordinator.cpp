@@ -15,6 +15,7 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/lang/Lang.h"
 #include "QuorvantaCore/lang/Tr.h"
+#include "platform/notify/NotificationCenter.h"
 
 #include <QFontMetricsF>
 #include <QItemSelectionModel>
@@ -91,6 +92,8 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
     });
 
     kindStyleChanges_ = defaults_.observe(kindStyleKey, model_.mainQueue(), [this] { kindStyleChanged(); });
+    languageChanges_ = platform::NotificationCenter::standard().observe(core::Lang::didChange, model_.mainQueue(),
+                                                                        [this] { languageChanged(); });
     followSort();
     applyColumns();
 }
@@ -387,6 +390,13 @@ void ResultsCoordinator::toggleColumn(std::string_view id) {
     toggle(id, model_.filter->id, defaults_);
     applyColumns();
     rows_->allCellsChanged();
+}
+
+void ResultsCoordinator::languageChanged() {
+    context_.languageChanged(core::Lang::locale());
+    rows_->headerDataChanged(Qt::Horizontal, 0, rows_->columnCount() - 1);
+    rows_->allCellsChanged();
+    header_.viewport()->update();
 }
 
 void ResultsCoordinator::kindStyleChanged() {

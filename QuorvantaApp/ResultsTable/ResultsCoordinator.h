@@ -35,6 +35,10 @@
 // the indicator where it was and asks nothing. Changes the coordinator makes itself are made under
 // applyingSort, so they never call back into the model.
 //
+// A change of the interface language (Lang's notice, on the model's main queue) retitles the
+// columns and rereads every cell in the new language (numbers, dates, kind descriptions); the
+// widths stay as they are.
+//
 // A change of the selection calls selectionChanged, except while a reload restores it.
 //
 // Threads: main thread. The model and the table must outlive the coordinator.
@@ -128,6 +132,9 @@ public:
     // Called when the user's selection changes (the preview follows it).
     std::function<void()> selectionChanged;
 
+    // The interface language changed: new titles, cells read again, widths kept.
+    void languageChanged();
+
     void applyColumns();
     void refreshEmpty();
     void fit();
@@ -171,6 +178,7 @@ private:
     bool applyingSort_ = false;        // the sort indicator is being set by the coordinator
     bool restoringSelection_ = false;  // a reload selects again what was selected
     platform::Connection kindStyleChanges_;
+    platform::Connection languageChanges_;
 };
 
 }  // namespace quorvanta::app

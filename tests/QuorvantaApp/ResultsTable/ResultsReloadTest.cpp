@@ -9,9 +9,12 @@
 #include "QuorvantaApp/ResultsTable/ResultsCoordinator.h"
 #include "QuorvantaApp/ResultsTable/ResultsModel.h"
 #include "QuorvantaApp/ResultsTable/ResultsTable.h"
+#include "QuorvantaApp/model/columns/ColumnDef.h"
 #include "QuorvantaApp/model/search/ResultSet.h"
 #include "QuorvantaCore/audio_table/AudioTable.h"
+#include "QuorvantaCore/lang/Tr.h"
 #include "tests/QuorvantaApp/ResultsTable/CellFixtures.h"
+#include "tests/support/LanguageScope.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -320,6 +323,36 @@ TEST(ResultsReloadSort, TheIndicatorFollowsTheModelAndClicksAskTheModelOnlyForSo
     EXPECT_TRUE(t.model->sortDesc.get());
     EXPECT_EQ(header.sortIndicatorOrder(), Qt::DescendingOrder);
 
+}
+
+// The user's widths stay; a column whose new title is wider than it may grow to fit the title, as
+// any fit lets it.
+TEST(ResultsReloadLanguage, RetitlesEveryColumnAndKeepsTheWidths) {
+    quorvanta::test::LanguageScope english("en");
+    Table t;
+    t.show(entries(1, 50), true);
+    t.select({7});
+    FlatHeader& header = t.results->header();
+    const ColumnWidths preferred = t.coordinator().preferredWidths();
+    std::vector<int> widths;
+    for (int c = 0; c < header.count(); ++c) widths.push_back(header.sectionSize(c));
+    const auto title = [&](std::string_view id) {
+        return t.coordinator().rows().headerData(columnOf(id), Qt::Horizontal, Qt::DisplayRole).toString().toStdString();
+    };
+    ASSERT_EQ(title("size"), "Size");
+
+    quorvanta::test::LanguageScope german("de");
+    t.world.main.drain();
+    showChanges();
+    ASSERT_NE(core::tr("Size"), "Size") << "the German catalogue is loaded";
+    for (std::size_t c = 0; c < ColumnDef::all.size(); ++c)
+        EXPECT_EQ(title(ColumnDef::all[c].id), core::tr(ColumnDef::all[c].title)) << ColumnDef::all[c].id;
+    EXPECT_EQ(t.coordinator().preferredWidths(), preferred);
+    for (int c = 0; c < header.count(); ++c) {
+        if (c == columnOf("name")) continue;
+        EXPECT_GE(header.sectionSize(c), widths[static_cast<std::size_t>(c)]) << c;
+    }
+    EXPECT_EQ(selectedRows(t.view()), std::vector<int>{7}) << "not a reload";
 }
 
 }  // namespace
