@@ -3,6 +3,7 @@
 #include "QuorvantaApp/ResultsTable/CellDelegate.h"
 #include "QuorvantaApp/ResultsTable/FlatHeader.h"
 #include "QuorvantaApp/ResultsTable/KeyTable.h"
+#include "QuorvantaApp/ResultsTable/MetaRequests.h"
 #include "QuorvantaApp/ResultsTable/ResultsModel.h"
 #include "QuorvantaApp/Widgets/Fonts.h"
 #include "QuorvantaApp/model/app/AppModel.h"
@@ -35,8 +36,8 @@ constexpr std::size_t kEmptyScanRows = 2000;
 int columnOf(std::string_view id) { return *ResultsModel::column(id); }
 const int kNameColumn = columnOf("name");
 
-CellContext::Setup cellSetup(const platform::Settings& d) {
-    CellContext::Setup setup{core::Lang::locale(), core::Calendar::current(), kindStyle(d), {}, {}};
+CellContext::Setup cellSetup(const platform::Settings& d, CellContext::MetaLookup meta) {
+    CellContext::Setup setup{core::Lang::locale(), core::Calendar::current(), kindStyle(d), {}, std::move(meta)};
     setup.measure = [metrics = QFontMetricsF(Fonts::system(CellDelegate::kFontSize))](std::string_view text) {
         return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     };
@@ -50,8 +51,12 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
       defaults_(model.defaults()),
       table_(&table),
       header_(header),
-      context_(cellSetup(defaults_)),
+      context_(cellSetup(defaults_,
+                         [this](const VolumeState& volume, std::size_t row, std::uint32_t entry) {
+                             return meta_->meta(*volume.index(), row, entry);
+                         })),
       rows_(new ResultsModel(context_, this)),
+      meta_(new MetaRequests([this](std::size_t row) { metaLoaded(row); }, this)),
       delegate_(new CellDelegate(icons_, this)) {
     table.setHorizontalHeader(&header);
     table.setModel(rows_);
@@ -126,6 +131,7 @@ void ResultsCoordinator::show(std::shared_ptr<const ResultSet> set) {
     // The reset drops the view's selection: note the files first.
     std::vector<SelectedEntry> selected;
     if (!reset) selected = selectedEntries(kKeptSelection);
+    meta_->reset();
     rows_->show(std::move(set));
     applyColumns();
     if (reset) {
@@ -390,6 +396,12 @@ void ResultsCoordinator::toggleColumn(std::string_view id) {
     toggle(id, model_.filter->id, defaults_);
     applyColumns();
     rows_->allCellsChanged();
+}
+
+void ResultsCoordinator::metaLoaded(std::size_t row) {
+    const int at = static_cast<int>(row);
+    for (std::size_t c = 0; c < ColumnDef::all.size(); ++c)
+        if (ColumnDef::all[c].lazy) rows_->cellsChanged(static_cast<int>(c), at, at);
 }
 
 void ResultsCoordinator::languageChanged() {

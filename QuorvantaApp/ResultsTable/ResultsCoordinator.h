@@ -39,6 +39,10 @@
 // columns and rereads every cell in the new language (numbers, dates, kind descriptions); the
 // widths stay as they are.
 //
+// The lazy columns (play time, pixel size, pages, last opened) read per-file metadata through
+// MetaRequests: a cell drawn asks for it, and when it lands that row's lazy cells are read again.
+// Every new result set resets the requests.
+//
 // A change of the selection calls selectionChanged, except while a reload restores it.
 //
 // Threads: main thread. The model and the table must outlive the coordinator.
@@ -70,6 +74,7 @@ class AppModel;
 class CellDelegate;
 class FlatHeader;
 class KeyTable;
+class MetaRequests;
 class ResultSet;
 class ResultsModel;
 class VolumeState;
@@ -100,6 +105,7 @@ public:
 
     const std::shared_ptr<const ResultSet>& shown() const;
     ResultsModel& rows() const { return *rows_; }
+    MetaRequests& metaRequests() const { return *meta_; }
     const ColumnWidths& preferredWidths() const { return prefWidth_; }
     const ColumnSet& emptyColumns() const { return emptyColumns_; }
 
@@ -152,6 +158,7 @@ private:
     void kindStyleChanged();
     void followSort();
     void sortClicked(int column, Qt::SortOrder order);
+    void metaLoaded(std::size_t row);
     void selectPendingPath();
     void selectPendingRow(bool resetScroll);
     // Selects `rows` (ascending) alone, as few ranges as they make.
@@ -166,6 +173,7 @@ private:
     CellContext context_;
     CellIcons icons_;
     ResultsModel* rows_;
+    MetaRequests* meta_;
     CellDelegate* delegate_;
     ColumnWidths prefWidth_;      // every column but name
     bool fitting_ = false;        // the columns are being changed by the table itself
