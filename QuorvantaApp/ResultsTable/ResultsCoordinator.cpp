@@ -3,6 +3,7 @@
 #include "QuorvantaApp/ResultsTable/CellDelegate.h"
 #include "QuorvantaApp/ResultsTable/FlatHeader.h"
 #include "QuorvantaApp/ResultsTable/KeyTable.h"
+#include "QuorvantaApp/ResultsTable/MetaRequests.h"
 #include "QuorvantaApp/ResultsTable/ResultsModel.h"
 #include "QuorvantaApp/Widgets/Fonts.h"
 #include "QuorvantaApp/model/app/AppModel.h"
@@ -15,8 +16,10 @@
 #include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/lang/Lang.h"
 #include "QuorvantaCore/lang/Tr.h"
+#include "platform/notify/NotificationCenter.h"
 
 #include <QFontMetricsF>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -33,8 +36,8 @@ constexpr std::size_t kEmptyScanRows = 2000;
 int columnOf(std::string_view id) { return *ResultsModel::column(id); }
 const int kNameColumn = columnOf("name");
 
-CellContext::Setup cellSetup(const platform::Settings& d) {
-    CellContext::Setup setup{core::Lang::locale(), core::Calendar::current(), kindStyle(d), {}, {}};
+CellContext::Setup cellSetup(const platform::Settings& d, CellContext::MetaLookup meta) {
+    CellContext::Setup setup{core::Lang::locale(), core::Calendar::current(), kindStyle(d), {}, std::move(meta)};
     setup.measure = [metrics = QFontMetricsF(Fonts::system(CellDelegate::kFontSize))](std::string_view text) {
         return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     };
@@ -48,8 +51,12 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
       defaults_(model.defaults()),
       table_(&table),
       header_(header),
-      context_(cellSetup(defaults_)),
+      context_(cellSetup(defaults_,
+                         [this](const VolumeState& volume, std::size_t row, std::uint32_t entry) {
+                             return meta_->meta(*volume.index(), row, entry);
+                         })),
       rows_(new ResultsModel(context_, this)),
+      meta_(new MetaRequests([this](std::size_t row) { metaLoaded(row); }, this)),
       delegate_(new CellDelegate(icons_, this)) {
     table.setHorizontalHeader(&header);
     table.setModel(rows_);
@@ -63,6 +70,9 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
     header.setMaximumSectionSize(static_cast<int>(ColumnLayout::kMaximumWidth));
     header.setSectionResizeMode(QHeaderView::Interactive);
     header.setSectionResizeMode(kNameColumn, QHeaderView::Fixed);
+    header.setSectionsClickable(true);
+    QObject::connect(&header, &QHeaderView::sortIndicatorChanged, this,
+                     [this](int column, Qt::SortOrder order) { sortClicked(column, order); });
     restoreLayout();
 
     QObject::connect(&header, &QHeaderView::sectionResized, this,
@@ -82,8 +92,13 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
         menu->popup(header_.viewport()->mapToGlobal(at));
     });
     table.viewportResized = [this] { fit(); };
+    QObject::connect(table.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!restoringSelection_ && selectionChanged) selectionChanged();
+    });
 
     kindStyleChanges_ = defaults_.observe(kindStyleKey, model_.mainQueue(), [this] { kindStyleChanged(); });
+    languageChanges_ = platform::NotificationCenter::standard().observe(core::Lang::didChange, model_.mainQueue(),
+                                                                        [this] { languageChanged(); });
     followSort();
     applyColumns();
 }
@@ -101,6 +116,7 @@ const std::shared_ptr<const ResultSet>& ResultsCoordinator::shown() const { retu
 
 void ResultsCoordinator::update() {
     followSort();
+    if (renameSession_) return;
     const auto& results = model_.results.get();
     if (results != rows_->shown())
         show(results);
@@ -112,6 +128,10 @@ void ResultsCoordinator::show(std::shared_ptr<const ResultSet> set) {
     if (!table_) return;
     const bool reset = set->resetScroll();
     const int kept = table_->verticalScrollBar()->value();
+    // The reset drops the view's selection: note the files first.
+    std::vector<SelectedEntry> selected;
+    if (!reset) selected = selectedEntries(kKeptSelection);
+    meta_->reset();
     rows_->show(std::move(set));
     applyColumns();
     if (reset) {
@@ -120,7 +140,105 @@ void ResultsCoordinator::show(std::shared_ptr<const ResultSet> set) {
     } else {
         table_->doItemsLayout();  // the scroll range of the new rows
         table_->verticalScrollBar()->setValue(kept);
+        restoreSelection(selected);
     }
+    selectPendingPath();
+    selectPendingRow(reset);
+}
+
+void ResultsCoordinator::setRenameSession(bool open) {
+    renameSession_ = open;
+    if (!open) update();
+}
+
+std::vector<ResultsCoordinator::SelectedEntry> ResultsCoordinator::selectedEntries(std::size_t max) const {
+    std::vector<SelectedEntry> entries;
+    if (!table_ || max == 0) return entries;
+    const ResultSet& set = *rows_->shown();
+    // Ranges come in the order they were made and may overlap: walk them by their first row.
+    std::vector<std::pair<int, int>> ranges;
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection())
+        ranges.emplace_back(range.top(), range.bottom());
+    std::sort(ranges.begin(), ranges.end());
+    const int rows = static_cast<int>(set.rows().size());
+    int next = 0;  // rows below it are taken
+    for (const auto& [top, bottom] : ranges) {
+        for (int row = std::max(top, next); row <= bottom && row < rows; ++row) {
+            const RowKey key = set.rows()[static_cast<std::size_t>(row)];
+            if (rowPosition(key) < set.vols().size())
+                entries.push_back({row, set.vols()[rowPosition(key)], rowEntry(key)});
+            if (entries.size() == max) return entries;
+        }
+        next = std::max(next, bottom + 1);
+    }
+    return entries;
+}
+
+void ResultsCoordinator::restoreSelection(const std::vector<SelectedEntry>& entries) {
+    if (!table_) return;
+    const ResultSet& set = *rows_->shown();
+    const int rows = static_cast<int>(set.rows().size());
+    const auto shows = [&](int row, const SelectedEntry& entry) {
+        const RowKey key = set.rows()[static_cast<std::size_t>(row)];
+        return rowEntry(key) == entry.entry && rowPosition(key) < set.vols().size() &&
+               set.vols()[rowPosition(key)] == entry.vol;
+    };
+    std::vector<int> found;
+    for (const SelectedEntry& entry : entries) {
+        if (entry.row < rows && shows(entry.row, entry)) {
+            found.push_back(entry.row);
+            continue;
+        }
+        const int last = std::min(entry.row + kSelectionWindow, rows - 1);
+        for (int row = std::max(entry.row - kSelectionWindow, 0); row <= last; ++row) {
+            if (shows(row, entry)) {
+                found.push_back(row);
+                break;
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    const QScopedValueRollback guard(restoringSelection_, true);
+    selectRows(found);
+}
+
+void ResultsCoordinator::selectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    const int lastColumn = rows_->columnCount() - 1;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i + 1;
+        while (end < rows.size() && rows[end] == rows[end - 1] + 1) ++end;
+        selection.select(rows_->index(rows[i], 0), rows_->index(rows[end - 1], lastColumn));
+        i = end;
+    }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ResultsCoordinator::selectPendingPath() {
+    if (!pendingSelectPath_) return;
+    const ResultSet& set = *rows_->shown();
+    const std::size_t rows = std::min(set.rows().size(), kPendingPathRows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const RowKey key = set.rows()[r];
+        if (rowPosition(key) >= set.vols().size()) continue;
+        const core::VolumeIndex& index = *set.vols()[rowPosition(key)]->index();
+        if (rowEntry(key) >= index.count() || index.path(rowEntry(key)) != pendingSelectPath_->path) continue;
+        const int row = static_cast<int>(r);
+        selectRows({row});
+        table_->scrollTo(rows_->index(row, kNameColumn));
+        pendingSelectPath_.reset();
+        return;
+    }
+    if (++pendingSelectPath_->tries >= kPendingPathTries) pendingSelectPath_.reset();
+}
+
+void ResultsCoordinator::selectPendingRow(bool resetScroll) {
+    if (!pendingSelectRow_ || resetScroll) return;
+    const int pending = *pendingSelectRow_;
+    pendingSelectRow_.reset();
+    const int rows = rows_->rowCount();
+    if (rows > 0 && !table_->selectionModel()->hasSelection()) selectRows({std::clamp(pending, 0, rows - 1)});
 }
 
 void ResultsCoordinator::applyColumns() {
@@ -280,6 +398,19 @@ void ResultsCoordinator::toggleColumn(std::string_view id) {
     rows_->allCellsChanged();
 }
 
+void ResultsCoordinator::metaLoaded(std::size_t row) {
+    const int at = static_cast<int>(row);
+    for (std::size_t c = 0; c < ColumnDef::all.size(); ++c)
+        if (ColumnDef::all[c].lazy) rows_->cellsChanged(static_cast<int>(c), at, at);
+}
+
+void ResultsCoordinator::languageChanged() {
+    context_.languageChanged(core::Lang::locale());
+    rows_->headerDataChanged(Qt::Horizontal, 0, rows_->columnCount() - 1);
+    rows_->allCellsChanged();
+    header_.viewport()->update();
+}
+
 void ResultsCoordinator::kindStyleChanged() {
     const KindStyle style = kindStyle(defaults_);
     if (style == context_.kindStyle()) return;
@@ -292,8 +423,21 @@ void ResultsCoordinator::followSort() {
     for (std::size_t c = 0; c < ColumnDef::all.size(); ++c)
         if (ColumnDef::all[c].sort == model_.sortKey.get()) column = static_cast<int>(c);
     const Qt::SortOrder order = model_.sortDesc.get() ? Qt::DescendingOrder : Qt::AscendingOrder;
-    if (header_.sortIndicatorSection() != column || header_.sortIndicatorOrder() != order)
-        header_.setSortIndicator(column, order);
+    if (header_.sortIndicatorSection() == column && header_.sortIndicatorOrder() == order) return;
+    const QScopedValueRollback guard(applyingSort_, true);
+    header_.setSortIndicator(column, order);
+}
+
+void ResultsCoordinator::sortClicked(int column, Qt::SortOrder order) {
+    if (applyingSort_) return;
+    const auto key = column >= 0 && static_cast<std::size_t>(column) < ColumnDef::all.size()
+                         ? ColumnDef::all[static_cast<std::size_t>(column)].sort
+                         : std::nullopt;
+    if (!key) {
+        followSort();  // back to the model's column
+        return;
+    }
+    model_.setSort(*key, order == Qt::DescendingOrder);
 }
 
 }  // namespace quorvanta::app

@@ -22,6 +22,29 @@
 // main queue) repaints the Kind column in the new style; no reset, so the selection and the scroll
 // stay.
 //
+// Reloads (show): a new result set is one model reset. A set marked resetScroll scrolls to the
+// top and drops the selection; any other keeps the scroll offset and selects again the files that
+// were selected (the first 50 of them), found within 3000 rows of where they were. While a rename
+// is open (setRenameSession) new result sets wait, so the field stays over its row. Two requests
+// of the file actions wait for later reloads: a path to select once it shows up among the first
+// 200,000 rows (dropped after five reloads without it), and a row to select, applied by the first
+// reload that keeps the scroll, clamped to the last row, when nothing is selected.
+//
+// Sorting: the header's sort indicator follows the model's sort key and direction. A click on a
+// column with a sort order asks the model to sort by it (setSort); a click on one without leaves
+// the indicator where it was and asks nothing. Changes the coordinator makes itself are made under
+// applyingSort, so they never call back into the model.
+//
+// A change of the interface language (Lang's notice, on the model's main queue) retitles the
+// columns and rereads every cell in the new language (numbers, dates, kind descriptions); the
+// widths stay as they are.
+//
+// The lazy columns (play time, pixel size, pages, last opened) read per-file metadata through
+// MetaRequests: a cell drawn asks for it, and when it lands that row's lazy cells are read again.
+// Every new result set resets the requests.
+//
+// A change of the selection calls selectionChanged, except while a reload restores it.
+//
 // Threads: main thread. The model and the table must outlive the coordinator.
 #pragma once
 
@@ -35,9 +58,13 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QMenu;
 
@@ -47,11 +74,30 @@ class AppModel;
 class CellDelegate;
 class FlatHeader;
 class KeyTable;
+class MetaRequests;
 class ResultSet;
 class ResultsModel;
+class VolumeState;
 
 class ResultsCoordinator final : public QObject {
 public:
+    // A selected row and the file it shows: the volume and its entry index.
+    struct SelectedEntry {
+        int row;
+        std::shared_ptr<VolumeState> vol;
+        std::uint32_t entry;
+    };
+    // A file to select once it shows up, with the reloads that went by without it.
+    struct PendingPath {
+        std::string path;
+        int tries = 0;
+    };
+
+    static constexpr std::size_t kKeptSelection = 50;      // selected entries a reload keeps
+    static constexpr int kSelectionWindow = 3000;          // rows a kept entry may have moved
+    static constexpr std::size_t kPendingPathRows = 200'000;  // rows searched for a pending path
+    static constexpr int kPendingPathTries = 5;            // reloads a pending path waits
+
     // Sets the table up (model, delegate, header behaviour, stored order and widths) and shows
     // the empty result set.
     ResultsCoordinator(AppModel& model, KeyTable& table, FlatHeader& header);
@@ -59,6 +105,7 @@ public:
 
     const std::shared_ptr<const ResultSet>& shown() const;
     ResultsModel& rows() const { return *rows_; }
+    MetaRequests& metaRequests() const { return *meta_; }
     const ColumnWidths& preferredWidths() const { return prefWidth_; }
     const ColumnSet& emptyColumns() const { return emptyColumns_; }
 
@@ -67,6 +114,32 @@ public:
     // Shows `set`: one model reset, then the columns. A set marked resetScroll scrolls to the top
     // and drops the selection; another keeps the scroll offset.
     void show(std::shared_ptr<const ResultSet> set);
+
+    // The first `max` selected rows in ascending order with their files, read from the
+    // selection's ranges; rows beyond the shown set are left out.
+    std::vector<SelectedEntry> selectedEntries(std::size_t max) const;
+    // Selects the rows that show the remembered files now: each at its old row, or else the first
+    // such row within kSelectionWindow rows of it. Files not found are dropped; with none found
+    // nothing stays selected.
+    void restoreSelection(const std::vector<SelectedEntry>& entries);
+
+    // Set by the rename flow: a file to select once it shows up, a row to select after the next
+    // reload that keeps the scroll.
+    void setPendingSelectPath(std::string path) { pendingSelectPath_ = PendingPath{std::move(path), 0}; }
+    const std::optional<PendingPath>& pendingSelectPath() const { return pendingSelectPath_; }
+    void setPendingSelectRow(int row) { pendingSelectRow_ = row; }
+    const std::optional<int>& pendingSelectRow() const { return pendingSelectRow_; }
+
+    // Whether a rename field is open over the table. While it is, new result sets wait; closing
+    // it shows the newest.
+    void setRenameSession(bool open);
+    bool renameSession() const { return renameSession_; }
+
+    // Called when the user's selection changes (the preview follows it).
+    std::function<void()> selectionChanged;
+
+    // The interface language changed: new titles, cells read again, widths kept.
+    void languageChanged();
 
     void applyColumns();
     void refreshEmpty();
@@ -84,6 +157,12 @@ private:
     void columnResized(int logical, int newSize);
     void kindStyleChanged();
     void followSort();
+    void sortClicked(int column, Qt::SortOrder order);
+    void metaLoaded(std::size_t row);
+    void selectPendingPath();
+    void selectPendingRow(bool resetScroll);
+    // Selects `rows` (ascending) alone, as few ranges as they make.
+    void selectRows(const std::vector<int>& rows);
     // The columns the table shows now.
     ColumnSet shownColumns() const;
 
@@ -94,13 +173,20 @@ private:
     CellContext context_;
     CellIcons icons_;
     ResultsModel* rows_;
+    MetaRequests* meta_;
     CellDelegate* delegate_;
     ColumnWidths prefWidth_;      // every column but name
     bool fitting_ = false;        // the columns are being changed by the table itself
     bool layoutChanged_ = false;  // by the user, since the layout was last stored
     ColumnSet emptyColumns_;
     std::string appliedCategory_;  // the category the columns were applied for
+    std::optional<PendingPath> pendingSelectPath_;
+    std::optional<int> pendingSelectRow_;
+    bool renameSession_ = false;
+    bool applyingSort_ = false;        // the sort indicator is being set by the coordinator
+    bool restoringSelection_ = false;  // a reload selects again what was selected
     platform::Connection kindStyleChanges_;
+    platform::Connection languageChanges_;
 };
 
 }  // namespace quorvanta::app
