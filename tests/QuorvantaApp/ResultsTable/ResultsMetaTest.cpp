@@ -48,6 +48,7 @@ public:
             meta.w = 1920;
             meta.h = 1080;
             meta.pages = static_cast<std::int32_t>(size);
+            meta.atime = std::chrono::sys_seconds(std::chrono::seconds(1'765'000'000));
             return meta;
         };
     }
@@ -230,6 +231,31 @@ TEST(ResultsMetaCache, EmptiedAtTheNextResetOnlyOnceOverTheLimit) {
         ASSERT_EQ(r.requests.cachedForTesting(), files);
         r.requests.reset();
         EXPECT_EQ(r.requests.cachedForTesting(), files > MetaRequests::kCacheLimit ? 0u : files);
+    }
+}
+
+// The pictures: videos and PDFs after their facts have landed (play time, pixel size, pages,
+// last opened).
+TEST(ResultsMetaPictures, VideosAndDocumentsAfterTheFactsLand) {
+    for (const auto& [category, ext] : {std::pair{"video", "mp4"}, std::pair{"docs", "pdf"}}) {
+        Loader loader;
+        Table t(loader);
+        std::vector<IndexEntry> entries{{"/media/me/Work", FIDX_NONE, 0}};
+        for (int n = 1; n <= 8; ++n)
+            entries.push_back({std::string("take ") + std::to_string(n) + "." + ext, 0, 0,
+                               static_cast<std::uint64_t>(n * 7), 1'700'000'000});
+        t.volume = test::onlineVolume({"Work", "/media/me/Work"}, entries);
+        for (const auto& c : Category::defaults())
+            if (c.id == category) t.model->setFilter(c);
+        t.world.settle(*t.model);
+        showChanges();
+        t.show(rowsOf(1, 8));
+        for (int row = 0; row < 8; ++row)
+            for (const char* id : {"duration", "dims", "pages", "atime"}) (void)t.cell(row, id);
+        MetaRequests::waitForLoadsForTesting();
+        showChanges();
+        EXPECT_NE(t.cell(0, category == std::string("video") ? "duration" : "pages").text, "");
+        quorvanta::test::saveShot(t.host->window, std::string("results-meta-") + category);
     }
 }
 
