@@ -36,15 +36,7 @@
 namespace quorvanta::app::test {
 namespace {
 
-void turnQt(const std::function<bool()>& done) {
-    ASSERT_TRUE(quorvanta::test::pollFor(
-        [&] {
-            quorvanta::test::runPostedEvents();
-            return done();
-        },
-        1ms))
-        << "the main queue never brought it about";
-}
+using quorvanta::test::turnQt;
 
 // Runs each task at once, so the test counts the notifications as they are posted.
 struct InlineExecutor final : platform::Executor {

@@ -26,16 +26,7 @@
 namespace quorvanta::app::test {
 namespace {
 
-// Runs the Qt events, the main queue's tasks among them, until `done` holds.
-void turnQt(const std::function<bool()>& done) {
-    ASSERT_TRUE(quorvanta::test::pollFor(
-        [&] {
-            quorvanta::test::runPostedEvents();
-            return done();
-        },
-        1ms))
-        << "the main queue never brought it about";
-}
+using quorvanta::test::turnQt;
 
 // The end of a test that never quits.
 ProcessEnd noEnd() {
