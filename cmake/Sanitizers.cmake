@@ -2,7 +2,10 @@
 set(QUORVANTA_SANITIZE "" CACHE STRING "Sanitizers for every target: '', 'address' or 'thread'")
 
 if(QUORVANTA_SANITIZE STREQUAL "address")
-  set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  # Every check of UBSan but the dynamic-type one (vptr): that one instruments each member call,
+  # downcast and typeid and takes about a third of the whole build's compile time, while the
+  # freed or overrun objects that usually cause a wrong dynamic type are ASan's to catch.
+  set(_san -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all -fno-omit-frame-pointer)
 elseif(QUORVANTA_SANITIZE STREQUAL "thread")
   set(_san -fsanitize=thread -fno-omit-frame-pointer)
 elseif(NOT QUORVANTA_SANITIZE STREQUAL "")
