@@ -115,6 +115,19 @@ public:
         prefs.setConfigured(true);
     }
 
+    // Two connected external drives, "a" (whole, or the chosen folders) and "b" (whole), both on.
+    struct TwoDrives {
+        FixtureTree a;
+        FixtureTree b;
+    };
+    TwoDrives twoDrives(std::vector<std::string> aFolders = {}) {
+        TwoDrives two{drive("a"), drive("b")};
+        drives->list = {external(two.a.root()), external(two.b.root())};
+        enable(two.a.root(), std::move(aFolders));
+        enable(two.b.root());
+        return two;
+    }
+
     AppModel::Dependencies driveDeps() {
         AppModel::Dependencies d = lifeDeps();
         d.mountSource = mounts;

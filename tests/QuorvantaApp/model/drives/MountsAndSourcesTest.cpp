@@ -90,11 +90,7 @@ TEST(MountsAndSources, MountReplacesTheCatalog) {
     for (const RemountCase& c : cases) {
         SCOPED_TRACE(c.name);
         DriveWorld world;
-        const FixtureTree a = world.drive("a");
-        const FixtureTree b = world.drive("b");
-        world.drives->list = {DriveWorld::external(a.root()), DriveWorld::external(b.root())};
-        world.enable(a.root());
-        world.enable(b.root());
+        const auto [a, b] = world.twoDrives();
         a.file("only_a", 1);
         auto model = world.started(2);
         const auto first = model->volumes->at(0);
@@ -222,11 +218,7 @@ TEST(MountsAndSources, ApplyingUnchangedSourcesKeepsEveryVolume) {
     for (const auto& [name, folders] : cases) {
         SCOPED_TRACE(name);
         DriveWorld world;
-        const FixtureTree a = world.drive("a");
-        const FixtureTree b = world.drive("b");
-        world.drives->list = {DriveWorld::external(a.root()), DriveWorld::external(b.root())};
-        world.enable(a.root(), {"a", "b"});
-        world.enable(b.root());
+        const auto [a, b] = world.twoDrives({"a", "b"});
         auto model = world.started(2);
         const auto objects = model->volumes.get();
         const auto watcher = objects[0]->watcher;
@@ -246,11 +238,7 @@ TEST(MountsAndSources, ApplyingUnchangedSourcesKeepsEveryVolume) {
 
 TEST(MountsAndSources, AChangedFolderListIsScannedBesideAndSwappedInPlace) {
     DriveWorld world;
-    const FixtureTree a = world.drive("a");
-    const FixtureTree b = world.drive("b");
-    world.drives->list = {DriveWorld::external(a.root()), DriveWorld::external(b.root())};
-    world.enable(a.root(), {"a"});
-    world.enable(b.root());
+    const auto [a, b] = world.twoDrives({"a"});
     a.file("a/alpha_a", 1);
     a.file("b/beta_a", 1);
     auto model = world.started(2);
@@ -363,11 +351,7 @@ TEST(MountsAndSources, ReplacementsOfVolumesStillScanning) {
 
 TEST(MountsAndSources, DisablingASourceDropsItsVolume) {
     DriveWorld world;
-    const FixtureTree a = world.drive("a");
-    const FixtureTree b = world.drive("b");
-    world.drives->list = {DriveWorld::external(a.root()), DriveWorld::external(b.root())};
-    world.enable(a.root());
-    world.enable(b.root());
+    const auto [a, b] = world.twoDrives();
     auto model = world.started(2);
     const auto dropped = model->volumes->at(0);
     const auto kept = model->volumes->at(1);
@@ -411,11 +395,7 @@ TEST(MountsAndSources, SwitchingOnAConnectedDriveReplacesItsCatalog) {
 
 TEST(MountsAndSources, ForgetCatalog) {
     DriveWorld world;
-    const FixtureTree a = world.drive("a");
-    const FixtureTree b = world.drive("b");
-    world.drives->list = {DriveWorld::external(a.root()), DriveWorld::external(b.root())};
-    world.enable(a.root());
-    world.enable(b.root());
+    const auto [a, b] = world.twoDrives();
     b.file("only_b", 1);
     auto model = world.started(2);
     const auto catalog = model->volumes->at(0);
