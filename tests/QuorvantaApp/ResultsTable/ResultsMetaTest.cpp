@@ -249,12 +249,14 @@ TEST(ResultsMetaPictures, VideosAndDocumentsAfterTheFactsLand) {
             if (c.id == category) t.model->setFilter(c);
         t.world.settle(*t.model);
         showChanges();
+        t.coordinator().toggleColumn("atime");  // off unless chosen from the header's menu
         t.show(rowsOf(1, 8));
         for (int row = 0; row < 8; ++row)
             for (const char* id : {"duration", "dims", "pages", "atime"}) (void)t.cell(row, id);
         MetaRequests::waitForLoadsForTesting();
         showChanges();
         EXPECT_NE(t.cell(0, category == std::string("video") ? "duration" : "pages").text, "");
+        EXPECT_NE(t.cell(0, "atime").text, "");
         quorvanta::test::saveShot(t.host->window, std::string("results-meta-") + category);
     }
 }
