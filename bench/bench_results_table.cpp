@@ -6,6 +6,9 @@
 //   scroll_middle_repaint   from the top to the middle row, then the window paints
 //   reset_repaint           a new result set of the same rows replaces the shown one, then paint
 //   select_all_walk         every row selected, then the selection's ranges walked row by row
+//   select_all_reload       every row selected, then a new result set of the same rows that keeps
+//                           the scroll: the kept entries taken from the ranges, one model reset and
+//                           the selection put back, then the window paints
 // Run it from a Release build:
 //   QT_QPA_PLATFORM=offscreen build-release/bench/bench_results_table
 #include "QuorvantaApp/ResultsTable/KeyTable.h"
@@ -71,8 +74,8 @@ struct Fixture {
         QCoreApplication::processEvents();
     }
 
-    std::shared_ptr<const app::ResultSet> resultSet() const {
-        return app::ResultSet::create(model->volumes.get(), rows, 1, {"track"}, true);
+    std::shared_ptr<const app::ResultSet> resultSet(bool resetScroll = true) const {
+        return app::ResultSet::create(model->volumes.get(), rows, 1, {"track"}, resetScroll);
     }
     app::ResultsCoordinator& coordinator() const { return table->coordinator(); }
     app::KeyTable& view() const { return table->table(); }
@@ -146,6 +149,21 @@ void selectAllWalk(benchmark::State& state) {
     state.counters["selected"] = static_cast<double>(selected);
 }
 
+void selectAllReload(benchmark::State& state) {
+    Fixture& f = fixture();
+    f.coordinator().show(f.resultSet());
+    f.paint();
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.view().selectAll();
+        auto set = f.resultSet(false);
+        state.ResumeTiming();
+        f.coordinator().show(std::move(set));
+        f.paint();
+    }
+    state.counters["kept"] = static_cast<double>(f.coordinator().selectedEntries(f.rows.size()).size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,7 +175,8 @@ int main(int argc, char** argv) {
     const std::pair<const char*, Run> runs[] = {{"set_model_first_paint", setModelFirstPaint},
                                                 {"scroll_middle_repaint", scrollMiddleRepaint},
                                                 {"reset_repaint", resetRepaint},
-                                                {"select_all_walk", selectAllWalk}};
+                                                {"select_all_walk", selectAllWalk},
+                                                {"select_all_reload", selectAllReload}};
     for (const auto& [name, run] : runs) benchmark::RegisterBenchmark(name, run)->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
