@@ -83,6 +83,9 @@ Region fidx_reserve_vm(size_t len) {
     if (r.reserved < len) dieMmap();  // the rounding wrapped: no such reservation exists
     void* base = mmap(nullptr, r.reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) dieMmap();
+    // Huge pages where the system offers them on request: a growing index then faults in its
+    // arrays 2 MiB at a time instead of 4 KiB at a time. Advice only; refused, nothing changes.
+    madvise(base, r.reserved, MADV_HUGEPAGE);
     r.base = base;
     return r;
 }
