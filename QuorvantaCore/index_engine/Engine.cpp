@@ -21,6 +21,8 @@ size_t granule() {
 
 size_t roundUp(size_t len, size_t to) { return (len + to - 1) / to * to; }
 
+constexpr size_t kHugePage = 2 << 20;  // the huge page of x86-64 and arm64 with 4 KiB pages
+
 [[noreturn]] void dieMmap() {
     std::perror("mmap");
     std::abort();
@@ -83,6 +85,9 @@ Region fidx_reserve_vm(size_t len) {
     if (r.reserved < len) dieMmap();  // the rounding wrapped: no such reservation exists
     void* base = mmap(nullptr, r.reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (base == MAP_FAILED) dieMmap();
+    // Huge pages where the system offers them on request: a growing index then faults in its
+    // arrays 2 MiB at a time instead of 4 KiB at a time. Advice only; refused, nothing changes.
+    madvise(base, r.reserved, MADV_HUGEPAGE);
     r.base = base;
     return r;
 }
@@ -90,9 +95,17 @@ Region fidx_reserve_vm(size_t len) {
 bool makeWritable(Region& r, size_t bytes) {
     if (bytes <= r.writable) return true;
     if (bytes > r.reserved) return false;
-    // Grow by half again at least, so that a growing index calls mprotect rarely.
+    // Grow by half again at least, so that a growing index calls mprotect rarely. Past the first
+    // huge page the writable end lands on a huge-page boundary of the address space: a huge page
+    // only backs a range wholly inside the writable part, and one touched while the end cut
+    // through it would stay in small pages for good.
     const size_t exact = std::min(roundUp(bytes, granule()), r.reserved);
-    const size_t generous = std::min(roundUp(std::max(bytes, r.writable + r.writable / 2), granule()), r.reserved);
+    size_t generous = roundUp(std::max(bytes, r.writable + r.writable / 2), granule());
+    if (generous >= kHugePage) {
+        const auto start = reinterpret_cast<uintptr_t>(r.base);
+        generous = roundUp(start + generous, kHugePage) - start;
+    }
+    generous = std::min(generous, r.reserved);
     for (size_t target : {generous, exact}) {
         if (mprotect(static_cast<char*>(r.base) + r.writable, target - r.writable, PROT_READ | PROT_WRITE) == 0) {
             r.writable = target;

@@ -79,14 +79,15 @@ struct fidx_priv {
 namespace quorvanta::index_engine {
 
 // Reserves `len` bytes (rounded up to 16 KiB, or to the page size where larger; 0 counts as 1)
-// as inaccessible, private, anonymous address space without swap reservation. Aborts with
-// "mmap" and the error text when the system refuses.
+// as inaccessible, private, anonymous address space without swap reservation, advised for huge
+// pages. Aborts with "mmap" and the error text when the system refuses.
 Region fidx_reserve_vm(size_t len);
 // Rounds a length up as `fidx_reserve_vm` does.
 size_t reservedLength(size_t len);
 
-// Makes the first `bytes` of the region readable and writable, growing in 16 KiB multiples.
-// False when the system refuses (the region keeps what it had). Caller holds the engine mutex.
+// Makes the first `bytes` of the region readable and writable, growing in 16 KiB multiples, or
+// to a 2 MiB boundary of the address space once past 2 MiB. False when the system refuses (the
+// region keeps what it had). Caller holds the engine mutex.
 bool makeWritable(Region& r, size_t bytes);
 
 // The process-wide fold hook, or null.
