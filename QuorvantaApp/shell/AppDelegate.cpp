@@ -1,5 +1,7 @@
 #include "QuorvantaApp/shell/AppDelegate.h"
 
+#include "QuorvantaApp/HotKey/ActiveWindow.h"
+#include "QuorvantaApp/HotKeyRecorder/HotKeyCombo.h"
 #include "QuorvantaApp/SearchView/SearchView.h"
 #include "QuorvantaApp/Theme/AppearanceSetting.h"
 #include "QuorvantaApp/Widgets/LangRoot.h"
@@ -11,6 +13,8 @@
 #include "QuorvantaCore/lang/Lang.h"
 #include "QuorvantaCore/util/AppInfo.h"
 #include "platform/notify/NotificationNames.h"
+
+#include <QPointer>
 
 #include <utility>
 
@@ -64,6 +68,7 @@ void AppDelegate::buildWindows() {
         if (panel_) panel_->hidePanel();
     }));
     observers_.push_back(notifications.observe(core::Lang::didChange, main_, [this] { languageChanged(); }));
+    registerHotKey();
     showPanel();
     observers_.push_back(notifications.observe(platform::notification_names::kShowSourceChooser, main_,
                                                [this] { Q_EMIT sourceChooserRequested(); }));
@@ -96,6 +101,30 @@ void AppDelegate::showPanel() {
 
 void AppDelegate::languageChanged() {
     if (menus_) menus_->rebuild();
+}
+
+HotKeyResult AppDelegate::registerHotKey() {
+    if (!shell_) return {HotKeyStatus::unsupported, {}};
+    HotKey::Handler toggle = [self = QPointer<AppDelegate>(this)](std::uint32_t pressTime) {
+        if (self) self->hotKeyPressed(pressTime);
+    };
+    const auto combo = HotKeyCombo::load(shell_->settings);
+    if (shell_->registerHotKey) return shell_->registerHotKey(combo, std::move(toggle));
+    return HotKey::registerCombo(combo, std::move(toggle));
+}
+
+std::function<HotKeyResult()> AppDelegate::hotKeyCallback() {
+    return [self = QPointer<AppDelegate>(this)]() -> HotKeyResult {
+        if (!self) return {HotKeyStatus::taken, {}};
+        return self->registerHotKey();
+    };
+}
+
+void AppDelegate::hotKeyPressed(std::uint32_t pressTime) {
+    if (!panel_) return;
+    panel_->togglePanel();
+    // Shown: the press's own time lets the window manager give it the focus.
+    if (panel_->isVisible()) requestActiveWindow(static_cast<std::uint32_t>(panel_->winId()), pressTime);
 }
 
 void AppDelegate::runMenuAction(MenuAction action) {

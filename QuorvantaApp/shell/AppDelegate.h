@@ -8,10 +8,15 @@
 // applied; the search panel is made around the search view in its language root; the main menu
 // becomes its menu bar, and the tray icon with the status menu appears when the desktop has a tray
 // (AppMenus.h); "quorvanta.hideSearch" hides the panel; a language change rebuilds the menus; the
-// panel is shown with the keyboard focus and "quorvanta.focusSearch" is posted once;
+// stored hot key is registered (registerHotKey, its answer not used: a combination that cannot be
+// had leaves the application without a hot key, silently); the panel is shown with the keyboard
+// focus and "quorvanta.focusSearch" is posted once;
 // "quorvanta.showSourceChooser" asks for the chooser. Then startIndexing(). startIndexing(): scans
 // start when the sources are configured or roots were forced on the command line; otherwise
 // sourceChooserRequested() asks the chooser window for the sources and nothing starts.
+//
+// The hot key toggles the panel. When that shows it, the window manager is asked to activate it with
+// the key press's X time (ActiveWindow.h), which a manager that prevents focus stealing requires.
 //
 // The observers are registered on the main queue and hold the delegate through their tokens,
 // which it drops before anything else when it goes.
@@ -25,6 +30,7 @@
 // Threads: main thread (the model's).
 #pragma once
 
+#include "QuorvantaApp/HotKey/HotKey.h"
 #include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
@@ -37,6 +43,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -62,7 +69,7 @@ class AppDelegate final : public QObject {
 public:
     // What the windows and menus are made over. The application's own: Shell::application().
     struct Shell {
-        platform::Settings& settings;  // the panel's frame
+        platform::Settings& settings;  // the panel's frame and the hot key
         platform::NotificationCenter& notifications;
         core::Lang& lang;
         SearchHistoryModel& history;
@@ -72,6 +79,8 @@ public:
         AppearanceSetting* appearance = nullptr;
         // Whether the desktop has a system tray; none: Qt's answer.
         std::function<bool()> trayAvailable;
+        // Makes a combination the global hot key; none: HotKey::registerCombo.
+        std::function<HotKeyResult(const HotKeyCombo&, HotKey::Handler)> registerHotKey = {};
 
         static Shell application();
     };
@@ -108,6 +117,14 @@ public:
     // The menus in the new language; the windows' contents follow through their language roots.
     void languageChanged();
 
+    // Makes the combination stored in the shell's settings (HotKeyCombo::load) the global hot key,
+    // its press toggling the panel: at launch, and again when the settings window changed it.
+    // Without a shell nothing is registered and the answer is unsupported.
+    HotKeyResult registerHotKey();
+    // What the settings window calls after the user changed the combination: registerHotKey through
+    // a weak hold on the delegate; once the delegate is gone, taken and nothing registered.
+    std::function<HotKeyResult()> hotKeyCallback();
+
     const std::shared_ptr<AppModel>& model() const { return model_; }
     // Made at launch when there is a shell; none before.
     SearchPanel* panel() const { return panel_.get(); }
@@ -134,6 +151,7 @@ private:
 
     void buildWindows();
     void runMenuAction(MenuAction action);
+    void hotKeyPressed(std::uint32_t pressTime);
 };
 
 }  // namespace quorvanta::app
