@@ -1,6 +1,6 @@
-// A delegate with windows over the serving world's two trees (configured sources), made in the
-// test's process: its own settings store (the panel's frame, the hot key), notification counting,
-// history, alerts and no tray, with the hot key's registration handed to the test.
+// A delegate with windows over the serving world's two trees, made in the test's process: its own
+// settings store (the panel's frame, the hot key), notification counting, history, alerts and no
+// tray, the hot key's registration handed to the test, and the windows' contents it gives.
 #pragma once
 
 #include "tests/QuorvantaApp/model/entry/ServingTestSupport.h"
@@ -38,20 +38,30 @@ struct RecordingHotKey {
     }
 };
 
+struct ShellLaunchOptions {
+    // The sources are configured: indexing starts at launch, else the chooser is asked for.
+    bool configured = true;
+    std::shared_ptr<const AuxWindowRegistry> windows = {};
+};
+
 struct ShellLaunch {
     // Runs each task at once, so the test counts the notifications as they are posted.
     struct InlineExecutor final : platform::Executor {
         void post(platform::Task task) override { task(); }
     };
 
-    ShellLaunch() {
+    using Options = ShellLaunchOptions;
+
+    explicit ShellLaunch(Options options = {}) {
         world.settings.setBoolean(LocalAPIHost::kLocalAPIKey, false);
+        world.prefs.setConfigured(options.configured);
         model = AppModel::create({}, true, world.lifeDeps(queue));
         focusRequests =
             notifications.observe(platform::notification_names::kFocusSearch, inline_, [this] { ++focusPosts; });
         AppDelegate::Shell shell{settings, notifications, core::Lang::shared(), history, dialogs, updates, nullptr,
                                  [] { return false; }};
         shell.registerHotKey = hotKey.registrar();
+        shell.windows = std::move(options.windows);
         ProcessEnd end;
         end.exit = [this](int) { ++ends; };
         delegate = std::make_unique<AppDelegate>(
