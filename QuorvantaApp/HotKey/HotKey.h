@@ -8,7 +8,7 @@
 // keycodes. In a Wayland session, under offscreen and without an X11 display the answer is
 // unsupported: the tray icon, the menus and a second start still reach the panel.
 //
-// The launch registers the stored combination with registerFromSettings, the settings window
+// The launch registers the stored combination (AppDelegate::registerHotKey), the settings window
 // does so again whenever the user changes it, and the recorder unregisters while it records.
 //
 // Threads: the main thread only (the Qt application's thread); the handler runs there too.
@@ -55,8 +55,7 @@ public:
     // reserved); installs the key-press filter once per process; grabs.
     static HotKeyResult registerCombo(const HotKeyCombo& combo, Handler handler);
 
-    // registerCombo with the combination stored in settings (HotKeyCombo::load). The launch calls
-    // it with the standard settings and a handler that toggles the panel, and ignores the result.
+    // registerCombo with the combination stored in settings (HotKeyCombo::load).
     static HotKeyResult registerFromSettings(const platform::Settings& settings, Handler handler);
 
     // Releases the grab; the handler stays for the next registration. Nothing when none is held.

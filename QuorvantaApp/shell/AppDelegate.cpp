@@ -1,10 +1,14 @@
 #include "QuorvantaApp/shell/AppDelegate.h"
 
+#include "QuorvantaApp/HotKey/ActiveWindow.h"
+#include "QuorvantaApp/HotKeyRecorder/HotKeyCombo.h"
 #include "QuorvantaApp/SearchView/SearchView.h"
 #include "QuorvantaApp/Theme/AppearanceSetting.h"
 #include "QuorvantaApp/Widgets/LangRoot.h"
 #include "QuorvantaApp/model/history/SearchHistoryModel.h"
 #include "QuorvantaApp/shell/AppMenus.h"
+#include "QuorvantaApp/shell/AuxWindows.h"
+#include "QuorvantaApp/shell/DesktopServices.h"
 #include "QuorvantaApp/shell/DialogPresenter.h"
 #include "QuorvantaApp/shell/SearchPanel.h"
 #include "QuorvantaApp/shell/Updates.h"
@@ -12,12 +16,17 @@
 #include "QuorvantaCore/util/AppInfo.h"
 #include "platform/notify/NotificationNames.h"
 
+#include <QPointer>
+
 #include <utility>
 
 namespace quorvanta::app {
 
 AppDelegate::Shell AppDelegate::Shell::application() {
     static QtDialogs dialogs;
+    static XdgDesktopServices desktop;
+    static const auto windows =
+        std::make_shared<const AuxWindowRegistry>(applicationWindows(QUORVANTA_SYNTAX_PAGE, desktop));
     return Shell{platform::standardSettings(),
                  platform::NotificationCenter::standard(),
                  core::Lang::shared(),
@@ -25,7 +34,9 @@ AppDelegate::Shell AppDelegate::Shell::application() {
                  dialogs,
                  Updates::shared(),
                  &AppearanceSetting::shared(),
-                 {}};
+                 {},
+                 {},
+                 windows};
 }
 
 AppDelegate::AppDelegate(Setup setup, QObject* parent)
@@ -56,24 +67,40 @@ void AppDelegate::buildWindows() {
         {shell_->lang, shell_->notifications, main_},
         [model = model_, &history = shell_->history] { return std::make_unique<SearchView>(*model, history); });
     panel_ = std::make_unique<SearchPanel>(SearchPanel::Setup{shell_->settings, shell_->notifications}, root);
-    menus_ = std::make_unique<AppMenus>(
-        AppMenus::Setup{*panel_, [this](MenuAction action) { runMenuAction(action); }, shell_->trayAvailable});
+    static const AuxWindowRegistry kNoWindows;
+    windows_ = std::make_unique<AuxWindows>(AuxWindows::Setup{shell_->windows ? *shell_->windows : kNoWindows, *model_,
+                                                              hotKeyCallback(), shell_->lang, shell_->notifications,
+                                                              main_});
+    menus_ = std::make_unique<AppMenus>(AppMenus::Setup{*panel_,
+                                                        [this](MenuAction action) { runMenuAction(action); },
+                                                        shell_->trayAvailable,
+                                                        [this](MenuAction action) { return menuItemState(action); }});
 
     auto& notifications = shell_->notifications;
     observers_.push_back(notifications.observe(platform::notification_names::kHideSearch, main_, [this] {
         if (panel_) panel_->hidePanel();
     }));
     observers_.push_back(notifications.observe(core::Lang::didChange, main_, [this] { languageChanged(); }));
+    registerHotKey();
     showPanel();
     observers_.push_back(notifications.observe(platform::notification_names::kShowSourceChooser, main_,
-                                               [this] { Q_EMIT sourceChooserRequested(); }));
+                                               [this] { showSourceChooser(); }));
 }
 
 void AppDelegate::startIndexing() {
     if (prefs_.configured() || rootsForced_)
         model_->startScans();
     else
-        Q_EMIT sourceChooserRequested();
+        showSourceChooser();
+}
+
+void AppDelegate::showSourceChooser() {
+    Q_EMIT sourceChooserRequested();
+    showWindow(AuxWindow::chooser);
+}
+
+void AppDelegate::showWindow(AuxWindow window) {
+    if (windows_) windows_->show(window);
 }
 
 bool AppDelegate::quit() {
@@ -96,6 +123,31 @@ void AppDelegate::showPanel() {
 
 void AppDelegate::languageChanged() {
     if (menus_) menus_->rebuild();
+    if (windows_) windows_->retitle();
+}
+
+HotKeyResult AppDelegate::registerHotKey() {
+    if (!shell_) return {HotKeyStatus::unsupported, {}};
+    HotKey::Handler toggle = [self = QPointer<AppDelegate>(this)](std::uint32_t pressTime) {
+        if (self) self->hotKeyPressed(pressTime);
+    };
+    const auto combo = HotKeyCombo::load(shell_->settings);
+    if (shell_->registerHotKey) return shell_->registerHotKey(combo, std::move(toggle));
+    return HotKey::registerCombo(combo, std::move(toggle));
+}
+
+std::function<HotKeyResult()> AppDelegate::hotKeyCallback() {
+    return [self = QPointer<AppDelegate>(this)]() -> HotKeyResult {
+        if (!self) return {HotKeyStatus::taken, {}};
+        return self->registerHotKey();
+    };
+}
+
+void AppDelegate::hotKeyPressed(std::uint32_t pressTime) {
+    if (!panel_) return;
+    panel_->togglePanel();
+    // Shown: the press's own time lets the window manager give it the focus.
+    if (panel_->isVisible()) requestActiveWindow(static_cast<std::uint32_t>(panel_->winId()), pressTime);
 }
 
 void AppDelegate::runMenuAction(MenuAction action) {
@@ -117,9 +169,41 @@ void AppDelegate::runMenuAction(MenuAction action) {
         case MenuAction::checkUpdates:
             shell_->updates.check(panel_.get());
             return;
-        default:
-            // The items of the windows that are not made yet are disabled.
+        case MenuAction::showSettings:
+            showWindow(AuxWindow::settings);
             return;
+        case MenuAction::showDuplicates:
+            showWindow(AuxWindow::duplicates);
+            return;
+        case MenuAction::showJunkReport:
+            showWindow(AuxWindow::junkReport);
+            return;
+        case MenuAction::showSearchSyntax:
+            showWindow(AuxWindow::syntax);
+            return;
+        default:
+            return;
+    }
+}
+
+MenuItemState AppDelegate::menuItemState(MenuAction action) const {
+    const auto shown = [this](AuxWindow window) {
+        return windows_ && windows_->available(window) ? MenuItemState::enabled : MenuItemState::disabled;
+    };
+    switch (action) {
+        case MenuAction::showSettings:
+            return shown(AuxWindow::settings);
+        case MenuAction::showDuplicates:
+            return shown(AuxWindow::duplicates);
+        case MenuAction::showJunkReport:
+            return shown(AuxWindow::junkReport);
+        case MenuAction::showSearchSyntax:
+            return shown(AuxWindow::syntax);
+        case MenuAction::reportProblem:
+        case MenuAction::openSupport:
+            return MenuItemState::absent;
+        default:
+            return MenuItemState::enabled;
     }
 }
 

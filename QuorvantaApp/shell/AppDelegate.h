@@ -8,10 +8,19 @@
 // applied; the search panel is made around the search view in its language root; the main menu
 // becomes its menu bar, and the tray icon with the status menu appears when the desktop has a tray
 // (AppMenus.h); "quorvanta.hideSearch" hides the panel; a language change rebuilds the menus; the
-// panel is shown with the keyboard focus and "quorvanta.focusSearch" is posted once;
+// stored hot key is registered (registerHotKey, its answer not used: a combination that cannot be
+// had leaves the application without a hot key, silently); the panel is shown with the keyboard
+// focus and "quorvanta.focusSearch" is posted once;
 // "quorvanta.showSourceChooser" asks for the chooser. Then startIndexing(). startIndexing(): scans
-// start when the sources are configured or roots were forced on the command line; otherwise
-// sourceChooserRequested() asks the chooser window for the sources and nothing starts.
+// start when the sources are configured or roots were forced on the command line; otherwise the
+// chooser is shown (sourceChooserRequested(), showWindow) and nothing starts.
+//
+// The windows the menus open (settings, duplicates, clean-up report, syntax help, chooser) are
+// made and kept by AuxWindows from the shell's registry; the items of a window without content
+// are disabled. A language change rebuilds the menus, then retitles those windows.
+//
+// The hot key toggles the panel. When that shows it, the window manager is asked to activate it with
+// the key press's X time (ActiveWindow.h), which a manager that prevents focus stealing requires.
 //
 // The observers are registered on the main queue and hold the delegate through their tokens,
 // which it drops before anything else when it goes.
@@ -25,6 +34,8 @@
 // Threads: main thread (the model's).
 #pragma once
 
+#include "QuorvantaApp/HotKey/HotKey.h"
+#include "QuorvantaApp/shell/AuxWindowRegistry.h"
 #include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
@@ -37,6 +48,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,11 +62,13 @@ namespace quorvanta::app {
 
 class AppMenus;
 class AppearanceSetting;
+class AuxWindows;
 class DialogPresenter;
 class SearchHistoryModel;
 class SearchPanel;
 class Updates;
 enum class MenuAction;
+enum class MenuItemState;
 
 class AppDelegate final : public QObject {
     Q_OBJECT
@@ -62,7 +76,7 @@ class AppDelegate final : public QObject {
 public:
     // What the windows and menus are made over. The application's own: Shell::application().
     struct Shell {
-        platform::Settings& settings;  // the panel's frame
+        platform::Settings& settings;  // the panel's frame and the hot key
         platform::NotificationCenter& notifications;
         core::Lang& lang;
         SearchHistoryModel& history;
@@ -72,6 +86,10 @@ public:
         AppearanceSetting* appearance = nullptr;
         // Whether the desktop has a system tray; none: Qt's answer.
         std::function<bool()> trayAvailable;
+        // Makes a combination the global hot key; none: HotKey::registerCombo.
+        std::function<HotKeyResult(const HotKeyCombo&, HotKey::Handler)> registerHotKey = {};
+        // The contents of the windows the menus open; none: no such window can be shown.
+        std::shared_ptr<const AuxWindowRegistry> windows = {};
 
         static Shell application();
     };
@@ -108,10 +126,22 @@ public:
     // The menus in the new language; the windows' contents follow through their language roots.
     void languageChanged();
 
+    // Makes the combination stored in the shell's settings (HotKeyCombo::load) the global hot key,
+    // its press toggling the panel: at launch, and again when the settings window changed it.
+    // Without a shell nothing is registered and the answer is unsupported.
+    HotKeyResult registerHotKey();
+    // What the settings window calls after the user changed the combination: registerHotKey through
+    // a weak hold on the delegate; once the delegate is gone, taken and nothing registered.
+    std::function<HotKeyResult()> hotKeyCallback();
+
+    // Shows one of the windows the menus open (AuxWindows.h); nothing without a shell.
+    void showWindow(AuxWindow window);
+
     const std::shared_ptr<AppModel>& model() const { return model_; }
     // Made at launch when there is a shell; none before.
     SearchPanel* panel() const { return panel_.get(); }
     AppMenus* menus() const { return menus_.get(); }
+    AuxWindows* windows() const { return windows_.get(); }
 
 Q_SIGNALS:
     // Indexing waits for sources: the chooser window shows itself on this.
@@ -129,11 +159,15 @@ private:
     QuitSequence quit_;
     platform::MainQueue& main_;
     std::unique_ptr<SearchPanel> panel_;
+    std::unique_ptr<AuxWindows> windows_;
     std::unique_ptr<AppMenus> menus_;
     std::vector<platform::Connection> observers_;
 
     void buildWindows();
     void runMenuAction(MenuAction action);
+    MenuItemState menuItemState(MenuAction action) const;
+    void showSourceChooser();
+    void hotKeyPressed(std::uint32_t pressTime);
 };
 
 }  // namespace quorvanta::app

@@ -32,9 +32,9 @@ constexpr MenuItemSpec kSeparator{};
 const std::array kApplicationItems{
     MenuItemSpec{trNoop("About %@"), {}, A::about, T::delegate},
     kSeparator,
-    MenuItemSpec{trNoop("Settings …"), "Ctrl+,", A::showSettings, T::delegate, false},
-    MenuItemSpec{trNoop("Find duplicates …"), "Ctrl+D", A::showDuplicates, T::delegate, false},
-    MenuItemSpec{trNoop("Drive clean-up report …"), {}, A::showJunkReport, T::delegate, false},
+    MenuItemSpec{trNoop("Settings …"), "Ctrl+,", A::showSettings, T::delegate},
+    MenuItemSpec{trNoop("Find duplicates …"), "Ctrl+D", A::showDuplicates, T::delegate},
+    MenuItemSpec{trNoop("Drive clean-up report …"), {}, A::showJunkReport, T::delegate},
     kSeparator,
     MenuItemSpec{trNoop("Quit %@"), "Ctrl+Q", A::quit, T::delegate},
 };
@@ -53,9 +53,9 @@ const std::array kWindowItems{
 };
 
 const std::array kHelpItems{
-    MenuItemSpec{trNoop("Search Syntax"), {}, A::showSearchSyntax, T::delegate, false},
-    MenuItemSpec{trNoop("Report a Problem …"), {}, A::reportProblem, T::delegate, false},
-    MenuItemSpec{trNoop("%@ Support"), {}, A::openSupport, T::delegate, false},
+    MenuItemSpec{trNoop("Search Syntax"), {}, A::showSearchSyntax, T::delegate},
+    MenuItemSpec{trNoop("Report a Problem …"), {}, A::reportProblem, T::delegate},
+    MenuItemSpec{trNoop("%@ Support"), {}, A::openSupport, T::delegate},
 };
 
 const std::array kMainMenu{
@@ -67,9 +67,9 @@ const std::array kMainMenu{
 
 const std::array kStatusMenu{
     MenuItemSpec{trNoop("Open search"), {}, A::togglePanel, T::delegate},
-    MenuItemSpec{trNoop("Find duplicates …"), "Ctrl+D", A::showDuplicates, T::delegate, false},
-    MenuItemSpec{trNoop("Drive clean-up report …"), {}, A::showJunkReport, T::delegate, false},
-    MenuItemSpec{trNoop("Settings …"), "Ctrl+,", A::showSettings, T::delegate, false},
+    MenuItemSpec{trNoop("Find duplicates …"), "Ctrl+D", A::showDuplicates, T::delegate},
+    MenuItemSpec{trNoop("Drive clean-up report …"), {}, A::showJunkReport, T::delegate},
+    MenuItemSpec{trNoop("Settings …"), "Ctrl+,", A::showSettings, T::delegate},
     MenuItemSpec{trNoop("Check for updates …"), {}, A::checkUpdates, T::delegate},
     kSeparator,
     MenuItemSpec{trNoop("Quit %@"), "Ctrl+Q", A::quit, T::delegate},
@@ -108,7 +108,10 @@ std::string menuTitle(std::string_view key) {
 }
 
 AppMenus::AppMenus(Setup setup, QObject* parent)
-    : QObject(parent), window_(setup.window), handler_(std::move(setup.handler)) {
+    : QObject(parent),
+      window_(setup.window),
+      handler_(std::move(setup.handler)),
+      itemState_(std::move(setup.itemState)) {
     const bool tray = setup.trayAvailable ? setup.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
     if (tray) {
         tray_ = std::make_unique<QSystemTrayIcon>(trayIconImage());
@@ -134,14 +137,15 @@ void AppMenus::rebuild() {
 
 namespace {
 
-QAction* addItem(QMenu& menu, const MenuItemSpec& item, AppMenus& menus) {
+QAction* addItem(QMenu& menu, const MenuItemSpec& item, MenuItemState state, AppMenus& menus) {
     if (item.title.empty()) return menu.addSeparator();
+    if (state == MenuItemState::absent) return nullptr;
     auto* action = menu.addAction(QString::fromStdString(menuTitle(item.title)));
     if (!item.shortcut.empty()) {
         action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut.data(), qsizetype(item.shortcut.size()))));
         action->setShortcutContext(Qt::ApplicationShortcut);
     }
-    action->setEnabled(item.enabled);
+    action->setEnabled(state == MenuItemState::enabled);
     QObject::connect(action, &QAction::triggered, &menus,
                      [&menus, a = item.action, t = item.target] { menus.run(a, t); });
     return action;
@@ -149,12 +153,17 @@ QAction* addItem(QMenu& menu, const MenuItemSpec& item, AppMenus& menus) {
 
 }  // namespace
 
+MenuItemState AppMenus::stateOf(const MenuItemSpec& item) const {
+    if (item.target != T::delegate || !itemState_) return MenuItemState::enabled;
+    return itemState_(item.action);
+}
+
 void AppMenus::buildStatusMenu() {
     auto menu = std::make_unique<QMenu>();
     for (const auto& item : statusMenuTable()) {
-        auto* action = addItem(*menu, item, *this);
+        auto* action = addItem(*menu, item, stateOf(item), *this);
         // The menu bar holds the shortcuts; the status menu shows them only.
-        if (!item.title.empty()) action->setShortcutContext(Qt::WidgetShortcut);
+        if (action && !item.title.empty()) action->setShortcutContext(Qt::WidgetShortcut);
     }
     if (tray_) tray_->setContextMenu(menu.get());
     statusMenu_ = std::move(menu);
@@ -165,7 +174,7 @@ void AppMenus::buildMainMenu() {
     for (const auto& spec : mainMenuTable()) {
         const std::string title = spec.title.empty() ? core::AppInfo::name() : menuTitle(spec.title);
         QMenu* menu = bar->addMenu(QString::fromStdString(title));
-        for (const auto& item : spec.items) addItem(*menu, item, *this);
+        for (const auto& item : spec.items) addItem(*menu, item, stateOf(item), *this);
     }
     // The window deletes the menu bar it replaces.
     window_.setMenuBar(bar);

@@ -8,7 +8,9 @@
 //
 // Where an item's action goes (its target):
 //   - delegate: the handler given to AppMenus (open a window, toggle the panel, check for updates,
-//     quit, about). Items whose windows do not exist yet are shown disabled.
+//     quit, about). Whether such an item is enabled, disabled or left out is asked of the
+//     delegate when a menu is built: a window that cannot be made disables its items, and a
+//     help item whose address the release does not give is left out.
 //   - focus: the focus widget's own cut/copy/paste/selectAll slot, when it has one. A focus widget
 //     that handles the key itself (the query field with Ctrl+C) is asked first through Qt's
 //     ShortcutOverride, so typing there never loses a key to the menu.
@@ -62,12 +64,13 @@ enum class MenuAction {
 
 enum class MenuTarget { delegate, focus, window };
 
+enum class MenuItemState { enabled, disabled, absent };
+
 struct MenuItemSpec {
     std::string_view title;          // the key for core::tr; empty: a separator
     std::string_view shortcut = {};  // portable key sequence text ("Ctrl+,"); empty: none
     MenuAction action = MenuAction::about;
     MenuTarget target = MenuTarget::delegate;
-    bool enabled = true;
 };
 
 struct MenuSpec {
@@ -92,6 +95,8 @@ public:
         Handler handler;
         // Whether the desktop has a system tray; none: QSystemTrayIcon::isSystemTrayAvailable.
         std::function<bool()> trayAvailable;
+        // The state of each delegate item; none: every item enabled.
+        std::function<MenuItemState(MenuAction)> itemState = {};
     };
 
     // Builds both menus, and the tray icon when there is a tray.
@@ -112,9 +117,11 @@ public:
 private:
     void buildStatusMenu();
     void buildMainMenu();
+    MenuItemState stateOf(const MenuItemSpec& item) const;
 
     QMainWindow& window_;
     const Handler handler_;
+    const std::function<MenuItemState(MenuAction)> itemState_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> statusMenu_;
     QPointer<QMenuBar> mainMenu_;

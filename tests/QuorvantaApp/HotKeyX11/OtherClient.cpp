@@ -127,6 +127,12 @@ void OtherClient::becomeWindowManager() {
     if (error) throw std::runtime_error("another window manager runs");
 }
 
+void OtherClient::watchRoot() {
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+    sync();
+}
+
 std::optional<xcb_client_message_event_t> OtherClient::nextClientMessage(xcb_atom_t type,
                                                                          std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -152,6 +158,36 @@ xcb_atom_t OtherClient::atom(const char* name) {
             connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr),
         &std::free);
     return reply ? reply->atom : XCB_NONE;
+}
+
+std::vector<xcb_window_t> OtherClient::viewableWindowsOf(pid_t pid) {
+    Owned<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr),
+                                       &std::free);
+    if (!tree) throw std::runtime_error("no window tree");
+    const auto pidAtom = atom("_NET_WM_PID");
+    const auto* children = xcb_query_tree_children(tree.get());
+    std::vector<xcb_window_t> found;
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const auto window = children[i];
+        Owned<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr),
+            &std::free);
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+        Owned<xcb_get_property_reply_t> property(
+            xcb_get_property_reply(
+                connection_, xcb_get_property(connection_, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr),
+            &std::free);
+        if (!property || xcb_get_property_value_length(property.get()) != 4) continue;
+        if (*static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) == static_cast<std::uint32_t>(pid))
+            found.push_back(window);
+    }
+    return found;
+}
+
+xcb_window_t OtherClient::inputFocus() {
+    Owned<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr), &std::free);
+    return reply ? reply->focus : XCB_NONE;
 }
 
 }  // namespace quorvanta::test

@@ -5,6 +5,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -51,10 +53,19 @@ public:
 
     // Selects substructure redirection on the root, as a window manager does.
     void becomeWindowManager();
+    // Selects substructure notification on the root only: the client messages sent to a window
+    // manager (activation requests) arrive, and windows are still mapped without one.
+    void watchRoot();
     // The next client message of that type sent to the root, or none within the limit.
     std::optional<xcb_client_message_event_t> nextClientMessage(xcb_atom_t type, std::chrono::milliseconds limit);
 
     xcb_atom_t atom(const char* name);
+
+    // The viewable top-level windows (without a window manager: the root's children) whose
+    // _NET_WM_PID is pid.
+    std::vector<xcb_window_t> viewableWindowsOf(pid_t pid);
+    // The window that has the keyboard focus.
+    xcb_window_t inputFocus();
 
 private:
     void sync();
