@@ -9,9 +9,20 @@
 // becomes its menu bar, and the tray icon with the status menu appears when the desktop has a tray
 // (AppMenus.h); "quorvanta.hideSearch" hides the panel; a language change rebuilds the menus; the
 // panel is shown with the keyboard focus and "quorvanta.focusSearch" is posted once;
-// "quorvanta.showSourceChooser" asks for the chooser. Then startIndexing(). startIndexing(): scans
-// start when the sources are configured or roots were forced on the command line; otherwise
-// sourceChooserRequested() asks the chooser window for the sources and nothing starts.
+// "quorvanta.showSourceChooser" asks for the chooser. Then, with windows, the folders the sources
+// would scan are checked once (model/access/FolderAccess.h); when some are closed to the
+// application the onboarding window is shown instead of indexing, unless the user chose "Later"
+// on an earlier launch or roots were forced (model/access/Onboarding.h). Otherwise
+// startIndexing(). startIndexing(): scans start when the sources are configured or roots were
+// forced on the command line; otherwise sourceChooserRequested() asks the chooser window for the
+// sources and nothing starts.
+//
+// The onboarding window (OnboardingWindow.h), a new one each time it is shown: "Open folder"
+// opens the folder holding the first closed one in the file manager; "Restart" is relaunch();
+// "Later" stores the choice, closes the window and calls startIndexing(), the only way it does.
+// Its close button only closes it: indexing stays unstarted for this launch. relaunch(): closes the
+// activation socket and starts a copy of the program with the same command line (Relaunch.h),
+// then the quit path.
 //
 // The observers are registered on the main queue and hold the delegate through their tokens,
 // which it drops before anything else when it goes.
@@ -28,9 +39,11 @@
 #include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
+#include "QuorvantaApp/model/entry/Relaunch.h"
 #include "QuorvantaApp/model/entry/Serving.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/notify/Connection.h"
 #include "platform/notify/NotificationCenter.h"
 #include "platform/settings/Settings.h"
@@ -40,6 +53,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quorvanta::core {
@@ -50,7 +64,9 @@ namespace quorvanta::app {
 
 class AppMenus;
 class AppearanceSetting;
+class DesktopServices;
 class DialogPresenter;
+class OnboardingWindow;
 class SearchHistoryModel;
 class SearchPanel;
 class Updates;
@@ -72,6 +88,8 @@ public:
         AppearanceSetting* appearance = nullptr;
         // Whether the desktop has a system tray; none: Qt's answer.
         std::function<bool()> trayAvailable;
+        // Opens folders in the file manager; null: the desktop's own (XdgDesktopServices).
+        DesktopServices* desktop = nullptr;
 
         static Shell application();
     };
@@ -88,6 +106,10 @@ public:
         bool rootsForced = false;
         // None: the delegate shows nothing; launch() starts the host and the indexing only.
         std::optional<Shell> shell = std::nullopt;
+        // Where the folder-access check opens the folders; null: the real file system.
+        platform::FileSystem* files = nullptr;
+        // The onboarding's restart.
+        Relaunch relaunch = {};
     };
 
     explicit AppDelegate(Setup setup, QObject* parent = nullptr);
@@ -105,13 +127,20 @@ public:
     // The panel's toggle and its show branch (the tray's click, "Open search", reopen).
     void togglePanel();
     void showPanel();
-    // The menus in the new language; the windows' contents follow through their language roots.
+    // The menus in the new language and the windows' titles; the windows' contents follow through
+    // their language roots.
     void languageChanged();
+    // Closes the activation socket, starts a copy of the program, then takes the quit path.
+    void relaunch();
 
     const std::shared_ptr<AppModel>& model() const { return model_; }
     // Made at launch when there is a shell; none before.
     SearchPanel* panel() const { return panel_.get(); }
     AppMenus* menus() const { return menus_.get(); }
+    // The folders the launch found closed to the application.
+    const std::vector<std::string>& closedFolders() const { return closed_; }
+    // The onboarding window once shown; kept when closed.
+    OnboardingWindow* onboarding() const { return onboarding_.get(); }
 
 Q_SIGNALS:
     // Indexing waits for sources: the chooser window shows itself on this.
@@ -131,8 +160,14 @@ private:
     std::unique_ptr<SearchPanel> panel_;
     std::unique_ptr<AppMenus> menus_;
     std::vector<platform::Connection> observers_;
+    platform::FileSystem& files_;
+    const Relaunch relaunch_;
+    std::vector<std::string> closed_;
+    std::unique_ptr<OnboardingWindow> onboarding_;
 
     void buildWindows();
+    void showOnboarding();
+    DesktopServices& desktop() const;
     void runMenuAction(MenuAction action);
 };
 
