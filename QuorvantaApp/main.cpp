@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
                             .argv = argv,
                             .rootsForced = !options.roots.empty(),
                             .terminationSignals = signals ? &*signals : nullptr,
-                            .end = services.end});
+                            .end = services.end,
+                            .arguments = args});
     return app::runEntry(args, t0, desktop.runner(), services);
 }

@@ -385,6 +385,34 @@ void tag(Canvas& c) {
     c.stroke(circle({8, 8}, 1.6), 1.5);
 }
 
+// The numbered steps of a list: a digit in a circle.
+void numberCircle(Canvas& c, const QPainterPath& digit) {
+    c.stroke(circle({12, 12}, 9.4), 1.6);
+    c.stroke(digit, 1.7);
+}
+
+void oneCircle(Canvas& c) { numberCircle(c, polyline({{10.1, 9.3}, {12.4, 7.6}, {12.4, 16.4}})); }
+
+void twoCircle(Canvas& c) {
+    const QRectF top(9.4, 7.6, 5.2, 5.2);
+    QPainterPath digit;
+    digit.arcMoveTo(top, 165);
+    digit.arcTo(top, 165, -200);
+    digit.lineTo(9.4, 16.4);
+    digit.lineTo(14.8, 16.4);
+    numberCircle(c, digit);
+}
+
+void threeCircle(Canvas& c) {
+    const QRectF top(9.8, 7.6, 4.4, 4.4);
+    const QRectF bottom(9.8, 12.0, 4.4, 4.4);
+    QPainterPath digit;
+    digit.arcMoveTo(top, 150);
+    digit.arcTo(top, 150, -240);
+    digit.arcTo(bottom, 90, -250);
+    numberCircle(c, digit);
+}
+
 // What a name outside the set draws: a plain rounded square with a dot.
 void placeholder(Canvas& c) {
     c.stroke(roundedRect(4, 4, 16, 16, 3.5), 1.6);
@@ -398,6 +426,9 @@ struct Drawing {
 
 // Sorted by name.
 constexpr std::array kDrawings{
+    Drawing{"1.circle", oneCircle},
+    Drawing{"2.circle", twoCircle},
+    Drawing{"3.circle", threeCircle},
     Drawing{"archivebox", archiveBox},
     Drawing{"checkmark.circle.fill", checkmarkCircleFill},
     Drawing{"chevron.down", chevronDown},

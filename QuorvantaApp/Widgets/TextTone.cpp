@@ -17,6 +17,8 @@ QColor TextTones::colour(TextTone tone, const QPalette& palette) {
             return red.in(palette);
         case TextTone::green:
             return green.in(palette);
+        case TextTone::accent:
+            return Theme::accent.in(palette);
     }
     return text;
 }

@@ -1,6 +1,6 @@
 // The tones that texts and glyphs are drawn in besides the plain text colour: secondary (the
-// explanatory lines, the status bar), tertiary (what matters least), red (failures and refusals)
-// and green (done). Secondary and tertiary are the palette's text colour made fainter, so they
+// explanatory lines, the status bar), tertiary (what matters least), red (failures and refusals),
+// green (done) and accent (the theme's accent, for a window's leading symbol). Secondary and tertiary are the palette's text colour made fainter, so they
 // read on whatever the text reads on; red and green have a light and a dark value.
 //
 // Threads: pure functions of the palette; main thread, as Qt's palettes are used.
@@ -13,7 +13,7 @@
 
 namespace quorvanta::app {
 
-enum class TextTone { primary, secondary, tertiary, red, green };
+enum class TextTone { primary, secondary, tertiary, red, green, accent };
 
 struct TextTones {
     TextTones() = delete;

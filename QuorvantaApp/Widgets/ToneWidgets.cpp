@@ -59,6 +59,38 @@ void ToneText::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
+ToneParagraph::ToneParagraph(TextTone tone, int lineWidth, QWidget* parent)
+    : QWidget(parent), tone_(tone), lineWidth_(lineWidth) {
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void ToneParagraph::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+int ToneParagraph::heightForWidth(int width) const {
+    if (text_.isEmpty()) return 0;
+    return fontMetrics()
+        .boundingRect(QRect(0, 0, std::max(width, 1), QWIDGETSIZE_MAX), Qt::TextWordWrap, text_)
+        .height();
+}
+
+QSize ToneParagraph::sizeHint() const { return {lineWidth_, heightForWidth(lineWidth_)}; }
+
+QSize ToneParagraph::minimumSizeHint() const { return {0, heightForWidth(lineWidth_)}; }
+
+void ToneParagraph::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(colour());
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text_);
+}
+
 ToneGlyph::ToneGlyph(std::string name, TextTone tone, QWidget* parent)
     : QWidget(parent), name_(std::move(name)), tone_(tone) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -1,5 +1,5 @@
-// Small pieces of the status bar, its chips and the result-area states: one line of text and one
-// glyph, each drawn in a tone (TextTone.h) resolved from the palette when it is painted, so both
+// Small pieces of the status bar, its chips, the result-area states and the small windows: one
+// line of text, a paragraph and one glyph, each drawn in a tone (TextTone.h) resolved from the palette when it is painted, so both
 // follow a switch of appearance. The text is shown as plain text, never as markup, whatever it holds.
 //
 // Threads: main thread.
@@ -45,6 +45,31 @@ private:
     TextTone tone_;
     QString text_;
     int minimumTextWidth_ = -1;
+};
+
+// A paragraph that wraps at word boundaries to as many lines as it needs. Its preferred width is
+// `lineWidth`; a layout that gives it another width gets the height for that width.
+class ToneParagraph final : public QWidget {
+public:
+    ToneParagraph(TextTone tone, int lineWidth, QWidget* parent = nullptr);
+
+    const QString& text() const { return text_; }
+    void setText(const QString& text);
+    TextTone tone() const { return tone_; }
+    QColor colour() const { return TextTones::colour(tone_, palette()); }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    TextTone tone_;
+    int lineWidth_;
+    QString text_;
 };
 
 // A glyph of the set (Glyph.h) in a square as high as a line of the widget's font.

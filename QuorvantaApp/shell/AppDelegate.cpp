@@ -5,19 +5,24 @@
 #include "QuorvantaApp/SearchView/SearchView.h"
 #include "QuorvantaApp/Theme/AppearanceSetting.h"
 #include "QuorvantaApp/Widgets/LangRoot.h"
+#include "QuorvantaApp/model/access/FolderAccess.h"
+#include "QuorvantaApp/model/access/Onboarding.h"
 #include "QuorvantaApp/model/history/SearchHistoryModel.h"
 #include "QuorvantaApp/shell/AppMenus.h"
 #include "QuorvantaApp/shell/AuxWindows.h"
 #include "QuorvantaApp/shell/DesktopServices.h"
 #include "QuorvantaApp/shell/DialogPresenter.h"
+#include "QuorvantaApp/shell/OnboardingWindow.h"
 #include "QuorvantaApp/shell/SearchPanel.h"
 #include "QuorvantaApp/shell/Updates.h"
 #include "QuorvantaCore/lang/Lang.h"
 #include "QuorvantaCore/util/AppInfo.h"
+#include "platform/diagnostics/Verbose.h"
 #include "platform/notify/NotificationNames.h"
 
 #include <QPointer>
 
+#include <cstdio>
 #include <utility>
 
 namespace quorvanta::app {
@@ -36,7 +41,8 @@ AppDelegate::Shell AppDelegate::Shell::application() {
                  &AppearanceSetting::shared(),
                  {},
                  {},
-                 windows};
+                 windows,
+                 &desktop};
 }
 
 AppDelegate::AppDelegate(Setup setup, QObject* parent)
@@ -47,7 +53,9 @@ AppDelegate::AppDelegate(Setup setup, QObject* parent)
       rootsForced_(setup.rootsForced),
       shell_(std::move(setup.shell)),
       quit_(model_, setup.host, setup.main, std::move(setup.end)),
-      main_(setup.main) {}
+      main_(setup.main),
+      files_(setup.files ? *setup.files : platform::realFileSystem()),
+      relaunch_(std::move(setup.relaunch)) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -56,8 +64,43 @@ void AppDelegate::launch() {
     launched_ = true;
     host_.model = model_;
     host_.apply();
-    if (shell_) buildWindows();
-    startIndexing();
+    if (!shell_) {
+        startIndexing();
+        return;
+    }
+    buildWindows();
+    closed_ = FolderAccess::check(model_->candidatesProvider()->candidates(), prefs_, rootsForced_, files_);
+    if (Onboarding::needed(closed_, prefs_.d(), rootsForced_))
+        showOnboarding();
+    else
+        startIndexing();
+}
+
+void AppDelegate::showOnboarding() {
+    OnboardingView::Actions actions;
+    actions.openFolder = [this] {
+        if (const auto url = Onboarding::folderToOpen(closed_)) desktop().openUrl(*url);
+    };
+    actions.restart = [this] { relaunch(); };
+    actions.later = [this] {
+        Onboarding::dismiss(prefs_.d());
+        if (onboarding_) onboarding_->close();
+        startIndexing();
+    };
+    onboarding_ = std::make_unique<OnboardingWindow>(
+        OnboardingWindow::Setup{{shell_->lang, shell_->notifications, main_}, closed_, std::move(actions)});
+    onboarding_->present();
+}
+
+void AppDelegate::relaunch() {
+    const platform::DetachedStart started = relaunch_.run();
+    if (!started.started() && platform::verbose()) std::fprintf(stderr, "restart: %s\n", started.message.c_str());
+    quit();
+}
+
+DesktopServices& AppDelegate::desktop() const {
+    static XdgDesktopServices own;
+    return shell_ && shell_->desktop ? *shell_->desktop : own;
 }
 
 void AppDelegate::buildWindows() {
@@ -124,6 +167,7 @@ void AppDelegate::showPanel() {
 void AppDelegate::languageChanged() {
     if (menus_) menus_->rebuild();
     if (windows_) windows_->retitle();
+    if (onboarding_) onboarding_->retitle();
 }
 
 HotKeyResult AppDelegate::registerHotKey() {

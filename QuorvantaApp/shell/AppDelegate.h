@@ -10,10 +10,20 @@
 // (AppMenus.h); "quorvanta.hideSearch" hides the panel; a language change rebuilds the menus; the
 // stored hot key is registered (registerHotKey, its answer not used: a combination that cannot be
 // had leaves the application without a hot key, silently); the panel is shown with the keyboard
-// focus and "quorvanta.focusSearch" is posted once;
-// "quorvanta.showSourceChooser" asks for the chooser. Then startIndexing(). startIndexing(): scans
-// start when the sources are configured or roots were forced on the command line; otherwise the
-// chooser is shown (sourceChooserRequested(), showWindow) and nothing starts.
+// focus and "quorvanta.focusSearch" is posted once; "quorvanta.showSourceChooser" asks for the
+// chooser. Then, with windows, the folders the sources would scan are checked once
+// (model/access/FolderAccess.h); when some are closed to the application the onboarding window is
+// shown instead of indexing, unless the user chose "Later" on an earlier launch or roots were forced
+// (model/access/Onboarding.h). Otherwise startIndexing(). startIndexing(): scans start when the
+// sources are configured or roots were forced on the command line; otherwise the chooser is shown
+// (sourceChooserRequested(), showWindow) and nothing starts.
+//
+// The onboarding window (OnboardingWindow.h), a new one each time it is shown: "Open folder"
+// opens the folder holding the first closed one in the file manager; "Restart" is relaunch();
+// "Later" stores the choice, closes the window and calls startIndexing(), the only way it does.
+// Its close button only closes it: indexing stays unstarted for this launch. relaunch(): closes the
+// activation socket and starts a copy of the program with the same command line (Relaunch.h),
+// then the quit path.
 //
 // The windows the menus open (settings, duplicates, clean-up report, syntax help, chooser) are
 // made and kept by AuxWindows from the shell's registry; the items of a window without content
@@ -39,9 +49,11 @@
 #include "QuorvantaApp/model/api_host/LocalAPIHost.h"
 #include "QuorvantaApp/model/app/AppModel.h"
 #include "QuorvantaApp/model/entry/ProcessEnd.h"
+#include "QuorvantaApp/model/entry/Relaunch.h"
 #include "QuorvantaApp/model/entry/Serving.h"
 #include "QuorvantaApp/model/prefs/Prefs.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/notify/Connection.h"
 #include "platform/notify/NotificationCenter.h"
 #include "platform/settings/Settings.h"
@@ -52,6 +64,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quorvanta::core {
@@ -63,7 +76,9 @@ namespace quorvanta::app {
 class AppMenus;
 class AppearanceSetting;
 class AuxWindows;
+class DesktopServices;
 class DialogPresenter;
+class OnboardingWindow;
 class SearchHistoryModel;
 class SearchPanel;
 class Updates;
@@ -90,6 +105,8 @@ public:
         std::function<HotKeyResult(const HotKeyCombo&, HotKey::Handler)> registerHotKey = {};
         // The contents of the windows the menus open; none: no such window can be shown.
         std::shared_ptr<const AuxWindowRegistry> windows = {};
+        // Opens folders in the file manager; null: the desktop's own (XdgDesktopServices).
+        DesktopServices* desktop = nullptr;
 
         static Shell application();
     };
@@ -106,6 +123,10 @@ public:
         bool rootsForced = false;
         // None: the delegate shows nothing; launch() starts the host and the indexing only.
         std::optional<Shell> shell = std::nullopt;
+        // Where the folder-access check opens the folders; null: the real file system.
+        platform::FileSystem* files = nullptr;
+        // The onboarding's restart.
+        Relaunch relaunch = {};
     };
 
     explicit AppDelegate(Setup setup, QObject* parent = nullptr);
@@ -123,8 +144,11 @@ public:
     // The panel's toggle and its show branch (the tray's click, "Open search", reopen).
     void togglePanel();
     void showPanel();
-    // The menus in the new language; the windows' contents follow through their language roots.
+    // The menus in the new language and the windows' titles; the windows' contents follow through
+    // their language roots.
     void languageChanged();
+    // Closes the activation socket, starts a copy of the program, then takes the quit path.
+    void relaunch();
 
     // Makes the combination stored in the shell's settings (HotKeyCombo::load) the global hot key,
     // its press toggling the panel: at launch, and again when the settings window changed it.
@@ -142,6 +166,10 @@ public:
     SearchPanel* panel() const { return panel_.get(); }
     AppMenus* menus() const { return menus_.get(); }
     AuxWindows* windows() const { return windows_.get(); }
+    // The folders the launch found closed to the application.
+    const std::vector<std::string>& closedFolders() const { return closed_; }
+    // The onboarding window once shown; kept when closed.
+    OnboardingWindow* onboarding() const { return onboarding_.get(); }
 
 Q_SIGNALS:
     // Indexing waits for sources: the chooser window shows itself on this.
@@ -162,8 +190,14 @@ private:
     std::unique_ptr<AuxWindows> windows_;
     std::unique_ptr<AppMenus> menus_;
     std::vector<platform::Connection> observers_;
+    platform::FileSystem& files_;
+    const Relaunch relaunch_;
+    std::vector<std::string> closed_;
+    std::unique_ptr<OnboardingWindow> onboarding_;
 
     void buildWindows();
+    void showOnboarding();
+    DesktopServices& desktop() const;
     void runMenuAction(MenuAction action);
     MenuItemState menuItemState(MenuAction action) const;
     void showSourceChooser();

@@ -22,6 +22,7 @@ DesktopRunner QtDesktop::runner() {
     runner.reopen = [this] {
         if (delegate_) delegate_->reopen();
     };
+    runner.claimed = [this](SingleInstance& instance) { instance_ = &instance; };
     return runner;
 }
 
@@ -37,9 +38,15 @@ DesktopStart QtDesktop::prepare() {
 }
 
 int QtDesktop::run(const std::shared_ptr<AppModel>& model) {
+    Relaunch relaunch;
+    relaunch.arguments = setup_.arguments;
+    relaunch.stopListening = [this] {
+        if (instance_) instance_->stopListening();
+    };
     AppDelegate delegate({model, setup_.host ? *setup_.host : LocalAPIHost::shared(),
                           setup_.prefs ? *setup_.prefs : Prefs::shared(), *queue_, setup_.end, setup_.rootsForced,
-                          setup_.shell ? setup_.shell : AppDelegate::Shell::application()});
+                          setup_.shell ? setup_.shell : AppDelegate::Shell::application(), nullptr,
+                          std::move(relaunch)});
     delegate_ = &delegate;
     if (setup_.terminationSignals)
         setup_.terminationSignals->start(*queue_, [guard = QPointer<AppDelegate>(&delegate)] {

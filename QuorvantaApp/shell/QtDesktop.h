@@ -12,6 +12,9 @@
 // reopen, from a second launch: shows the search panel through the delegate; before the delegate
 // exists the launch shows it anyway.
 //
+// claimed: keeps the instance that holds the data folder, so that the delegate's restart can close
+// its activation socket before it starts the copy of the program with `arguments`.
+//
 // Threads: main thread. The QtDesktop outlives the entry's call.
 #pragma once
 
@@ -25,6 +28,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QApplication;
 
@@ -48,6 +53,8 @@ public:
         const Prefs* prefs = nullptr;
         // What the windows are made over; none: the application's own (AppDelegate::Shell).
         std::optional<AppDelegate::Shell> shell = std::nullopt;
+        // The command line, the program first, as a restart repeats it.
+        std::vector<std::string> arguments = {};
     };
 
     explicit QtDesktop(Setup setup);
@@ -71,6 +78,7 @@ private:
     std::unique_ptr<QApplication> application_;
     std::unique_ptr<QtMainQueue> queue_;
     AppDelegate* delegate_ = nullptr;
+    SingleInstance* instance_ = nullptr;
 };
 
 }  // namespace quorvanta::app

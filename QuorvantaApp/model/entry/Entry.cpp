@@ -78,6 +78,7 @@ int runEntry(std::vector<std::string> args, platform::Clock::TimePoint t0, const
     claim.instance->listen(*start.main, [&runner] {
         if (runner.reopen) runner.reopen();
     });
+    if (runner.claimed) runner.claimed(*claim.instance);
     const auto model = makeModel(*start.main);
     end.finish(model.get(), runner.run(model));
     return status;

@@ -7,9 +7,9 @@
 // runs on it. Desktop: first the data folder's lock is taken (SingleInstance.h); a launch that
 // finds another instance there asks it to reopen and ends without running. Then the runner is
 // asked, before the model exists (the Qt shell makes its application object and binds its main
-// queue there); the instance answers second launches on that queue from then on; then the model
-// is made on that queue and handed to the runner, whose status ends the process when it returns.
-// Every mode ends through `services.end`.
+// queue there); the instance answers second launches on that queue from then on and is shown to
+// the runner (claimed); then the model is made on that queue and handed to the runner, whose
+// status ends the process when it returns. Every mode ends through `services.end`.
 //
 // Threads: the main thread, the one that made `services.loop`.
 #pragma once
@@ -43,6 +43,9 @@ struct DesktopRunner {
     std::function<int(const std::shared_ptr<AppModel>&)> run;
     // Asked on the main queue when a second launch wants this instance shown again.
     std::function<void()> reopen;
+    // Told, before run, of the instance that holds the data folder (a restart closes its
+    // activation socket); empty: not told.
+    std::function<void(SingleInstance& instance)> claimed;
 };
 
 struct EntryServices {

@@ -125,4 +125,6 @@ void SingleInstance::listen(platform::MainQueue& main, std::function<void()> reo
     if (listener_) listener_->serve(main, std::move(reopen));
 }
 
+void SingleInstance::stopListening() { listener_.reset(); }
+
 }  // namespace quorvanta::app

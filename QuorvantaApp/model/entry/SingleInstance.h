@@ -67,6 +67,9 @@ public:
     // Answers activations from now on: each posts `reopen` to `main` (see ActivationListener).
     // Without an activation socket (it could not be made) it does nothing.
     void listen(platform::MainQueue& main, std::function<void()> reopen);
+    // Removes the activation socket and answers nothing any more, while the lock stays held: a
+    // launch from now on waits for the lock (a restart's new instance).
+    void stopListening();
 
     const std::filesystem::path& folder() const { return folder_; }
     // Whether the activation socket could be made.

@@ -15,8 +15,8 @@ namespace {
 
 // Every name the shell, the search window, the drive rows and the category editor ask for.
 constexpr std::string_view kRequired[] = {
-    // shell: status item fallback, onboarding, the built-in All category
-    "magnifyingglass", "externaldrive.badge.checkmark", "square.grid.2x2",
+    // shell: status item fallback, onboarding with its numbered steps, the built-in All category
+    "magnifyingglass", "externaldrive.badge.checkmark", "1.circle", "2.circle", "3.circle", "square.grid.2x2",
     // search window: query field, states, the folders chip, banner, history, status bar, the
     // results header's sort mark
     "xmark.circle.fill", "folder", "chevron.up", "chevron.down", "questionmark.folder",
