@@ -46,8 +46,9 @@ CellContext::Setup cellSetup(const platform::Settings& d, CellContext::MetaLooku
 
 }  // namespace
 
-ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHeader& header)
+ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHeader& header, TableServices services)
     : model_(model),
+      services_(services),
       defaults_(model.defaults()),
       table_(&table),
       header_(header),
@@ -93,8 +94,11 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
     });
     table.viewportResized = [this] { fit(); };
     QObject::connect(table.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!restoringSelection_ && selectionChanged) selectionChanged();
+        if (restoringSelection_) return;
+        if (selectionChanged) selectionChanged();
+        previewChanged();
     });
+    installActions();
 
     kindStyleChanges_ = defaults_.observe(kindStyleKey, model_.mainQueue(), [this] { kindStyleChanged(); });
     languageChanges_ = platform::NotificationCenter::standard().observe(core::Lang::didChange, model_.mainQueue(),
@@ -106,6 +110,11 @@ ResultsCoordinator::ResultsCoordinator(AppModel& model, KeyTable& table, FlatHea
 ResultsCoordinator::~ResultsCoordinator() {
     if (!table_) return;
     table_->viewportResized = nullptr;
+    table_->onSpace = table_->onReturn = table_->onReveal = table_->onCopy = table_->onRename = table_->onTrash =
+        nullptr;
+    table_->typeSelect = nullptr;
+    table_->onContextMenu = nullptr;
+    table_->dragData = nullptr;
     header_.dragEnded = nullptr;
     // The model and the delegate read the context, which goes first.
     table_->setItemDelegate(nullptr);
@@ -155,21 +164,13 @@ std::vector<ResultsCoordinator::SelectedEntry> ResultsCoordinator::selectedEntri
     std::vector<SelectedEntry> entries;
     if (!table_ || max == 0) return entries;
     const ResultSet& set = *rows_->shown();
-    // Ranges come in the order they were made and may overlap: walk them by their first row.
-    std::vector<std::pair<int, int>> ranges;
-    for (const QItemSelectionRange& range : table_->selectionModel()->selection())
-        ranges.emplace_back(range.top(), range.bottom());
-    std::sort(ranges.begin(), ranges.end());
-    const int rows = static_cast<int>(set.rows().size());
-    int next = 0;  // rows below it are taken
-    for (const auto& [top, bottom] : ranges) {
-        for (int row = std::max(top, next); row <= bottom && row < rows; ++row) {
+    for (const auto& [top, bottom] : selectedRanges()) {
+        for (int row = top; row <= bottom; ++row) {
             const RowKey key = set.rows()[static_cast<std::size_t>(row)];
             if (rowPosition(key) < set.vols().size())
                 entries.push_back({row, set.vols()[rowPosition(key)], rowEntry(key)});
             if (entries.size() == max) return entries;
         }
-        next = std::max(next, bottom + 1);
     }
     return entries;
 }
@@ -406,6 +407,7 @@ void ResultsCoordinator::metaLoaded(std::size_t row) {
 
 void ResultsCoordinator::languageChanged() {
     context_.languageChanged(core::Lang::locale());
+    buildContextMenu();
     rows_->headerDataChanged(Qt::Horizontal, 0, rows_->columnCount() - 1);
     rows_->allCellsChanged();
     header_.viewport()->update();

@@ -43,9 +43,32 @@
 // MetaRequests: a cell drawn asks for it, and when it lands that row's lazy cells are read again.
 // Every new result set resets the requests.
 //
-// A change of the selection calls selectionChanged, except while a reload restores it.
+// A change of the selection calls selectionChanged, except while a reload restores it; an open
+// preview then shows the new selection, unless it holds a row of an offline drive.
 //
-// Threads: main thread. The model and the table must outlive the coordinator.
+// Acting on rows (ResultsActions.cpp). The acted-on rows are the selected rows, or, when nothing
+// is selected, the row the context menu was opened on; rows past the shown set are left out. They
+// are kept as ranges, so that a selection of millions of rows costs nothing until an action needs
+// its files:
+//   - openSelected: each file opened with the desktop's default program, one request per file, in
+//     row order (a file URI of the raw path bytes, DesktopServices.h);
+//   - reveal: the files shown in the file manager;
+//   - quickLook: the preview window toggled over the files (PreviewPanel.h), when there is one;
+//   - copyPath: the full paths, one per line in row order and without a final line feed, as plain
+//     text on the clipboard (emptied first); names that are not UTF-8 are repaired for the text.
+//     Rows of offline drives are copied too; with no row the text is empty;
+//   - renameSelected, trashSelected: the file actions' flows, when they are set.
+// Rows of a drive that is not connected never reach the desktop: opening, revealing and
+// previewing them shows the offline alert (alertOffline) instead and does nothing else, and such
+// a row cannot be dragged.
+//
+// Keys and mouse (KeyTable.h): Return and a double click open, Ctrl+Return reveals, Space
+// previews, Ctrl+C and the Edit menu's Copy copy the paths, F2 renames and Backspace or Delete
+// move to the Trash. The row context menu holds Open, Show in File Manager, Copy path, Preview, a
+// separator, Rename … (F2) and Move to Trash (Delete); it is built anew on every language change.
+// Dragging rows out carries their files' URIs, for the copy action only.
+//
+// Threads: main thread. The model, the table and the services must outlive the coordinator.
 #pragma once
 
 #include "QuorvantaApp/ResultsTable/CellContext.h"
@@ -56,6 +79,7 @@
 #include "platform/settings/Settings.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 #include <cstdint>
@@ -63,24 +87,43 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
 class QMenu;
+class QMimeData;
 
 namespace quorvanta::app {
 
 class AppModel;
 class CellDelegate;
+class DesktopServices;
+class DialogPresenter;
 class FlatHeader;
 class KeyTable;
 class MetaRequests;
+class PreviewPanel;
 class ResultSet;
 class ResultsModel;
 class VolumeState;
 
+// What the table asks of the world outside it.
+struct TableServices {
+    DesktopServices& desktop;
+    DialogPresenter& dialogs;
+    PreviewPanel& preview;
+
+    // The application's own: the desktop's opener and file manager, Qt's alerts, the one preview
+    // window of the process.
+    static TableServices application();
+};
+
 class ResultsCoordinator final : public QObject {
 public:
+    // Rows first..last (inclusive), ascending and apart.
+    using RowRanges = std::vector<std::pair<int, int>>;
+
     // A selected row and the file it shows: the volume and its entry index.
     struct SelectedEntry {
         int row;
@@ -97,10 +140,11 @@ public:
     static constexpr int kSelectionWindow = 3000;          // rows a kept entry may have moved
     static constexpr std::size_t kPendingPathRows = 200'000;  // rows searched for a pending path
     static constexpr int kPendingPathTries = 5;            // reloads a pending path waits
+    static constexpr int kTypeSelectRows = 10'000;          // names type-to-select compares at most
 
-    // Sets the table up (model, delegate, header behaviour, stored order and widths) and shows
-    // the empty result set.
-    ResultsCoordinator(AppModel& model, KeyTable& table, FlatHeader& header);
+    // Sets the table up (model, delegate, header behaviour, stored order and widths, keys and
+    // menu) and shows the empty result set.
+    ResultsCoordinator(AppModel& model, KeyTable& table, FlatHeader& header, TableServices services);
     ~ResultsCoordinator() override;
 
     const std::shared_ptr<const ResultSet>& shown() const;
@@ -146,6 +190,36 @@ public:
     void fit();
     void reloadPathCells();
 
+    // The acted-on rows (see above).
+    RowRanges actedOnRows() const;
+    void openSelected();
+    void reveal();
+    void quickLook();
+    void copyPath();
+    // The file URIs of the acted-on rows, in row order.
+    std::vector<std::string> selectedURLs() const;
+    // The volume of the first acted-on row on an offline drive; none when there is none.
+    std::shared_ptr<VolumeState> offlineSelection() const;
+    // Tells that `volume` is not connected, in a modal alert.
+    void alertOffline(const VolumeState& volume);
+    // The rename and Trash flows of the file actions; unset, their keys and items do nothing.
+    std::function<void()> renameSelected;
+    std::function<void()> trashSelected;
+
+    // The row context menu, and the row it was last opened on (-1: none, or closed).
+    QMenu* contextMenu() const { return contextMenu_; }
+    int clickedRow() const { return clickedRow_; }
+    // Opens the row context menu for the row at `at` (viewport coordinates).
+    void showContextMenu(const QPoint& at, const QPoint& global);
+    // What dragging the selected rows carries: the file URIs of those on connected drives; none
+    // when there is no such row.
+    QMimeData* dragData() const;
+    // Type-to-select: the first row, from `from` on and around, whose name starts with `typed`,
+    // comparing at most kTypeSelectRows names.
+    std::optional<int> typeSelect(const QString& typed, int from) const;
+    // Test seam: how many names type-to-select compared so far.
+    std::uint64_t namesComparedForTesting() const { return namesCompared_; }
+
     // The header's column menu, built now for the current category; owned by `parent`.
     QMenu* headerMenu(QWidget* parent);
     // The action of the menu's item for column `id`.
@@ -163,10 +237,23 @@ private:
     void selectPendingRow(bool resetScroll);
     // Selects `rows` (ascending) alone, as few ranges as they make.
     void selectRows(const std::vector<int>& rows);
+    // The selected rows as ranges, clipped to the shown set.
+    RowRanges selectedRanges() const;
+    // The full paths of the rows in `ranges`, in order.
+    std::vector<std::string> pathsOf(const RowRanges& ranges) const;
+    // The volume of the first row of `ranges` on an offline drive; none when there is none.
+    std::shared_ptr<VolumeState> offlineIn(const RowRanges& ranges) const;
+    // Whether `ranges` hold a row of an offline drive; if so, alerts and answers true.
+    bool refuseOffline(const RowRanges& ranges);
+    void installActions();
+    void buildContextMenu();
+    // The selection changed: an open preview shows the acted-on rows, unless one is offline.
+    void previewChanged();
     // The columns the table shows now.
     ColumnSet shownColumns() const;
 
     AppModel& model_;
+    TableServices services_;
     platform::Settings& defaults_;
     QPointer<KeyTable> table_;
     FlatHeader& header_;
@@ -185,6 +272,9 @@ private:
     bool renameSession_ = false;
     bool applyingSort_ = false;        // the sort indicator is being set by the coordinator
     bool restoringSelection_ = false;  // a reload selects again what was selected
+    QMenu* contextMenu_ = nullptr;
+    int clickedRow_ = -1;
+    mutable std::uint64_t namesCompared_ = 0;
     platform::Connection kindStyleChanges_;
     platform::Connection languageChanges_;
 };

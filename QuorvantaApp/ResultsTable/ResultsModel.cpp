@@ -3,7 +3,15 @@
 #include "QuorvantaApp/ResultsTable/CellValues.h"
 #include "QuorvantaApp/model/columns/ColumnDef.h"
 #include "QuorvantaApp/model/search/ResultSet.h"
+#include "QuorvantaApp/model/volume/VolumeState.h"
+#include "QuorvantaApp/shell/DesktopServices.h"
+#include "QuorvantaCore/index/VolumeIndex.h"
 #include "QuorvantaCore/lang/Tr.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace quorvanta::app {
 
@@ -74,7 +82,49 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    if (!index.isValid()) return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (draggable(index.row())) flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+bool ResultsModel::draggable(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_->rows().size()) return false;
+    const RowKey key = shown_->rows()[static_cast<std::size_t>(row)];
+    if (rowPosition(key) >= shown_->vols().size()) return false;
+    const VolumeState& volume = *shown_->vols()[rowPosition(key)];
+    return !volume.offline.get() && rowEntry(key) < volume.index()->count();
+}
+
+QStringList ResultsModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+Qt::DropActions ResultsModel::supportedDragActions() const { return Qt::CopyAction; }
+
+QMimeData* ResultsModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<std::pair<int, int>> ranges;
+    for (const int row : rows) ranges.emplace_back(row, row);
+    return mimeDataFor(ranges);
+}
+
+QMimeData* ResultsModel::mimeDataFor(const std::vector<std::pair<int, int>>& ranges) const {
+    QList<QUrl> urls;
+    for (const auto& [first, last] : ranges) {
+        for (int row = first; row <= last; ++row) {
+            if (!draggable(row)) continue;
+            const RowKey key = shown_->rows()[static_cast<std::size_t>(row)];
+            const std::string path = shown_->vols()[rowPosition(key)]->index()->path(rowEntry(key));
+            urls.push_back(QUrl::fromEncoded(QByteArray::fromStdString(fileURI(path)), QUrl::StrictMode));
+        }
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 }  // namespace quorvanta::app

@@ -3,6 +3,10 @@
 // are never copied out: each cell is built when the view asks for it, by cellContent through the
 // cell context, from the row key and the volume's index. A new result set is one model reset.
 //
+// Dragging: a row on a connected drive can be dragged; its drag data is its file's URI (made from
+// the path's raw bytes, DesktopServices.h), for the copy action only. Rows of an offline drive
+// and rows past the shown set give none.
+//
 // Roles: kContentRole gives the whole CellContent (what the delegate paints from); DisplayRole its
 // text and ToolTipRole its tooltip, for accessibility and tooltips. Header titles are the columns'
 // titles through tr, aligned as their values.
@@ -19,6 +23,8 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 Q_DECLARE_METATYPE(quorvanta::app::CellContent)
 
@@ -51,12 +57,20 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    // The drag data of the rows first..last of each range (ascending); none when none of them can
+    // be dragged. The caller owns the result.
+    QMimeData* mimeDataFor(const std::vector<std::pair<int, int>>& ranges) const;
 
     // Test seam: how many cells were built so far.
     std::uint64_t cellsBuiltForTesting() const { return cellsBuilt_; }
 
 private:
     std::optional<CellContent> content(const QModelIndex& index) const;
+    // Whether `row` shows a file of a connected drive.
+    bool draggable(int row) const;
 
     CellContext& context_;
     std::shared_ptr<const ResultSet> shown_;

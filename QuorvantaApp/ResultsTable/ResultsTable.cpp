@@ -19,11 +19,14 @@ struct ResultsTable::Focus {
 };
 
 ResultsTable::ResultsTable(AppModel& model, QWidget* parent)
+    : ResultsTable(model, TableServices::application(), parent) {}
+
+ResultsTable::ResultsTable(AppModel& model, TableServices services, QWidget* parent)
     : QWidget(parent),
       model_(model),
       table_(new KeyTable(this)),
       header_(new FlatHeader(table_)),
-      coordinator_(std::make_unique<ResultsCoordinator>(model_, *table_, *header_)),
+      coordinator_(std::make_unique<ResultsCoordinator>(model_, *table_, *header_, services)),
       refresh_(this, [this] { refresh(); }) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -13,6 +13,7 @@
 // Threads: main thread. The model must outlive the table.
 #pragma once
 
+#include "QuorvantaApp/ResultsTable/ResultsCoordinator.h"
 #include "QuorvantaApp/Widgets/CoalescedRefresh.h"
 #include "QuorvantaApp/Widgets/VolumeFollower.h"
 
@@ -25,11 +26,12 @@ namespace quorvanta::app {
 class AppModel;
 class FlatHeader;
 class KeyTable;
-class ResultsCoordinator;
 
 class ResultsTable final : public QWidget {
 public:
+    // With the application's services (TableServices::application()).
     explicit ResultsTable(AppModel& model, QWidget* parent = nullptr);
+    ResultsTable(AppModel& model, TableServices services, QWidget* parent = nullptr);
     ~ResultsTable() override;
 
     KeyTable& table() const { return *table_; }

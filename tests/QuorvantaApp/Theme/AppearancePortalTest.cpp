@@ -7,7 +7,7 @@
 #include "platform/settings/Settings.h"
 #include "tests/support/qt/PostedEvents.h"
 
-#include "tests/support/RunProgram.h"
+#include "tests/QuorvantaApp/support/PrivateBus.h"
 #include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
@@ -39,48 +39,7 @@ const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
 
-// A session bus of the test's own: no service activation, anyone may own any name.
-class PrivateBus {
-public:
-    PrivateBus() {
-        const auto config = dir_.write("bus.conf", R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=)" + dir_.path().string() + R"(</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)");
-        daemon_ = std::make_unique<test::RunningProgram>(
-            "/usr/bin/dbus-daemon",
-            std::vector<std::string>{"--config-file=" + config.string(), "--nofork", "--print-address=1"});
-        if (const auto line = daemon_->readLine()) address_ = QString::fromStdString(*line);
-    }
-
-    const QString& address() const { return address_; }
-
-    // A new connection to the bus under `name` (Qt's name for the connection, not a bus name).
-    QDBusConnection connect(const QString& name) {
-        names_.push_back(name);
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-    ~PrivateBus() {
-        for (const auto& name : names_) QDBusConnection::disconnectFromBus(name);
-    }
-
-private:
-    test::TempDir dir_;
-    std::unique_ptr<test::RunningProgram> daemon_;
-    QString address_;
-    std::vector<QString> names_;
-};
+using test::PrivateBus;
 
 // Answers Settings.Read for the colour scheme on a thread of its own (the reader blocks the main
 // thread while it waits), wrapping the value in one variant or, as older portals do, in two.
@@ -156,7 +115,7 @@ bool processUntil(Condition done, Action each) {
 class AppearancePortal : public testing::Test {
 protected:
     void SetUp() override {
-        if (!QFile::exists(QStringLiteral("/usr/bin/dbus-daemon")))
+        if (!PrivateBus::available())
             GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus)";
         bus_ = std::make_unique<PrivateBus>();
         ASSERT_FALSE(bus_->address().isEmpty()) << "the bus daemon printed no address";
@@ -215,7 +174,7 @@ TEST_F(AppearancePortal, ADarkSchemeAnnouncedRepaintsAShownWidget) {
     widget.resize(40, 30);
     widget.show();
     const auto shown = [&] {
-        test::runPostedEvents();
+        quorvanta::test::runPostedEvents();
         return widget.grab().toImage().pixel(5, 5) & 0xFFFFFF;
     };
     ASSERT_EQ(shown(), 0xF5F5F7u);
@@ -231,7 +190,7 @@ TEST_F(AppearancePortal, NoAnswerWithoutAPortalOrABus) {
     PortalColourScheme noPortal(bus_->connect(QStringLiteral("reader")));
     EXPECT_EQ(noPortal.read(), std::nullopt) << "a bus without the portal";
 
-    test::TempDir empty;
+    quorvanta::test::TempDir empty;
     const QString nowhere = QStringLiteral("unix:path=") + QString::fromStdString((empty / "no-bus").string());
     PortalColourScheme noBus(QDBusConnection::connectToBus(nowhere, QStringLiteral("nowhere")));
     EXPECT_EQ(noBus.read(), std::nullopt) << "no bus";
