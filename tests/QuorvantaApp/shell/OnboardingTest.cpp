@@ -74,7 +74,7 @@ struct Scene {
             return platform::DetachedStart{4242, 0, ""};
         };
         AppDelegate::Shell shell{frames,  notifications, core::Lang::shared(), history, dialogs,
-                                 updates, nullptr,       [] { return false; }, &desktop};
+                                 updates, nullptr,       [] { return false; }, {}, {}, &desktop};
         delegate = std::make_unique<AppDelegate>(AppDelegate::Setup{model, world.host, world.prefs, queue, processEnd,
                                                                     forced, shell, &files, std::move(relaunch)});
         QObject::connect(delegate.get(), &AppDelegate::sourceChooserRequested, [this] { ++chooserAsked; });
