@@ -23,10 +23,12 @@ function(_quorvanta_sources out dir excludes)
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
-# quorvanta_library(target dir [AUTOMOC] [EXCLUDE path...] [DEPS dep...]): AUTOMOC runs Qt's
-# moc over the folder's classes with Q_OBJECT.
+# quorvanta_library(target dir [AUTOMOC] [NO_QT_KEYWORDS] [EXCLUDE path...] [DEPS dep...]):
+# AUTOMOC runs Qt's moc over the folder's classes with Q_OBJECT. NO_QT_KEYWORDS compiles the
+# folder without Qt's emit/signals/slots macros, for Qt code that includes the core's signal
+# types (they have an emit member, which the macro would rewrite).
 function(quorvanta_library target dir)
-  cmake_parse_arguments(ARG "AUTOMOC" "" "EXCLUDE;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "AUTOMOC;NO_QT_KEYWORDS" "" "EXCLUDE;DEPS" ${ARGN})
   _quorvanta_sources(srcs ${dir} "${ARG_EXCLUDE}" *.cpp *.c *.S)
   if(NOT srcs)
     return()
@@ -36,6 +38,9 @@ function(quorvanta_library target dir)
   quorvanta_link_existing(${target} ${ARG_DEPS})
   if(ARG_AUTOMOC)
     set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  endif()
+  if(ARG_NO_QT_KEYWORDS)
+    target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS)
   endif()
 endfunction()
 
