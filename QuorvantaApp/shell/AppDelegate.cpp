@@ -62,8 +62,7 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::launch() {
     if (launched_) return;
     launched_ = true;
-    host_.model = model_;
-    host_.apply();
+    serveModel(model_, host_);
     if (!shell_) {
         startIndexing();
         return;

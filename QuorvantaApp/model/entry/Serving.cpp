@@ -6,9 +6,13 @@
 
 namespace quorvanta::app {
 
-void launchModel(const std::shared_ptr<AppModel>& model, LocalAPIHost& host, const Prefs& prefs, bool rootsForced) {
+void serveModel(const std::shared_ptr<AppModel>& model, LocalAPIHost& host) {
     host.model = model;
     host.apply();
+}
+
+void launchModel(const std::shared_ptr<AppModel>& model, LocalAPIHost& host, const Prefs& prefs, bool rootsForced) {
+    serveModel(model, host);
     if (prefs.configured() || rootsForced) model->startScans();
 }
 

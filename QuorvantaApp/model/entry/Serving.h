@@ -22,6 +22,10 @@
 
 namespace quorvanta::app {
 
+// The first step of both launches: the model goes to the host, whose server starts when the switch
+// is on.
+void serveModel(const std::shared_ptr<AppModel>& model, LocalAPIHost& host);
+// The launch without windows: serveModel, then the scans when they may start.
 void launchModel(const std::shared_ptr<AppModel>& model, LocalAPIHost& host, const Prefs& prefs, bool rootsForced);
 
 class QuitSequence {
