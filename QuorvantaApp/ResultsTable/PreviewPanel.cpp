@@ -38,6 +38,7 @@
 #include <cctype>
 #include <climits>
 #include <memory>
+#include <utility>
 
 namespace quorvanta::app {
 namespace {
@@ -266,22 +267,19 @@ bool PreviewPanel::showImage(const PreviewFile& file) {
         size.scale(kPictureSide, kPictureSide, Qt::KeepAspectRatio);
         reader.setScaledSize(size);
     }
-    const QImage image = reader.read();
-    if (image.isNull()) return false;
-    picture_ = image;
-    shows_ = Shows::image;
-    pages_->setCurrentWidget(pictureView_);
-    fitPicture();
-    return true;
+    return showPicture(reader.read(), Shows::image);
 }
 
 bool PreviewPanel::showPdf(const PreviewFile& file) {
     const auto device = openRegular(file.path);
     if (!device) return false;
-    const QImage page = firstPdfPage(*device);
-    if (page.isNull()) return false;
-    picture_ = page;
-    shows_ = Shows::pdf;
+    return showPicture(firstPdfPage(*device), Shows::pdf);
+}
+
+bool PreviewPanel::showPicture(QImage picture, Shows kind) {
+    if (picture.isNull()) return false;
+    picture_ = std::move(picture);
+    shows_ = kind;
     pages_->setCurrentWidget(pictureView_);
     fitPicture();
     return true;

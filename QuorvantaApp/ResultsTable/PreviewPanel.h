@@ -102,6 +102,8 @@ private:
     bool showImage(const PreviewFile& file);
     bool showText(const PreviewFile& file);
     bool showPdf(const PreviewFile& file);
+    // Shows an image or a rendered page fitted to the window; false for a null picture.
+    bool showPicture(QImage picture, Shows kind);
     void showCard(const PreviewFile& file);
     void fitPicture();
 
